@@ -1,0 +1,30 @@
+// CFile: one open stdio stream and the count of bytes that passed it.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+class CFile {
+public:
+    CFile() = default;
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+    virtual ~CFile() { Close(); }
+
+    // A mode holding 'r' measures the file: m_size is then its size, or -1
+    // when it cannot be measured (a pipe, say). Other modes leave m_size 0.
+    bool Open(const char* path, const char* mode);
+    // False when the stream could not be flushed and closed cleanly.
+    bool Close();
+
+    bool Read(void* buffer, std::int64_t n);
+    bool Write(const void* buffer, std::int64_t n);
+    // Counts the byte even when it could not be written.
+    int Putc(int c);
+    int Puts(const char* text);
+    int Seek(std::int64_t offset, int origin);
+
+    std::FILE* m_fp = nullptr;
+    std::int64_t m_size = 0;
+    bool m_writemode = false;
+};

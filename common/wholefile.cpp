@@ -1,0 +1,44 @@
+#include "common/wholefile.h"
+
+#include <filesystem>
+#include <system_error>
+
+LoadStatus OpenInput(CFile& file, const char* path) {
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (!error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        return LoadStatus::kReadError;
+    }
+    return file.Open(path, "rb") ? LoadStatus::kOk : LoadStatus::kNotFound;
+}
+
+LoadStatus ReadInput(CFile& file, std::vector<std::uint8_t>& out) {
+    const std::int64_t size = file.m_size;
+    if (size <= 0 || size > kMaxInputBytes) return LoadStatus::kReadError;
+    try {
+        out.assign(static_cast<std::size_t>(size), 0);
+    } catch (const std::bad_alloc&) {
+        return LoadStatus::kReadError;
+    }
+    if (!file.Read(out.data(), size)) return LoadStatus::kReadError;
+    file.Close();
+    return LoadStatus::kOk;
+}
+
+LoadStatus LoadInput(const char* path, std::vector<std::uint8_t>& out) {
+    CFile file;
+    const LoadStatus status = OpenInput(file, path);
+    return status == LoadStatus::kOk ? ReadInput(file, out) : status;
+}
+
+void ReportLoad(Console& console, LoadStatus status, const char* path) {
+    if (status == LoadStatus::kNotFound) console.Err(kFileNotFound, path);
+    if (status == LoadStatus::kReadError) console.Err(kFileReadError);
+}
+
+bool SaveOutput(CFile& file, const std::vector<std::uint8_t>& bytes) {
+    const bool written =
+        bytes.empty() || file.Write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    const bool closed = file.Close();
+    return written && closed;
+}

@@ -1,0 +1,33 @@
+// Whole-file loading and saving, the same steps in every program.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "common/console.h"
+#include "common/fileio.h"
+
+// Far beyond any disk image; a larger input is not held in memory.
+inline constexpr std::int64_t kMaxInputBytes = std::int64_t{256} << 20;
+
+enum class LoadStatus { kOk, kNotFound, kReadError };
+
+// Opens path for reading and measures it. Anything but a regular file (a
+// folder, a pipe, a device) is a read error, and is never opened, since
+// opening a FIFO would wait for a writer.
+LoadStatus OpenInput(CFile& file, const char* path);
+// Reads the whole measured file in one block and closes it.
+LoadStatus ReadInput(CFile& file, std::vector<std::uint8_t>& out);
+LoadStatus LoadInput(const char* path, std::vector<std::uint8_t>& out);
+
+// Prints the load failure's message; nothing for kOk.
+void ReportLoad(Console& console, LoadStatus status, const char* path);
+
+inline constexpr const char* kFileNotFound = "ERROR : file not found. [%s]\n";
+inline constexpr const char* kFileReadError = "ERROR : file read error.\n";
+inline constexpr const char* kFileOpenError = "ERROR : file open error.\n";
+inline constexpr const char* kFileWriteError = "ERROR : file write error.\n";
+
+// Writes bytes whole to a file already open for writing and closes it;
+// false when any byte did not reach the file.
+bool SaveOutput(CFile& file, const std::vector<std::uint8_t>& bytes);

@@ -1,0 +1,23 @@
+// QD image file: a 16-byte header and then the side stream, one byte per 16
+// cells, at least the nominal side length and with no upper bound.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "common/bitstream.h"
+#include "qddecode/qd_layout.h"
+
+inline constexpr char kQdImageMagic[] = "-QD format-";
+inline constexpr int kQdImageMagicBytes = sizeof(kQdImageMagic) - 1;
+inline constexpr std::uint8_t kQdImagePadByte = 0xFF;
+inline constexpr int kQdImageHeaderBytes = 16;
+inline constexpr int kQdImageBytes = kQdImageHeaderBytes + kSideStreamBytes;
+static_assert(kQdImageMagicBytes == 11);
+static_assert(kQdImageBytes == 0x14010);
+
+enum class QdImageCheck { kOk, kSizeError, kFormatError };
+
+QdImageCheck CheckQdImage(const std::vector<std::uint8_t>& image);
+// Codes every byte after the header into writer.bitstreambuffer.
+void EncodeQdImage(BitWriter& writer, const std::vector<std::uint8_t>& image);
