@@ -6,6 +6,7 @@
 
 #include "common/console.h"
 #include "common/fileio.h"
+#include "common/messages.h"
 
 // Far beyond any disk image; a larger input is not held in memory.
 inline constexpr std::int64_t kMaxInputBytes = std::int64_t{256} << 20;
@@ -22,11 +23,6 @@ LoadStatus LoadInput(const char* path, std::vector<std::uint8_t>& out);
 
 // Prints the load failure's message; nothing for kOk.
 void ReportLoad(Console& console, LoadStatus status, const char* path);
-
-inline constexpr const char* kFileNotFound = "ERROR : file not found. [%s]\n";
-inline constexpr const char* kFileReadError = "ERROR : file read error.\n";
-inline constexpr const char* kFileOpenError = "ERROR : file open error.\n";
-inline constexpr const char* kFileWriteError = "ERROR : file write error.\n";
 
 // Writes bytes whole to a file already open for writing and closes it;
 // false when any byte did not reach the file.

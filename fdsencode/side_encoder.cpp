@@ -1,0 +1,73 @@
+#include "fdsencode/side_encoder.h"
+
+#include <algorithm>
+
+#include "fdsencode/fds_format.h"
+
+FdsImageCheck CheckFdsImage(const std::vector<std::uint8_t>& fdsbuffer) {
+    if (fdsbuffer.size() < static_cast<std::size_t>(kFdsMinImageBytes)) {
+        return FdsImageCheck::kSizeError;
+    }
+    if (!std::equal(kFdsMagic, kFdsMagic + kFdsMagicBytes, fdsbuffer.begin())) {
+        return FdsImageCheck::kNotFds;
+    }
+    if (fdsbuffer[kFdsSideCountOffset] == 0) return FdsImageCheck::kNoSides;
+    return FdsImageCheck::kOk;
+}
+
+int FdsSidesToConvert(const std::vector<std::uint8_t>& fdsbuffer) {
+    return std::min<int>(fdsbuffer[kFdsSideCountOffset], kFdsMaxSidesConverted);
+}
+
+FdsSideResult BuildFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size_t offset,
+                           std::vector<std::uint8_t>& rawbuffer, Crc16& crc) {
+    rawbuffer.assign(kFdsLeadingGapBytes, 0x00);
+    std::size_t position = offset;
+    std::uint8_t announced = 0;
+    int filesdone = -1;  // no file amount block yet
+    std::uint16_t filesize = 0;
+    const auto pending = [&] { return filesdone < 0 || filesdone < announced; };
+
+    for (;;) {
+        if (position >= fdsbuffer.size()) {
+            if (pending()) return {FdsSideStatus::kEndOfImage, 0};
+            break;
+        }
+        const std::uint8_t id = fdsbuffer[position];
+        const int length = FdsBlockBytes(id, filesize);
+        if (length == 0) {
+            if (pending()) return {FdsSideStatus::kUnknownId, id};
+            break;
+        }
+        // A block cut short by the end of the image fails whether or not
+        // the announced files are in.
+        if (fdsbuffer.size() - position < static_cast<std::size_t>(length)) {
+            return {FdsSideStatus::kEndOfImage, 0};
+        }
+        const std::uint8_t* block = &fdsbuffer[position];
+        rawbuffer.push_back(kBlockStartMark);
+        std::uint16_t value = 0;
+        for (int k = 0; k < length; ++k) {
+            rawbuffer.push_back(block[k]);
+            value = crc.CRC_check(block[k], k == 0);
+        }
+        if (id == kFileAmountBlock) {
+            announced = block[kFileCountOffset];
+            filesdone = 0;
+        } else if (id == kFileHeaderBlock) {
+            filesize = static_cast<std::uint16_t>(block[kFileSizeOffset] |
+                                                  block[kFileSizeOffset + 1] << 8);
+        }
+        rawbuffer.push_back(static_cast<std::uint8_t>(value & 0xFF));
+        rawbuffer.push_back(static_cast<std::uint8_t>(value >> 8));
+        rawbuffer.insert(rawbuffer.end(), kFdsBlockGapBytes, 0x00);
+        if (id == kFileDataBlock) ++filesdone;
+        position += static_cast<std::size_t>(length);
+    }
+
+    if (rawbuffer.size() > static_cast<std::size_t>(kFdsSideStreamBytes)) {
+        return {FdsSideStatus::kSizeOver, 0};
+    }
+    rawbuffer.resize(kFdsSideStreamBytes, 0x00);
+    return {FdsSideStatus::kOk, 0};
+}

@@ -1,0 +1,27 @@
+// The FDS image checks and the side stream of one side.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "common/crc16.h"
+
+enum class FdsImageCheck { kOk, kSizeError, kNotFds, kNoSides };
+
+FdsImageCheck CheckFdsImage(const std::vector<std::uint8_t>& fdsbuffer);
+// Sides to convert: the header's count, at most two.
+int FdsSidesToConvert(const std::vector<std::uint8_t>& fdsbuffer);
+
+enum class FdsSideStatus { kOk, kEndOfImage, kUnknownId, kSizeOver };
+
+struct FdsSideResult {
+    FdsSideStatus status;
+    std::uint8_t id;  // the offending byte, for kUnknownId
+};
+
+// Lays out the side whose blocks begin at offset into rawbuffer: 71680 bytes
+// on success. The walk ends at the first byte that is no block ID once the
+// announced files are in; it never reads past fdsbuffer.
+FdsSideResult BuildFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size_t offset,
+                           std::vector<std::uint8_t>& rawbuffer, Crc16& crc);

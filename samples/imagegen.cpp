@@ -1,0 +1,88 @@
+#include "samples/imagegen.h"
+
+#include <algorithm>
+
+#include "fdsencode/fds_format.h"
+
+ByteVector Pattern(std::size_t length, std::uint32_t seed) {
+    ByteVector bytes(length);
+    std::uint32_t state = seed * 2654435761u + 1;
+    for (std::uint8_t& b : bytes) {
+        state = state * 1103515245u + 12345u;
+        b = static_cast<std::uint8_t>(state >> 16);
+    }
+    return bytes;
+}
+
+ByteVector FdsSideBlocks(const FdsSideSpec& side) {
+    ByteVector blocks(kDiskInfoBlockBytes);
+    blocks[0] = kDiskInfoBlock;
+    const ByteVector info = Pattern(kDiskInfoBlockBytes - 1, 1);
+    std::copy(info.begin(), info.end(), blocks.begin() + 1);
+
+    const int announced =
+        side.announced >= 0 ? side.announced : static_cast<int>(side.files.size());
+    blocks.push_back(kFileAmountBlock);
+    blocks.push_back(static_cast<std::uint8_t>(announced));
+
+    for (std::size_t n = 0; n < side.files.size(); ++n) {
+        const ByteVector& file = side.files[n];
+        ByteVector header(kFileHeaderBlockBytes, 0x20);
+        header[0] = kFileHeaderBlock;
+        header[1] = static_cast<std::uint8_t>(n);
+        header[2] = static_cast<std::uint8_t>(n);
+        header[11] = 0x00;
+        header[12] = 0x60;
+        header[kFileSizeOffset] = static_cast<std::uint8_t>(file.size() & 0xFF);
+        header[kFileSizeOffset + 1] = static_cast<std::uint8_t>(file.size() >> 8);
+        header[15] = 0x00;
+        blocks.insert(blocks.end(), header.begin(), header.end());
+        blocks.push_back(kFileDataBlock);
+        blocks.insert(blocks.end(), file.begin(), file.end());
+    }
+    return blocks;
+}
+
+ByteVector FdsImage(const std::vector<FdsSideSpec>& sides, int sidecount) {
+    ByteVector image(kFdsMagic, kFdsMagic + kFdsMagicBytes);
+    image.push_back(
+        static_cast<std::uint8_t>(sidecount >= 0 ? sidecount : static_cast<int>(sides.size())));
+    image.resize(kFdsHeaderBytes, 0x00);
+    for (const FdsSideSpec& side : sides) {
+        ByteVector area = FdsSideBlocks(side);
+        if (area.size() < static_cast<std::size_t>(kFdsSideAreaBytes))
+            area.resize(kFdsSideAreaBytes, 0);
+        image.insert(image.end(), area.begin(), area.end());
+    }
+    return image;
+}
+
+ByteVector MztRecord(const MztSpec& spec) {
+    ByteVector record(128, 0x00);
+    record[0] = spec.attribute;
+    for (std::size_t i = 0; i < 17; ++i) {
+        record[1 + i] = i < spec.name.size()    ? static_cast<std::uint8_t>(spec.name[i])
+                        : i == spec.name.size() ? 0x0D
+                                                : 0x00;
+    }
+    const auto put16 = [&](int offset, std::size_t value) {
+        record[offset] = static_cast<std::uint8_t>(value & 0xFF);
+        record[offset + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
+    };
+    put16(18, spec.body.size());
+    put16(20, spec.load);
+    put16(22, spec.exec);
+    record[62] = spec.carried[0];
+    record[63] = spec.carried[1];
+    record.insert(record.end(), spec.body.begin(), spec.body.end());
+    return record;
+}
+
+ByteVector MztFile(const std::vector<MztSpec>& records) {
+    ByteVector file;
+    for (const MztSpec& spec : records) {
+        const ByteVector record = MztRecord(spec);
+        file.insert(file.end(), record.begin(), record.end());
+    }
+    return file;
+}

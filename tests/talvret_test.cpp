@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "samples/imagegen.h"
+#include "tests/support.h"
+
+namespace {
+
+const std::string kEndOfData =
+    "ERROR : \x83t\x83@\x83"
+    "C\x83\x8B\x82\xCC\x8FI\x92[\x82\xC9\x92"
+    "B\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81"
+    "B\n";
+const std::string kConversionError =
+    "ERROR : \x95\xCF\x8A\xB7\x82\xC5\x83G\x83\x89\x81[\x82\xAA\x94\xAD\x90\xB6\x82\xB5\x82\xDC"
+    "\x82\xB5\x82\xBD\n";
+const std::string kFinished =
+    "\x95\xCF\x8A\xB7\x82\xAA\x8FI\x97\xB9\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81"
+    "B\n";
+
+FdsSideSpec TwoFiles() {
+    FdsSideSpec side;
+    side.files = {Pattern(300, 1), Pattern(17, 2)};
+    return side;
+}
+
+TEST(Talvret, Usage) {
+    TempDir dir;
+    const RunResult run = RunProgram(dir.path(), "Talvret", {});
+    EXPECT_EQ("FDS image encoder  (C) 2026 Quick Disk kit developers\n Usage : Talvret filename\n",
+              run.out);
+    EXPECT_EQ(0, run.status);
+}
+
+TEST(Talvret, SidesAndNames) {
+    const struct {
+        std::string input;
+        int sidecount;
+        int images;
+        std::string err;
+    } cases[] = {
+        {"games/disk.fds", 1, 1, ""},
+        {"games/disk.fds", 2, 2, ""},
+        {"games\\disk.fds", 2, 2, ""},
+        {"disk.fds", 5, 2,
+         "Warning : FDS\x82\xCC\x96\xCA\x90\x94\x82\xCD"
+         "2\x96\xCA\x82\xDC\x82\xC5\x82\xB5\x82\xA9\x95\xCF\x8A\xB7\x82\xB5\x82\xDC\x82\xB9\x82"
+         "\xF1\n"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        std::filesystem::create_directory(dir / "games");
+        WriteFile(dir / c.input, FdsImage({TwoFiles(), FdsSideSpec{}}, c.sidecount));
+        const RunResult run = RunProgram(dir.path(), "Talvret", {c.input});
+        std::string out =
+            "FDS disk number : " + std::to_string(c.sidecount) + "\nCreate file: disk.DKA\n";
+        if (c.images == 2) out += "Create file: disk.DKB\n";
+        EXPECT_EQ(out + kFinished, run.out) << c.input;
+        EXPECT_EQ(c.err, run.err);
+        EXPECT_EQ(0, run.status);
+        EXPECT_EQ(143360u, ReadFile(dir / "disk.DKA").size());
+        EXPECT_EQ(c.images == 2, FileExists(dir / "disk.DKB"));
+        if (c.images == 2) {
+            EXPECT_EQ(143360u, ReadFile(dir / "disk.DKB").size());
+        }
+    }
+}
+
+TEST(Talvret, BothSidesBeginWithTheSameCells) {
+    TempDir dir;
+    WriteFile(dir / "d.fds", FdsImage({TwoFiles(), TwoFiles()}));
+    ASSERT_EQ(0, RunProgram(dir.path(), "Talvret", {"d.fds"}).status);
+    EXPECT_TRUE(SameBytes(ReadFile(dir / "d.DKA"), ReadFile(dir / "d.DKB")));
+}
+
+TEST(Talvret, InputFailures) {
+    Bytes good = FdsImage({TwoFiles()});
+    Bytes not_fds = good;
+    not_fds[0] = 'f';
+    Bytes no_sides = good;
+    no_sides[4] = 0;
+    const struct {
+        Bytes image;
+        std::string err;
+    } cases[] = {
+        {{}, "ERROR : file read error.\n"},
+        {Bytes(good.begin(), good.end() - 1),
+         "ERROR : FDS\x8C`\x8E\xAE\x82\xCC\x83t\x83@\x83"
+         "C\x83\x8B\x83T\x83"
+         "C\x83Y\x82\xAA\x90\xB3\x82\xB5\x82\xAD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n"},
+        {not_fds,
+         "ERROR : FDS\x8C`\x8E\xAE\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n"},
+        {no_sides,
+         "ERROR : FDS\x82\xCC\x96\xCA\x90\x94\x82\xAA\x90\xB3\x82\xB5\x82\xAD\x82\xA0\x82\xE8\x82"
+         "\xDC\x82\xB9\x82\xF1\n"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        WriteFile(dir / "d.fds", c.image);
+        const RunResult run = RunProgram(dir.path(), "Talvret", {"d.fds"});
+        EXPECT_EQ("", run.out);
+        EXPECT_EQ(c.err, run.err);
+        EXPECT_EQ(1, run.status);
+        EXPECT_FALSE(FileExists(dir / "d.DKA"));
+    }
+    TempDir dir;
+    const RunResult missing = RunProgram(dir.path(), "Talvret", {"no\\such.fds"});
+    EXPECT_EQ("ERROR : file not found. [no\\such.fds]\n", missing.err);
+    EXPECT_EQ(1, missing.status);
+}
+
+TEST(Talvret, SideFailures) {
+    FdsSideSpec three_of_two = TwoFiles();
+    three_of_two.announced = 3;
+    Bytes two_sides_one_area = FdsImage({TwoFiles()}, 2);
+    FdsSideSpec over;
+    over.files = {Pattern(65535, 3), Pattern(1062, 4)};  // 71681 bytes
+    const struct {
+        const char* what;
+        Bytes image;
+        std::string out;
+        std::string err;
+        bool dkb;
+    } cases[] = {
+        {"3 announced, 2 carried", FdsImage({three_of_two}), "Create file: d.DKA\n",
+         "ERROR: Unknown ID : 00\n", false},
+        {"second side past the end", two_sides_one_area, "Create file: d.DKA\nCreate file: d.DKB\n",
+         kEndOfData, true},
+        {"side stream over 71680 bytes", FdsImage({over}), "Create file: d.DKA\n",
+         "ERROR : raw file size is over.\n", false},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        WriteFile(dir / "d.fds", c.image);
+        const RunResult run = RunProgram(dir.path(), "Talvret", {"d.fds"});
+        const int sides = c.image[4];
+        EXPECT_EQ("FDS disk number : " + std::to_string(sides) + "\n" + c.out, run.out) << c.what;
+        EXPECT_EQ(c.err + kConversionError, run.err) << c.what;
+        EXPECT_EQ(1, run.status) << c.what;
+        const std::string last = dir / (c.dkb ? "d.DKB" : "d.DKA");
+        EXPECT_TRUE(FileExists(last) && ReadFile(last).empty()) << c.what;
+        if (c.dkb) {
+            EXPECT_EQ(143360u, ReadFile(dir / "d.DKA").size());
+        }
+    }
+}
+
+TEST(Talvret, OutputFailures) {
+    TempDir dir;
+    WriteFile(dir / "d.fds", FdsImage({TwoFiles()}));
+    std::filesystem::create_directory(dir / "d.DKA");
+    const RunResult blocked = RunProgram(dir.path(), "Talvret", {"d.fds"});
+    EXPECT_EQ("ERROR : file open error.\n" + kConversionError, blocked.err);
+    EXPECT_EQ(1, blocked.status);
+
+    if (!FileExists("/dev/full")) return;
+    std::filesystem::remove(dir / "d.DKA");
+    std::filesystem::create_symlink("/dev/full", dir / "d.DKA");
+    const RunResult full = RunProgram(dir.path(), "Talvret", {"d.fds"});
+    EXPECT_EQ("ERROR : file write error.\n" + kConversionError, full.err);
+    EXPECT_EQ(1, full.status);
+}
+
+}  // namespace
