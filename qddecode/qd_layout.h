@@ -3,6 +3,7 @@
 // (CRC-16/ARC, stored low byte first) over the block from its ID mark on.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 inline constexpr std::uint8_t kGapByte = 0x00;
@@ -41,6 +42,7 @@ inline constexpr int kInfoSize = 20;
 inline constexpr int kInfoLoad = 22;
 inline constexpr int kInfoExec = 24;
 static_assert(kInfoName + kFileNameBytes == kInfoCarried);
+using InfoRecord = std::array<std::uint8_t, kInfoRecordBytes>;
 
 // The attribute whose data the split dump trims.
 inline constexpr std::uint8_t kTextAttribute = 3;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "fdsencode/fds_format.h"
+#include "mztencode/mzt.h"
 
 ByteVector Pattern(std::size_t length, std::uint32_t seed) {
     ByteVector bytes(length);
@@ -69,11 +70,11 @@ ByteVector MztRecord(const MztSpec& spec) {
         record[offset] = static_cast<std::uint8_t>(value & 0xFF);
         record[offset + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
     };
-    put16(18, spec.body.size());
-    put16(20, spec.load);
-    put16(22, spec.exec);
-    record[62] = spec.carried[0];
-    record[63] = spec.carried[1];
+    put16(kMztSize, spec.body.size());
+    put16(kMztLoad, spec.load);
+    put16(kMztExec, spec.exec);
+    record[kMztCarried] = spec.carried[0];
+    record[kMztCarried + 1] = spec.carried[1];
     record.insert(record.end(), spec.body.begin(), spec.body.end());
     return record;
 }

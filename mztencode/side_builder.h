@@ -1,0 +1,38 @@
+// The side stream of a freshly formatted QD side holding MZT records: the
+// block-count block, then per record an information block and a data block,
+// each between sync runs and gaps.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "common/crc16.h"
+#include "mztencode/mzt.h"
+#include "qddecode/qd_layout.h"
+
+inline constexpr int kLeadingGapBytes = 4785;
+inline constexpr int kFirstInfoGapBytes = 2755;
+inline constexpr int kGapBytes = 256;
+inline constexpr int kSyncBeforeBytes = 10;
+inline constexpr int kSyncAfterBytes = 6;
+inline constexpr int kMaxMztRecords = kMaxBlockCount / 2;
+
+// leading gap + sync + block-count block + sync
+inline constexpr int kSideHeaderBytes =
+    kLeadingGapBytes + kSyncBeforeBytes + kBlockCountBlockBytes + kSyncAfterBytes;
+static_assert(kSideHeaderBytes == 4805);
+// What a record adds besides its leading gap and its body: the information
+// block and the data block, each in its sync runs, and the gap between them.
+inline constexpr int kRecordFrameBytes =
+    kSyncBeforeBytes + kBlockHeaderBytes + kInfoRecordBytes + kCrcBytes + kSyncAfterBytes +
+    kGapBytes + kSyncBeforeBytes + kBlockHeaderBytes + kCrcBytes + kSyncAfterBytes;
+static_assert(kRecordFrameBytes == 364);
+static_assert(kSideHeaderBytes + kFirstInfoGapBytes + kRecordFrameBytes == 7924);
+// The first sync run must lie beyond what the decoder skips.
+static_assert(2 * kLeadingGapBytes > static_cast<int>(kSkippedRawBytes));
+
+// The side stream before its fill, with the information record of every
+// record in order. Every body must lie inside file.
+std::vector<std::uint8_t> BuildQdSide(const std::vector<std::uint8_t>& file,
+                                      const std::vector<MztRecordView>& records, Crc16& crc,
+                                      std::vector<InfoRecord>& infos);
