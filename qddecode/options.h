@@ -1,0 +1,16 @@
+// Pelgrane's command line: options and the image file name in any order.
+#pragma once
+
+#include <string>
+
+#include "qddecode/outputs.h"
+
+struct QdCommandLine {
+    QdOptions options;
+    std::string imagefile;  // empty when none was given
+};
+
+// An argument beginning with '-' is an option, and so is one beginning with
+// '/' unless a further '/' or '\' makes it a path. The option is the second
+// character, in any case; unknown ones are ignored.
+QdCommandLine ParseQdCommandLine(int argc, const char* const* argv);
