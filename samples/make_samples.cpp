@@ -1,0 +1,52 @@
+// Writes the kit's sample inputs into a folder: an FDS image with one side
+// and an MZT file with a few records, all made here from fixed patterns.
+#include <cstdio>
+#include <string>
+
+#include "samples/imagegen.h"
+
+namespace {
+
+bool Save(const std::string& path, const ByteVector& bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}
+
+MztSpec Program(const char* name, std::uint8_t attribute, std::uint16_t load, ByteVector body) {
+    MztSpec spec;
+    spec.name = name;
+    spec.attribute = attribute;
+    spec.load = load;
+    spec.exec = load;
+    spec.body = std::move(body);
+    return spec;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string folder = argc > 1 ? argv[1] : ".";
+
+    FdsSideSpec side;
+    side.files = {Pattern(1024, 1), Pattern(8192, 2), Pattern(300, 3), ByteVector{}};
+    const ByteVector fds = FdsImage({side});
+
+    const std::string text = "10 PRINT \"HELLO\"\r20 GOTO 10\r";
+    ByteVector textbody = {0x05, 0x00};
+    textbody.insert(textbody.end(), text.begin(), text.end());
+    textbody.push_back(0x1A);
+    const ByteVector mzt = MztFile({
+        Program("MONITOR", 1, 0x0000, Pattern(4096, 4)),
+        Program("HELLO", 3, 0x1200, textbody),
+        Program("GAME DATA", 4, 0x3000, Pattern(20000, 5)),
+    });
+
+    if (!Save(folder + "/sample.fds", fds) || !Save(folder + "/sample.mzt", mzt)) {
+        std::fprintf(stderr, "cannot write the samples into %s\n", folder.c_str());
+        return 1;
+    }
+    std::printf("%s/sample.fds\n%s/sample.mzt\n", folder.c_str(), folder.c_str());
+    return 0;
+}

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the kit, makes its sample images and runs the main jobs on them:
+# an FDS image to a raw side and back, and an MZT file around the QD loop.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+cmake -S . -B build -DKIT_TESTS=OFF >/dev/null
+cmake --build build --parallel "$(nproc 2>/dev/null || echo 2)" >/dev/null
+bin=$PWD/build/bin
+
+rm -rf demo && mkdir -p demo/fds demo/qd demo/qd/again
+build/bin/make_samples demo >/dev/null
+step() { printf '\n$ %s\n' "$*"; "$@"; }
+
+echo "== FDS: image -> raw side -> image"
+cd demo/fds
+step "$bin/Talvret" ../sample.fds
+step "$bin/Omblisk" sample.DKA
+cmp ../sample.fds sample.fds && echo "sample.fds came back byte for byte"
+
+echo
+echo "== QD: MZT -> raw side -> QD image and MZT -> raw side -> MZT"
+cd ../qd
+step "$bin/Surbeck" ../sample.mzt
+step "$bin/Pelgrane" -d -m -s sample.QDK
+cmp ../sample.mzt sample.mzt && echo "sample.mzt came back byte for byte"
+cd again
+step "$bin/Wenmark" ../sample.qdf side.raw
+step "$bin/Pelgrane" -m side.raw
+cmp ../../sample.mzt side.mzt && echo "and again through the QD image file"
+echo
+echo "Outputs are in demo/."
