@@ -8,9 +8,7 @@
 #include "common/crc16.h"
 #include "common/pathlib.h"
 #include "common/wholefile.h"
-#include "mztencode/mzt.h"
 #include "mztencode/side_builder.h"
-#include "qddecode/fileinfo.h"
 
 static Pathlib pathlib;
 
@@ -22,8 +20,6 @@ constexpr const char* kExtension = ".QDK";
 constexpr const char* kFileSizeError = "ERROR : file size error.\n";
 constexpr const char* kTruncated = "ERROR : MZT record %d runs past the end of the file.\n";
 constexpr const char* kBlockNumberError = "ERROR : MZT block number error. [%d]\n";
-constexpr const char* kBlocks = "MZT blocks: %d\n";
-constexpr const char* kRecordsDone = "End of data.";
 constexpr const char* kComplete = "Complete.";
 
 }  // namespace
@@ -55,31 +51,22 @@ int main(int argc, char** argv) {
         console.Err(kFileOpenError);
         return 1;
     }
-    const std::vector<MztRecordView> records = WalkMztRecords(file);
-    if (!MztBodyInside(file, records.back())) {
-        console.Err(kTruncated, static_cast<int>(records.size()));
-        return 1;
-    }
-    const int blockcount = 2 * static_cast<int>(records.size());
-    if (blockcount > kMaxBlockCount) {
-        console.Err(kBlockNumberError, blockcount);
-        return 1;
-    }
-    console.Out(kBlocks, blockcount);
-
     Crc16 crc(kQdWriterCrc);
-    std::vector<InfoRecord> infos;
-    std::vector<std::uint8_t> stream = BuildQdSide(file, records, crc, infos);
-    for (const InfoRecord& info : infos) PrintFileInformation(console, info);
-    console.Line(kRecordsDone);
-    if (stream.size() > static_cast<std::size_t>(kSideStreamBytes)) {
-        console.Err(kRawSizeOver);
-        return 1;
-    }
-    stream.resize(kSideStreamBytes, kGapByte);
-
     BitWriter writer;
-    EncodeSide(writer, stream.data(), stream.size());
+    const MztSideResult side = EncodeMztSide(file, crc, writer, console);
+    switch (side.status) {
+        case MztSideStatus::kTruncated:
+            console.Err(kTruncated, side.value);
+            return 1;
+        case MztSideStatus::kTooManyBlocks:
+            console.Err(kBlockNumberError, side.value);
+            return 1;
+        case MztSideStatus::kSizeOver:
+            console.Err(kRawSizeOver);
+            return 1;
+        case MztSideStatus::kOk:
+            break;
+    }
     if (!SaveOutput(output, writer.bitstreambuffer)) {
         console.Err(kFileWriteError);
         return 1;

@@ -1,6 +1,11 @@
 #include "mztencode/side_builder.h"
 
+#include "qddecode/fileinfo.h"
+
 namespace {
+
+constexpr const char* kBlocks = "MZT blocks: %d\n";
+constexpr const char* kRecordsDone = "End of data.";
 
 void Append(std::vector<std::uint8_t>& stream, std::uint8_t byte, int count) {
     stream.insert(stream.end(), static_cast<std::size_t>(count), byte);
@@ -57,4 +62,25 @@ std::vector<std::uint8_t> BuildQdSide(const std::vector<std::uint8_t>& file,
         Append(stream, kSyncByte, kSyncAfterBytes);
     }
     return stream;
+}
+
+MztSideResult EncodeMztSide(const std::vector<std::uint8_t>& file, Crc16& crc, BitWriter& writer,
+                            Console& console) {
+    const std::vector<MztRecordView> records = WalkMztRecords(file);
+    if (!records.empty() && !MztBodyInside(file, records.back())) {
+        return {MztSideStatus::kTruncated, static_cast<int>(records.size())};
+    }
+    const int blockcount = 2 * static_cast<int>(records.size());
+    if (blockcount > kMaxBlockCount) return {MztSideStatus::kTooManyBlocks, blockcount};
+    console.Out(kBlocks, blockcount);
+
+    std::vector<InfoRecord> infos;
+    std::vector<std::uint8_t> stream = BuildQdSide(file, records, crc, infos);
+    for (const InfoRecord& info : infos) PrintFileInformation(console, info);
+    console.Line(kRecordsDone);
+    if (stream.size() > static_cast<std::size_t>(kSideStreamBytes))
+        return {MztSideStatus::kSizeOver, 0};
+    stream.resize(kSideStreamBytes, kGapByte);
+    EncodeSide(writer, stream.data(), stream.size());
+    return {MztSideStatus::kOk, 0};
 }

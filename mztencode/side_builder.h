@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/bitstream.h"
+#include "common/console.h"
 #include "common/crc16.h"
 #include "mztencode/mzt.h"
 #include "qddecode/qd_layout.h"
@@ -36,3 +38,21 @@ static_assert(2 * kLeadingGapBytes > static_cast<int>(kSkippedRawBytes));
 std::vector<std::uint8_t> BuildQdSide(const std::vector<std::uint8_t>& file,
                                       const std::vector<MztRecordView>& records, Crc16& crc,
                                       std::vector<InfoRecord>& infos);
+
+enum class MztSideStatus {
+    kOk,
+    kTruncated,      // value: the record, from 1, whose body runs past the end
+    kTooManyBlocks,  // value: the block count
+    kSizeOver,       // the side stream would not fit on a side
+};
+
+struct MztSideResult {
+    MztSideStatus status;
+    int value;
+};
+
+// Everything after loading: counts the records, prints the block count and
+// each record's information, builds the side stream, fills it to 81920
+// bytes and codes it into writer.bitstreambuffer.
+MztSideResult EncodeMztSide(const std::vector<std::uint8_t>& file, Crc16& crc, BitWriter& writer,
+                            Console& console);
