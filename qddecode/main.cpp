@@ -17,12 +17,16 @@ static Pathlib pathlib;
 namespace {
 
 constexpr const char* kUsage[] = {
-    "Usage : Pelgrane [option] imagefile", " Options", " -d dump file", " -s split dump mode",
+    "Usage : Pelgrane [option] imagefile",
+    " Options",
+    " -d dump file",
+    " -s split dump mode",
     " -m dump mzt file",
 };
 constexpr const char* kTitle = "QD image decoder";
 // ERROR: filename がありません
-constexpr const char* kNoFilename = "ERROR: filename \x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n";
+constexpr const char* kNoFilename =
+    "ERROR: filename \x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n";
 // ファイルを変換します...
 constexpr const char* kConverting =
     "\x83t\x83@\x83"

@@ -35,7 +35,8 @@ bool QdOutputs::Open() {
         }
         m_console.Out(kDumpFile, name.c_str());
         m_image.Puts(kQdImageMagic);
-        for (int i = kQdImageMagicBytes; i < kQdImageHeaderBytes; ++i) m_image.Putc(kQdImagePadByte);
+        for (int i = kQdImageMagicBytes; i < kQdImageHeaderBytes; ++i)
+            m_image.Putc(kQdImagePadByte);
     }
     if (m_options.mzt) {
         const std::string name = m_base + ".mzt";
@@ -55,7 +56,9 @@ bool QdOutputs::Put(CFile& file, std::uint8_t byte) {
     return false;
 }
 
-bool QdOutputs::ImageByte(std::uint8_t byte) { return m_image.m_fp == nullptr || Put(m_image, byte); }
+bool QdOutputs::ImageByte(std::uint8_t byte) {
+    return m_image.m_fp == nullptr || Put(m_image, byte);
+}
 
 bool QdOutputs::DataByte(std::uint8_t byte, int offset) {
     if (m_options.mzt && !Put(m_mzt, byte)) return false;

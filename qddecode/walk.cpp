@@ -6,7 +6,15 @@ namespace {
 constexpr std::int32_t kGapCells = 0x55;
 constexpr std::int32_t kGapCellsOutOfStep = 0xAA;
 
-enum class State { kGapSearch, kSyncSearch, kPreMark, kBlockCount, kBlockHeader, kBlockBody, kPostBlock };
+enum class State {
+    kGapSearch,
+    kSyncSearch,
+    kPreMark,
+    kBlockCount,
+    kBlockHeader,
+    kBlockBody,
+    kPostBlock
+};
 
 class Walk {
 public:
@@ -25,7 +33,8 @@ private:
     static Step End(QdWalkOutcome outcome, int value = 0) { return {true, {outcome, value}}; }
 
     Step EndOfData() const {
-        return End(m_blocknumber >= m_blockcount ? QdWalkOutcome::kNormalEnd : QdWalkOutcome::kEndOfFile);
+        return End(m_blocknumber >= m_blockcount ? QdWalkOutcome::kNormalEnd
+                                                 : QdWalkOutcome::kEndOfFile);
     }
     bool Emit(std::uint8_t byte) { return m_sink.ImageByte(byte); }
     void MarkFill() { m_fillpoint = m_reader.bitstreampos; }
@@ -90,7 +99,8 @@ QdWalkResult Walk::Run() {
 
 Walk::Step Walk::GapSearch() {
     if (m_qd.SearchGap() < 0) {
-        return End(m_blocknumber >= m_blockcount ? QdWalkOutcome::kNormalEnd : QdWalkOutcome::kGapError);
+        return End(m_blocknumber >= m_blockcount ? QdWalkOutcome::kNormalEnd
+                                                 : QdWalkOutcome::kGapError);
     }
     // The gap comes out as one 0x00 for every two raw bytes since the
     // last byte that the rebuilt stream accounts for.
@@ -184,7 +194,8 @@ Walk::Step Walk::BlockBody() {
     ++m_offset;
     if (--m_remaining > 0) return Next();
     if (m_check != 0) return End(QdWalkOutcome::kCrcError, m_check);
-    if (!data && !m_sink.Information(m_record, m_blocknumber)) return End(QdWalkOutcome::kOutputFailed);
+    if (!data && !m_sink.Information(m_record, m_blocknumber))
+        return End(QdWalkOutcome::kOutputFailed);
     ++m_blocknumber;
     m_state = State::kPostBlock;
     return Next();

@@ -1,0 +1,151 @@
+// Every program meets the same faults the same way: its message, exit
+// status 1 and no success line.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "common/bitstream.h"
+#include "common/crc16.h"
+#include "fdsencode/side_encoder.h"
+#include "samples/imagegen.h"
+#include "tests/qd_side.h"
+#include "tests/support.h"
+
+namespace {
+
+const std::string kConversionError =
+    "ERROR : \x95\xCF\x8A\xB7\x82\xC5\x83G\x83\x89\x81[\x82\xAA\x94\xAD\x90\xB6\x82\xB5\x82\xDC"
+    "\x82\xB5\x82\xBD\n";
+const std::string kDone = "\x95\xCF\x8A\xB7\x82\xAA\x8FI\x97\xB9\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
+
+Bytes FdsRaw() {
+    const Bytes image = FdsImage({FdsSideSpec{}});
+    Bytes stream;
+    Crc16 crc(kFdsWriterCrc);
+    BuildFdsSide(image, 16, stream, crc);
+    BitWriter writer;
+    EncodeSide(writer, stream.data(), stream.size());
+    return writer.bitstreambuffer;
+}
+
+struct Program {
+    std::string name;
+    std::vector<std::string> options;  // before the input
+    std::vector<std::string> after;    // after the input
+    Bytes input;
+    std::string output;  // the file it writes
+    std::string openerror, writeerror, emptyerror;
+    std::string success;  // what only a successful run prints
+};
+
+std::vector<Program> Programs() {
+    const std::string open = "ERROR : file open error.\n", write = "ERROR : file write error.\n",
+                      read = "ERROR : file read error.\n";
+    MztSpec spec;
+    spec.name = "F";
+    spec.body = Pattern(50, 1);
+    Bytes qdf =
+        Concat({Bytes{'-', 'Q', 'D', ' ', 'f', 'o', 'r', 'm', 'a', 't', '-'}, Repeat(0xFF, 5)});
+    qdf.resize(81936, 0);
+    return {
+        {"Talvret",
+         {},
+         {},
+         FdsImage({FdsSideSpec{}}),
+         "in.DKA",
+         open + kConversionError,
+         write + kConversionError,
+         read,
+         kDone},
+        {"Omblisk", {}, {}, FdsRaw(), "in.fds", open, write, read, kDone},
+        {"Pelgrane",
+         {"-d"},
+         {},
+         QdRaw(QdSide({QdBlock(Hex("A5 00"))})),
+         "in.qdf",
+         open,
+         write,
+         read,
+         kDone},
+        {"Surbeck",
+         {},
+         {},
+         MztFile({spec}),
+         "in.QDK",
+         open,
+         write,
+         "ERROR : file size error.\n",
+         "Complete."},
+        {"Wenmark",
+         {},
+         {"out.raw"},
+         qdf,
+         "out.raw",
+         "ERROR : file open error. [out.raw]\n",
+         write,
+         read,
+         "Complete."},
+    };
+}
+
+RunResult RunOn(const TempDir& dir, const Program& p, const std::string& input) {
+    std::vector<std::string> args = p.options;
+    args.push_back(input);
+    args.insert(args.end(), p.after.begin(), p.after.end());
+    return RunProgram(dir.path(), p.name, args);
+}
+
+void ExpectFailure(const RunResult& run, const Program& p, const std::string& err,
+                   const char* what) {
+    EXPECT_EQ(err, run.err) << p.name << ": " << what;
+    EXPECT_EQ(1, run.status) << p.name << ": " << what;
+    EXPECT_EQ(std::string::npos, run.out.find(p.success)) << p.name << ": " << what;
+}
+
+TEST(Faults, SuccessIsTheBaseline) {
+    for (const Program& p : Programs()) {
+        TempDir dir;
+        WriteFile(dir / "in", p.input);
+        const RunResult run = RunOn(dir, p, "in");
+        EXPECT_EQ(0, run.status) << p.name << run.err;
+        EXPECT_NE(std::string::npos, run.out.find(p.success)) << p.name;
+    }
+}
+
+TEST(Faults, OutputInTheWay) {
+    for (const Program& p : Programs()) {
+        TempDir dir;
+        WriteFile(dir / "in", p.input);
+        std::filesystem::create_directory(dir / p.output);
+        ExpectFailure(RunOn(dir, p, "in"), p, p.openerror, "a folder named like the output");
+    }
+}
+
+TEST(Faults, OutputCannotBeWritten) {
+    if (!FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    for (const Program& p : Programs()) {
+        TempDir dir;
+        WriteFile(dir / "in", p.input);
+        std::filesystem::create_symlink("/dev/full", dir / p.output);
+        ExpectFailure(RunOn(dir, p, "in"), p, p.writeerror, "output linked to /dev/full");
+    }
+}
+
+TEST(Faults, InputsThatCannotBeLoaded) {
+    for (const Program& p : Programs()) {
+        TempDir dir;
+        std::filesystem::create_directory(dir / "folder");
+        WriteFile(dir / "empty", {});
+        ASSERT_EQ(0, mkfifo((dir / "fifo").c_str(), 0600));
+        ExpectFailure(RunOn(dir, p, "folder"), p, "ERROR : file read error.\n",
+                      "a folder as input");
+        ExpectFailure(RunOn(dir, p, "empty"), p, p.emptyerror, "an empty input");
+        ExpectFailure(RunOn(dir, p, "fifo"), p, "ERROR : file read error.\n", "a FIFO as input");
+        ExpectFailure(RunOn(dir, p, "missing"), p, "ERROR : file not found. [missing]\n",
+                      "a missing input");
+        EXPECT_FALSE(FileExists(dir / p.output)) << p.name;
+    }
+}
+
+}  // namespace
