@@ -3,7 +3,24 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "common/shiftjis.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 namespace {
+
+// A Windows console shows Shift-JIS itself; elsewhere a terminal is taken
+// to speak UTF-8. Files and pipes always get the kit's own bytes.
+bool IsTerminal(std::FILE* stream) {
+#ifdef _WIN32
+    (void)stream;
+    return false;
+#else
+    return isatty(fileno(stream)) != 0;
+#endif
+}
 
 std::string Format(const char* format, std::va_list args) {
     std::va_list copy;
@@ -22,19 +39,27 @@ std::string Format(const char* format, std::va_list args) {
 void Console::Out(const char* format, ...) {
     std::va_list args;
     va_start(args, format);
-    Emit(false, Format(format, args));
+    Emit(false, Format(ForStream(false, format).c_str(), args));
     va_end(args);
 }
 
 void Console::Err(const char* format, ...) {
     std::va_list args;
     va_start(args, format);
-    Emit(true, Format(format, args));
+    Emit(true, Format(ForStream(true, format).c_str(), args));
     va_end(args);
 }
 
 void Console::Line(const char* text) {
-    Emit(false, std::string(text) + "\n");
+    Emit(false, ForStream(false, text) + "\n");
+}
+
+// Only the kit's own text is converted, never the values printed in it
+// (names read from a disk, paths).
+std::string Console::ForStream(bool error, const char* text) const {
+    const bool captured = (error ? m_err : m_out) != nullptr;
+    if (captured || !IsTerminal(error ? stderr : stdout)) return text;
+    return ShiftJisToUtf8(text);
 }
 
 void Console::Emit(bool error, const std::string& text) {

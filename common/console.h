@@ -1,6 +1,7 @@
 // Every line a program shows passes through here: progress to the standard
 // output, errors and warnings to the standard error stream. Message texts are
-// the kit's own bytes (Japanese ones in Shift-JIS) and go out unchanged.
+// the kit's own bytes (Japanese ones in Shift-JIS) and go out unchanged to
+// files and pipes; a terminal outside Windows gets them in UTF-8.
 // A console made over two strings collects the text instead, for tests.
 #pragma once
 
@@ -23,6 +24,7 @@ public:
     void Line(const char* text);
 
 private:
+    std::string ForStream(bool error, const char* text) const;
     void Emit(bool error, const std::string& text);
 
     std::string* m_out = nullptr;
