@@ -73,3 +73,8 @@ void Console::Emit(bool error, const std::string& text) {
     if (error) std::fflush(stdout);
     std::fwrite(text.data(), 1, text.size(), stream);
 }
+
+void PrintUsage(Console& console, const char* title, std::initializer_list<const char*> lines) {
+    console.Out("%s%s\n", title, kOwnerNotice);
+    for (const char* line : lines) console.Line(line);
+}

@@ -5,6 +5,7 @@
 // A console made over two strings collects the text instead, for tests.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 #if defined(__GNUC__) || defined(__clang__)
@@ -33,3 +34,6 @@ private:
 
 // The notice that follows each program's title on its first usage line.
 inline constexpr const char* kOwnerNotice = "  (C) 2026 Quick Disk kit developers";
+
+// The usage text: the title and the owner notice, then each line.
+void PrintUsage(Console& console, const char* title, std::initializer_list<const char*> lines);

@@ -36,6 +36,12 @@ void ReportLoad(Console& console, LoadStatus status, const char* path) {
     if (status == LoadStatus::kReadError) console.Err(kFileReadError);
 }
 
+bool LoadInput(Console& console, const char* path, std::vector<std::uint8_t>& out) {
+    const LoadStatus status = LoadInput(path, out);
+    ReportLoad(console, status, path);
+    return status == LoadStatus::kOk;
+}
+
 bool SaveOutput(CFile& file, const std::vector<std::uint8_t>& bytes) {
     const bool written =
         bytes.empty() || file.Write(bytes.data(), static_cast<std::int64_t>(bytes.size()));

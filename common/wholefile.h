@@ -23,6 +23,8 @@ LoadStatus LoadInput(const char* path, std::vector<std::uint8_t>& out);
 
 // Prints the load failure's message; nothing for kOk.
 void ReportLoad(Console& console, LoadStatus status, const char* path);
+// LoadInput, reporting a failure; true when out holds the whole file.
+bool LoadInput(Console& console, const char* path, std::vector<std::uint8_t>& out);
 
 // Writes bytes whole to a file already open for writing and closes it;
 // false when any byte did not reach the file.

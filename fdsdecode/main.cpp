@@ -28,16 +28,11 @@ constexpr const char* kConverting = "\x95\xCF\x8A\xB7\x82\xB5\x82\xC4\x82\xA2\x8
 int main(int argc, char** argv) {
     Console console;
     if (argc < 2) {
-        console.Out("%s%s\n", kTitle, kOwnerNotice);
-        console.Line(kUsage);
+        PrintUsage(console, kTitle, {kUsage});
         return 0;
     }
     std::vector<std::uint8_t> bitstreambuffer;
-    const LoadStatus load = LoadInput(argv[1], bitstreambuffer);
-    if (load != LoadStatus::kOk) {
-        ReportLoad(console, load, argv[1]);
-        return 1;
-    }
+    if (!LoadInput(console, argv[1], bitstreambuffer)) return 1;
     const std::string outname = Pathlib::SplitFilename(argv[1]) + kExtension;
     CFile output;
     if (!output.Open(outname.c_str(), "wb")) {

@@ -87,16 +87,11 @@ int rawconvert(Run& run, Console& console, const char* filename, std::size_t off
 int main(int argc, char** argv) {
     Console console;
     if (argc < 2) {
-        console.Out("%s%s\n", kTitle, kOwnerNotice);
-        console.Line(kUsage);
+        PrintUsage(console, kTitle, {kUsage});
         return 0;
     }
     Run run;
-    const LoadStatus load = LoadInput(argv[1], run.fdsbuffer);
-    if (load != LoadStatus::kOk) {
-        ReportLoad(console, load, argv[1]);
-        return 1;
-    }
+    if (!LoadInput(console, argv[1], run.fdsbuffer)) return 1;
     switch (CheckFdsImage(run.fdsbuffer)) {
         case FdsImageCheck::kSizeError:
             console.Err(kSizeError);

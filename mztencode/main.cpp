@@ -27,8 +27,7 @@ constexpr const char* kComplete = "Complete.";
 int main(int argc, char** argv) {
     Console console;
     if (argc < 2) {
-        console.Out("%s%s\n", kTitle, kOwnerNotice);
-        console.Line(kUsage);
+        PrintUsage(console, kTitle, {kUsage});
         return 0;
     }
     const char* mztfile = argv[1];

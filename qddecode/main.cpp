@@ -16,13 +16,6 @@ static Pathlib pathlib;
 
 namespace {
 
-constexpr const char* kUsage[] = {
-    "Usage : Pelgrane [option] imagefile",
-    " Options",
-    " -d dump file",
-    " -s split dump mode",
-    " -m dump mzt file",
-};
 constexpr const char* kTitle = "QD image decoder";
 // ERROR: filename がありません
 constexpr const char* kNoFilename =
@@ -76,8 +69,9 @@ void ReportWalkError(Console& console, const QdWalkResult& result) {
 int main(int argc, char** argv) {
     Console console;
     if (argc < 2) {
-        console.Out("%s%s\n", kTitle, kOwnerNotice);
-        for (const char* line : kUsage) console.Line(line);
+        PrintUsage(console, kTitle,
+                   {"Usage : Pelgrane [option] imagefile", " Options", " -d dump file",
+                    " -s split dump mode", " -m dump mzt file"});
         return 0;
     }
     const QdCommandLine line = ParseQdCommandLine(argc, argv);
@@ -86,11 +80,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::vector<std::uint8_t> bitstreambuffer;
-    const LoadStatus load = LoadInput(line.imagefile.c_str(), bitstreambuffer);
-    if (load != LoadStatus::kOk) {
-        ReportLoad(console, load, line.imagefile.c_str());
-        return 1;
-    }
+    if (!LoadInput(console, line.imagefile.c_str(), bitstreambuffer)) return 1;
 
     QdOutputs outputs(console, line.options, Pathlib::SplitFilename(line.imagefile.c_str()));
     if (!outputs.Open()) {

@@ -23,19 +23,14 @@ constexpr const char* kComplete = "Complete.";
 int main(int argc, char** argv) {
     Console console;
     if (argc < 3) {
-        console.Out("%s%s\n", kTitle, kOwnerNotice);
-        console.Line(kUsage);
+        PrintUsage(console, kTitle, {kUsage});
         return 0;
     }
     const char* imagefile = argv[1];
     const char* outname = argv[2];
 
     std::vector<std::uint8_t> image;
-    const LoadStatus load = LoadInput(imagefile, image);
-    if (load != LoadStatus::kOk) {
-        ReportLoad(console, load, imagefile);
-        return 1;
-    }
+    if (!LoadInput(console, imagefile, image)) return 1;
     switch (CheckQdImage(image)) {
         case QdImageCheck::kSizeError:
             console.Err(kSizeError);

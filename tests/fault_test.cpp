@@ -11,13 +11,9 @@
 #include "samples/imagegen.h"
 #include "tests/qd_side.h"
 #include "tests/support.h"
+#include "tests/texts.h"
 
 namespace {
-
-const std::string kConversionError =
-    "ERROR : \x95\xCF\x8A\xB7\x82\xC5\x83G\x83\x89\x81[\x82\xAA\x94\xAD\x90\xB6\x82\xB5\x82\xDC"
-    "\x82\xB5\x82\xBD\n";
-const std::string kDone = "\x95\xCF\x8A\xB7\x82\xAA\x8FI\x97\xB9\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
 
 Bytes FdsRaw() {
     const Bytes image = FdsImage({FdsSideSpec{}});
@@ -54,11 +50,11 @@ std::vector<Program> Programs() {
          {},
          FdsImage({FdsSideSpec{}}),
          "in.DKA",
-         open + kConversionError,
-         write + kConversionError,
+         open + kConversionErrorText,
+         write + kConversionErrorText,
          read,
-         kDone},
-        {"Omblisk", {}, {}, FdsRaw(), "in.fds", open, write, read, kDone},
+         kFinishedText},
+        {"Omblisk", {}, {}, FdsRaw(), "in.fds", open, write, read, kDoneText},
         {"Pelgrane",
          {"-d"},
          {},
@@ -67,7 +63,7 @@ std::vector<Program> Programs() {
          open,
          write,
          read,
-         kDone},
+         kDoneText},
         {"Surbeck",
          {},
          {},

@@ -9,18 +9,13 @@
 #include "fdsencode/side_encoder.h"
 #include "samples/imagegen.h"
 #include "tests/support.h"
+#include "tests/texts.h"
 
 namespace {
 
-const std::string kEndOfData =
-    "ERROR : \x83t\x83@\x83"
-    "C\x83\x8B\x82\xCC\x8FI\x92[\x82\xC9\x92"
-    "B\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81"
-    "B\n";
 const std::string kStart =
     "\x8Fo\x97\xCD\x83t\x83@\x83"
     "C\x83\x8B:side.fds\n\x95\xCF\x8A\xB7\x82\xB5\x82\xC4\x82\xA2\x82\xDC\x82\xB7...\n";
-const std::string kDone = "\x95\xCF\x8A\xB7\x82\xAA\x8FI\x97\xB9\x82\xB5\x82\xDC\x82\xB5\x82\xBD\n";
 
 // The side stream that the encoder makes of side 0 of image.
 Bytes SideStream(const Bytes& image) {
@@ -148,7 +143,7 @@ TEST_F(OmbliskRun, Usage) {
 TEST_F(OmbliskRun, CleanSide) {
     const Bytes image = FdsImage({Side({Pattern(100, 1), Pattern(5, 2)})});
     const RunResult run = Run(Raw(SideStream(image)));
-    EXPECT_EQ(kStart + "FILE NUM: 2\n" + kDone, run.out);
+    EXPECT_EQ(kStart + "FILE NUM: 2\n" + kDoneText, run.out);
     EXPECT_EQ("", run.err);
     EXPECT_EQ(0, run.status);
     EXPECT_TRUE(SameBytes(image, Output()));
@@ -189,28 +184,29 @@ TEST_F(OmbliskRun, DamagedSides) {
         int status;
         std::size_t size;  // of the FDS image written
     } cases[] = {
-        {"flipped data byte", Raw(flipped), "FILE NUM: 2\n" + kDone,
+        {"flipped data byte", Raw(flipped), "FILE NUM: 2\n" + kDoneText,
          "ERROR : CRC \x82\xAA\x90\xB3\x82\xB5\x82\xAD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"
          "Bindex:1 crc:",
          1, 65516},
         {"cut in a file before all are in", Head(raw, 2 * (FileDataId(side, 1) + 500)),
-         "FILE NUM: 2\n" + kDone, kEndOfData, 1, 65516},
+         "FILE NUM: 2\n" + kDoneText, kEndOfDataText, 1, 65516},
         {"cut in a file beyond the announced", Head(raw, 2 * (FileDataId(side, 2) + 20)),
-         "FILE NUM: 2\n" + kDone, "", 0, 65516},
-        {"shorter than the lead-in", Repeat(0x55, 5631), "", kEndOfData, 1, 16},
+         "FILE NUM: 2\n" + kDoneText, "", 0, 65516},
+        {"shorter than the lead-in", Repeat(0x55, 5631), "", kEndOfDataText, 1, 16},
         {"only the lead-in", Repeat(0x55, 5632), "",
          "ERROR : Sync\x83"
          "f\x81[\x83^\x82\xAA\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"
          "B(ERROR 21)\n",
          1, 16},
-        {"ID 5 ends the side", Raw(id5), "FILE NUM: 2\n" + kDone, "", 0, 65516},
+        {"ID 5 ends the side", Raw(id5), "FILE NUM: 2\n" + kDoneText, "", 0, 65516},
         {"ID 0 before the announced files", Raw(id0_before), "FILE NUM: 2\n",
          "ERROR : BLOCK ID \x82\xAA\x90\xB3\x82\xB5\x82\xAD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1"
          "\x81"
          "B ID=00 " +
              std::string(position) + "\n",
          1, kept1},
-        {"ID 0 after the announced files", Raw(id0_after), "FILE NUM: 2\n" + kDone, "", 0, 65516},
+        {"ID 0 after the announced files", Raw(id0_after), "FILE NUM: 2\n" + kDoneText, "", 0,
+         65516},
         {"3 announced, 2 carried", Raw(two_of_three), "FILE NUM: 3\n",
          "ERROR : Sync\x83"
          "f\x81[\x83^\x82\xAA\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"

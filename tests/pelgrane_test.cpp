@@ -8,20 +8,9 @@
 #include "samples/imagegen.h"
 #include "tests/qd_side.h"
 #include "tests/support.h"
+#include "tests/texts.h"
 
 namespace {
-
-const std::string kDone = "\x95\xCF\x8A\xB7\x82\xAA\x8FI\x97\xB9\x82\xB5\x82\xDC\x82\xB5\x82\xBD\n";
-const std::string kListing =
-    "\x83t\x83@\x83"
-    "C\x83\x8B\x8F\xEE\x95\xF1\x82\xCC\x82\xDD\x95\\\x8E\xA6\x82\xB5\x82\xDC\x82\xB7...\n";
-const std::string kConverting =
-    "\x83t\x83@\x83"
-    "C\x83\x8B\x82\xF0\x95\xCF\x8A\xB7\x82\xB5\x82\xDC\x82\xB7...\n";
-const std::string kGapError =
-    "ERROR : Gap\x83"
-    "f\x81[\x83^\x82\xAA\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"
-    "B\n";
 
 struct Recorder : QdWalkSink {
     bool ImageByte(std::uint8_t byte) override {
@@ -204,9 +193,9 @@ TEST_F(PelgraneRun, ListingOnly) {
     const Bytes raw =
         QdRaw(QdSide({QdBlock(Hex("A5 02")), QdInfoBlock(3, "AB%\r", 0x1234), QdDataBlock(kBody)}));
     const RunResult run = Run(raw);
-    EXPECT_EQ(kListing +
+    EXPECT_EQ(kListingText +
                   "BLOCK NUM:2\nFILE INFORMATION\nNAME:AB%%%0D             \nATTR:03\nSIZE:1234\n" +
-                  "LOAD:0000\nEXEC:0000\n\n" + kDone,
+                  "LOAD:0000\nEXEC:0000\n\n" + kDoneText,
               run.out);
     EXPECT_EQ("", run.err);
     EXPECT_EQ(0, run.status);
@@ -223,7 +212,7 @@ TEST_F(PelgraneRun, WalkErrorsEndTheRun) {
         Bytes raw;
         std::string err;
     } cases[] = {
-        {"short raw image", Repeat(0x55, 6000), kGapError},
+        {"short raw image", Repeat(0x55, 6000), kGapErrorText},
         {"count block CRC", QdRaw(QdSide({Hex("A5 02 00 00")})),
          "ERROR : CRC\x83G\x83\x89\x81[(C130)\n"},
         {"mixed marks", QdRaw(QdSide({count2, QdInfoBlock(1, "GAME", 40, 0x01)})),
@@ -237,7 +226,7 @@ TEST_F(PelgraneRun, WalkErrorsEndTheRun) {
         const RunResult run = Run(c.raw, {"-m", "-d"});
         EXPECT_EQ(c.err, run.err.substr(0, c.err.size())) << c.what;
         EXPECT_EQ(1, run.status) << c.what;
-        EXPECT_EQ(std::string::npos, run.out.find(kDone)) << c.what;
+        EXPECT_EQ(std::string::npos, run.out.find(kDoneText)) << c.what;
         EXPECT_LT(ReadFile(dir / "side.qdf").size(), 81936u) << c.what;
     }
     // The bad block's body is in the MZT file already.
@@ -252,7 +241,7 @@ TEST_F(PelgraneRun, SplitDump) {
                       QdInfoBlock(1, "BIN", 6), QdDataBlock(text)}));
     const RunResult run = Run(raw, {"-s"});
     EXPECT_EQ(0, run.status);
-    EXPECT_EQ(kConverting, run.out.substr(0, kConverting.size()));
+    EXPECT_EQ(kConvertingText, run.out.substr(0, kConvertingText.size()));
     EXPECT_TRUE(SameBytes(Hex("41 42"), ReadFile(dir / "side.01.QDDATA")));
     EXPECT_TRUE(SameBytes(text, ReadFile(dir / "side.03.QDDATA")));
     const Bytes info0 = ReadFile(dir / "side.00.QDINFO"), info2 = ReadFile(dir / "side.02.QDINFO");
@@ -293,7 +282,7 @@ TEST_F(PelgraneRun, OutputFailures) {
         std::filesystem::create_symlink("/dev/full", dir / name);
         run = Run(raw, {"-d", "-m", "-s"});
         EXPECT_EQ("ERROR : file write error.\n", run.err) << name;
-        EXPECT_EQ(std::string::npos, run.out.find(kDone)) << name;
+        EXPECT_EQ(std::string::npos, run.out.find(kDoneText)) << name;
         EXPECT_EQ(1, run.status) << name;
         std::filesystem::remove(dir / name);
     }

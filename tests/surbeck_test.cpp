@@ -5,6 +5,7 @@
 #include "common/bitstream.h"
 #include "common/crc16.h"
 #include "samples/imagegen.h"
+#include "tests/qd_side.h"
 #include "tests/support.h"
 
 namespace {
@@ -28,15 +29,6 @@ Bytes SideStreamOf(const Bytes& raw) {
     for (std::int32_t b; (b = reader.ReadByte()) >= 0;)
         stream.push_back(static_cast<std::uint8_t>(b));
     return stream;
-}
-
-// A block from its ID mark on, with its CRC-16/ARC.
-Bytes Block(const Bytes& bytes) {
-    Crc16 crc(kQdWriterCrc);
-    std::uint16_t value = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) value = crc.CRC_check(bytes[i], i == 0);
-    return Concat(
-        {bytes, Bytes{static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)}});
 }
 
 std::string InfoLines(const MztSpec& spec) {
@@ -82,8 +74,8 @@ TEST_F(SurbeckRun, OneRecordLayout) {
     const Bytes sync10 = Repeat(0x16, 10), sync6 = Repeat(0x16, 6);
     const Bytes expected =
         Concat({Repeat(0, 4785), sync10, Hex("A5 02 FA 91"), sync6, Repeat(0, 2755), sync10,
-                Block(Concat({Hex("A5 00 40 00"), info})), sync6, Repeat(0, 256), sync10,
-                Block(Concat({Hex("A5 05 2C 01"), spec.body})), sync6});
+                QdBlock(Concat({Hex("A5 00 40 00"), info})), sync6, Repeat(0, 256), sync10,
+                QdBlock(Concat({Hex("A5 05 2C 01"), spec.body})), sync6});
     EXPECT_EQ(7924u + 300, expected.size());
     const Bytes stream = SideStreamOf(raw);
     EXPECT_TRUE(SameBytes(Concat({expected, Repeat(0, 81920 - expected.size())}), stream));

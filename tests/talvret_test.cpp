@@ -4,20 +4,9 @@
 
 #include "samples/imagegen.h"
 #include "tests/support.h"
+#include "tests/texts.h"
 
 namespace {
-
-const std::string kEndOfData =
-    "ERROR : \x83t\x83@\x83"
-    "C\x83\x8B\x82\xCC\x8FI\x92[\x82\xC9\x92"
-    "B\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81"
-    "B\n";
-const std::string kConversionError =
-    "ERROR : \x95\xCF\x8A\xB7\x82\xC5\x83G\x83\x89\x81[\x82\xAA\x94\xAD\x90\xB6\x82\xB5\x82\xDC"
-    "\x82\xB5\x82\xBD\n";
-const std::string kFinished =
-    "\x95\xCF\x8A\xB7\x82\xAA\x8FI\x97\xB9\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81"
-    "B\n";
 
 FdsSideSpec TwoFiles() {
     FdsSideSpec side;
@@ -56,7 +45,7 @@ TEST(Talvret, SidesAndNames) {
         std::string out =
             "FDS disk number : " + std::to_string(c.sidecount) + "\nCreate file: disk.DKA\n";
         if (c.images == 2) out += "Create file: disk.DKB\n";
-        EXPECT_EQ(out + kFinished, run.out) << c.input;
+        EXPECT_EQ(out + kFinishedText, run.out) << c.input;
         EXPECT_EQ(c.err, run.err);
         EXPECT_EQ(0, run.status);
         EXPECT_EQ(143360u, ReadFile(dir / "disk.DKA").size());
@@ -126,7 +115,7 @@ TEST(Talvret, SideFailures) {
         {"3 announced, 2 carried", FdsImage({three_of_two}), "Create file: d.DKA\n",
          "ERROR: Unknown ID : 00\n", false},
         {"second side past the end", two_sides_one_area, "Create file: d.DKA\nCreate file: d.DKB\n",
-         kEndOfData, true},
+         kEndOfDataText, true},
         {"side stream over 71680 bytes", FdsImage({over}), "Create file: d.DKA\n",
          "ERROR : raw file size is over.\n", false},
     };
@@ -136,7 +125,7 @@ TEST(Talvret, SideFailures) {
         const RunResult run = RunProgram(dir.path(), "Talvret", {"d.fds"});
         const int sides = c.image[4];
         EXPECT_EQ("FDS disk number : " + std::to_string(sides) + "\n" + c.out, run.out) << c.what;
-        EXPECT_EQ(c.err + kConversionError, run.err) << c.what;
+        EXPECT_EQ(c.err + kConversionErrorText, run.err) << c.what;
         EXPECT_EQ(1, run.status) << c.what;
         const std::string last = dir / (c.dkb ? "d.DKB" : "d.DKA");
         EXPECT_TRUE(FileExists(last) && ReadFile(last).empty()) << c.what;
@@ -151,14 +140,14 @@ TEST(Talvret, OutputFailures) {
     WriteFile(dir / "d.fds", FdsImage({TwoFiles()}));
     std::filesystem::create_directory(dir / "d.DKA");
     const RunResult blocked = RunProgram(dir.path(), "Talvret", {"d.fds"});
-    EXPECT_EQ("ERROR : file open error.\n" + kConversionError, blocked.err);
+    EXPECT_EQ("ERROR : file open error.\n" + kConversionErrorText, blocked.err);
     EXPECT_EQ(1, blocked.status);
 
     if (!FileExists("/dev/full")) return;
     std::filesystem::remove(dir / "d.DKA");
     std::filesystem::create_symlink("/dev/full", dir / "d.DKA");
     const RunResult full = RunProgram(dir.path(), "Talvret", {"d.fds"});
-    EXPECT_EQ("ERROR : file write error.\n" + kConversionError, full.err);
+    EXPECT_EQ("ERROR : file write error.\n" + kConversionErrorText, full.err);
     EXPECT_EQ(1, full.status);
 }
 
