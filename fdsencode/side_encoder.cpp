@@ -19,6 +19,24 @@ int FdsSidesToConvert(const std::vector<std::uint8_t>& fdsbuffer) {
     return std::min<int>(fdsbuffer[kFdsSideCountOffset], kFdsMaxSidesConverted);
 }
 
+namespace {
+
+// Start mark, the block, its CRC low byte first, and the gap behind it.
+void AppendBlock(std::vector<std::uint8_t>& rawbuffer, Crc16& crc, const std::uint8_t* block,
+                 int length) {
+    rawbuffer.push_back(kBlockStartMark);
+    std::uint16_t value = 0;
+    for (int k = 0; k < length; ++k) {
+        rawbuffer.push_back(block[k]);
+        value = crc.CRC_check(block[k], k == 0);
+    }
+    rawbuffer.push_back(static_cast<std::uint8_t>(value & 0xFF));
+    rawbuffer.push_back(static_cast<std::uint8_t>(value >> 8));
+    rawbuffer.insert(rawbuffer.end(), kFdsBlockGapBytes, 0x00);
+}
+
+}  // namespace
+
 FdsSideResult BuildFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size_t offset,
                            std::vector<std::uint8_t>& rawbuffer, Crc16& crc) {
     rawbuffer.assign(kFdsLeadingGapBytes, 0x00);
@@ -26,6 +44,10 @@ FdsSideResult BuildFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size
     std::uint8_t announced = 0;
     int filesdone = -1;  // no file amount block yet
     std::uint16_t filesize = 0;
+    // Once the stream cannot fit, the walk goes on to find any error that
+    // comes before the size error, but no longer grows the stream: an image
+    // of many tiny blocks would otherwise take 129 bytes for each of its own.
+    bool over = false;
     const auto pending = [&] { return filesdone < 0 || filesdone < announced; };
 
     for (;;) {
@@ -45,12 +67,9 @@ FdsSideResult BuildFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size
             return {FdsSideStatus::kEndOfImage, 0};
         }
         const std::uint8_t* block = &fdsbuffer[position];
-        rawbuffer.push_back(kBlockStartMark);
-        std::uint16_t value = 0;
-        for (int k = 0; k < length; ++k) {
-            rawbuffer.push_back(block[k]);
-            value = crc.CRC_check(block[k], k == 0);
-        }
+        over = over || rawbuffer.size() + length + kFdsBlockOverheadBytes >
+                           static_cast<std::size_t>(kFdsSideStreamBytes);
+        if (!over) AppendBlock(rawbuffer, crc, block, length);
         if (id == kFileAmountBlock) {
             announced = block[kFileCountOffset];
             filesdone = 0;
@@ -58,16 +77,11 @@ FdsSideResult BuildFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size
             filesize = static_cast<std::uint16_t>(block[kFileSizeOffset] |
                                                   block[kFileSizeOffset + 1] << 8);
         }
-        rawbuffer.push_back(static_cast<std::uint8_t>(value & 0xFF));
-        rawbuffer.push_back(static_cast<std::uint8_t>(value >> 8));
-        rawbuffer.insert(rawbuffer.end(), kFdsBlockGapBytes, 0x00);
         if (id == kFileDataBlock) ++filesdone;
         position += static_cast<std::size_t>(length);
     }
 
-    if (rawbuffer.size() > static_cast<std::size_t>(kFdsSideStreamBytes)) {
-        return {FdsSideStatus::kSizeOver, 0};
-    }
+    if (over) return {FdsSideStatus::kSizeOver, 0};
     rawbuffer.resize(kFdsSideStreamBytes, 0x00);
     return {FdsSideStatus::kOk, 0};
 }

@@ -112,6 +112,20 @@ TEST(FdsSideEncoder, StreamLimit) {
     }
 }
 
+TEST(FdsSideEncoder, ManyTinyBlocksDoNotGrowTheStream) {
+    // Each empty file data block would take 129 stream bytes.
+    const Bytes blocks = Concat({kDiskInfo, Hex("02 00"), Repeat(0x04, 4 << 20)});
+    Bytes image = Concat({Bytes{'F', 'D', 'S', 0x1A, 1}, Repeat(0, 11), blocks});
+    Crc16 crc(kFdsWriterCrc);
+    Bytes stream;
+    EXPECT_EQ(FdsSideStatus::kSizeOver, BuildFdsSide(image, kFdsHeaderBytes, stream, crc).status);
+    EXPECT_LE(stream.size(), 71680u);
+
+    // An error further on still comes before the size error.
+    image.push_back(0x03);
+    EXPECT_EQ(FdsSideStatus::kEndOfImage, BuildFdsSide(image, kFdsHeaderBytes, stream, crc).status);
+}
+
 TEST(FdsImageChecks, InOrder) {
     Bytes good = FdsImage({FdsSideSpec{}});
     Bytes short_image(good.begin(), good.end() - 1);
