@@ -2,6 +2,7 @@
 // private temporary folder.
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -12,14 +13,22 @@
 
 namespace {
 
+std::string g_folder;
 std::string g_base;
+
+void RemoveFolder() {
+    std::error_code error;
+    std::filesystem::remove_all(g_folder, error);
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     char folder[] = "/tmp/kit-fuzz-pelgrane-XXXXXX";
     if (mkdtemp(folder) == nullptr) std::abort();
-    g_base = std::string(folder) + "/side";
+    g_folder = folder;
+    g_base = g_folder + "/side";
+    std::atexit(RemoveFolder);
     return 0;
 }
 
