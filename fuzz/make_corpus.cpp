@@ -74,7 +74,7 @@ ByteVector QdImageOf(const ByteVector& raw) {
 }
 
 void FdsSeeds() {
-    FdsSideSpec none, one_empty, several, more, short_of;
+    FdsSideContent none, one_empty, several, more, short_of;
     one_empty.files = {ByteVector{}};
     several.files = {Pattern(100, 1), Pattern(2000, 2), Pattern(7, 3)};
     more.files = {Pattern(10, 4), Pattern(20, 5), Pattern(30, 6)};
@@ -104,20 +104,20 @@ void FdsSeeds() {
 }
 
 void QdSeeds() {
-    MztSpec text;
+    MztEntry text;
     text.attribute = 3;
     text.name = "TEXT";
     text.body = {0x05, 0x00, 'A', 'B', 0x1A, 'C'};
-    MztSpec binary;
+    MztEntry binary;
     binary.name = "BIN%";
     binary.body = Pattern(3000, 7);
-    MztSpec empty;
+    MztEntry empty;
     empty.name = "EMPTY";
     const std::vector<std::pair<std::string, ByteVector>> files = {
         {"one", MztFile({binary})},
         {"three", MztFile({text, binary, empty})},
         {"empty_body", MztFile({empty})},
-        {"many", MztFile(std::vector<MztSpec>(40, empty))},
+        {"many", MztFile(std::vector<MztEntry>(40, empty))},
     };
     for (const auto& [name, mzt] : files) {
         Seed("surbeck", name, mzt);

@@ -15,7 +15,7 @@ ByteVector Pattern(std::size_t length, std::uint32_t seed) {
     return bytes;
 }
 
-ByteVector FdsSideBlocks(const FdsSideSpec& side) {
+ByteVector FdsSideBlocks(const FdsSideContent& side) {
     ByteVector blocks(kDiskInfoBlockBytes);
     blocks[0] = kDiskInfoBlock;
     const ByteVector info = Pattern(kDiskInfoBlockBytes - 1, 1);
@@ -44,12 +44,12 @@ ByteVector FdsSideBlocks(const FdsSideSpec& side) {
     return blocks;
 }
 
-ByteVector FdsImage(const std::vector<FdsSideSpec>& sides, int sidecount) {
+ByteVector FdsImage(const std::vector<FdsSideContent>& sides, int sidecount) {
     ByteVector image(kFdsMagic, kFdsMagic + kFdsMagicBytes);
     image.push_back(
         static_cast<std::uint8_t>(sidecount >= 0 ? sidecount : static_cast<int>(sides.size())));
     image.resize(kFdsHeaderBytes, 0x00);
-    for (const FdsSideSpec& side : sides) {
+    for (const FdsSideContent& side : sides) {
         ByteVector area = FdsSideBlocks(side);
         if (area.size() < static_cast<std::size_t>(kFdsSideAreaBytes))
             area.resize(kFdsSideAreaBytes, 0);
@@ -58,31 +58,31 @@ ByteVector FdsImage(const std::vector<FdsSideSpec>& sides, int sidecount) {
     return image;
 }
 
-ByteVector MztRecord(const MztSpec& spec) {
+ByteVector MztRecord(const MztEntry& entry) {
     ByteVector record(128, 0x00);
-    record[0] = spec.attribute;
+    record[0] = entry.attribute;
     for (std::size_t i = 0; i < 17; ++i) {
-        record[1 + i] = i < spec.name.size()    ? static_cast<std::uint8_t>(spec.name[i])
-                        : i == spec.name.size() ? 0x0D
-                                                : 0x00;
+        record[1 + i] = i < entry.name.size()    ? static_cast<std::uint8_t>(entry.name[i])
+                        : i == entry.name.size() ? 0x0D
+                                                 : 0x00;
     }
     const auto put16 = [&](int offset, std::size_t value) {
         record[offset] = static_cast<std::uint8_t>(value & 0xFF);
         record[offset + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
     };
-    put16(kMztSize, spec.body.size());
-    put16(kMztLoad, spec.load);
-    put16(kMztExec, spec.exec);
-    record[kMztCarried] = spec.carried[0];
-    record[kMztCarried + 1] = spec.carried[1];
-    record.insert(record.end(), spec.body.begin(), spec.body.end());
+    put16(kMztSize, entry.body.size());
+    put16(kMztLoad, entry.load);
+    put16(kMztExec, entry.exec);
+    record[kMztCarried] = entry.carried[0];
+    record[kMztCarried + 1] = entry.carried[1];
+    record.insert(record.end(), entry.body.begin(), entry.body.end());
     return record;
 }
 
-ByteVector MztFile(const std::vector<MztSpec>& records) {
+ByteVector MztFile(const std::vector<MztEntry>& records) {
     ByteVector file;
-    for (const MztSpec& spec : records) {
-        const ByteVector record = MztRecord(spec);
+    for (const MztEntry& entry : records) {
+        const ByteVector record = MztRecord(entry);
         file.insert(file.end(), record.begin(), record.end());
     }
     return file;

@@ -8,19 +8,19 @@
 
 using ByteVector = std::vector<std::uint8_t>;
 
-struct FdsSideSpec {
+struct FdsSideContent {
     std::vector<ByteVector> files;  // contents of each file, in order
     int announced = -1;             // file amount block's count; -1: files.size()
 };
 
 // A side's blocks back to back: disk info, file amount, then a file header
 // and a file data block per file. Not padded.
-ByteVector FdsSideBlocks(const FdsSideSpec& side);
+ByteVector FdsSideBlocks(const FdsSideContent& side);
 // A whole FDS image: header with sidecount, then each side's blocks padded
 // with 0x00 to 65500 bytes.
-ByteVector FdsImage(const std::vector<FdsSideSpec>& sides, int sidecount = -1);
+ByteVector FdsImage(const std::vector<FdsSideContent>& sides, int sidecount = -1);
 
-struct MztSpec {
+struct MztEntry {
     std::uint8_t attribute = 1;
     std::string name;  // up to 17 bytes, 0x0D-terminated when shorter
     std::uint16_t load = 0x1200;
@@ -29,8 +29,8 @@ struct MztSpec {
     ByteVector body;
 };
 
-ByteVector MztRecord(const MztSpec& spec);
-ByteVector MztFile(const std::vector<MztSpec>& records);
+ByteVector MztRecord(const MztEntry& entry);
+ByteVector MztFile(const std::vector<MztEntry>& records);
 
 // Deterministic filler bytes.
 ByteVector Pattern(std::size_t length, std::uint32_t seed);

@@ -14,14 +14,14 @@ bool Save(const std::string& path, const ByteVector& bytes) {
     return std::fclose(file) == 0 && written;
 }
 
-MztSpec Program(const char* name, std::uint8_t attribute, std::uint16_t load, ByteVector body) {
-    MztSpec spec;
-    spec.name = name;
-    spec.attribute = attribute;
-    spec.load = load;
-    spec.exec = load;
-    spec.body = std::move(body);
-    return spec;
+MztEntry Program(const char* name, std::uint8_t attribute, std::uint16_t load, ByteVector body) {
+    MztEntry entry;
+    entry.name = name;
+    entry.attribute = attribute;
+    entry.load = load;
+    entry.exec = load;
+    entry.body = std::move(body);
+    return entry;
 }
 
 }  // namespace
@@ -29,7 +29,7 @@ MztSpec Program(const char* name, std::uint8_t attribute, std::uint16_t load, By
 int main(int argc, char** argv) {
     const std::string folder = argc > 1 ? argv[1] : ".";
 
-    FdsSideSpec side;
+    FdsSideContent side;
     side.files = {Pattern(1024, 1), Pattern(8192, 2), Pattern(300, 3), ByteVector{}};
     const ByteVector fds = FdsImage({side});
 

@@ -16,7 +16,7 @@
 namespace {
 
 Bytes FdsRaw() {
-    const Bytes image = FdsImage({FdsSideSpec{}});
+    const Bytes image = FdsImage({FdsSideContent{}});
     Bytes stream;
     Crc16 crc(kFdsWriterCrc);
     BuildFdsSide(image, 16, stream, crc);
@@ -38,9 +38,9 @@ struct Program {
 std::vector<Program> Programs() {
     const std::string open = "ERROR : file open error.\n", write = "ERROR : file write error.\n",
                       read = "ERROR : file read error.\n";
-    MztSpec spec;
-    spec.name = "F";
-    spec.body = Pattern(50, 1);
+    MztEntry entry;
+    entry.name = "F";
+    entry.body = Pattern(50, 1);
     Bytes qdf =
         Concat({Bytes{'-', 'Q', 'D', ' ', 'f', 'o', 'r', 'm', 'a', 't', '-'}, Repeat(0xFF, 5)});
     qdf.resize(81936, 0);
@@ -48,7 +48,7 @@ std::vector<Program> Programs() {
         {"Talvret",
          {},
          {},
-         FdsImage({FdsSideSpec{}}),
+         FdsImage({FdsSideContent{}}),
          "in.DKA",
          open + kConversionErrorText,
          write + kConversionErrorText,
@@ -67,7 +67,7 @@ std::vector<Program> Programs() {
         {"Surbeck",
          {},
          {},
-         MztFile({spec}),
+         MztFile({entry}),
          "in.QDK",
          open,
          write,

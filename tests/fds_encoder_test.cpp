@@ -104,7 +104,7 @@ TEST(FdsSideEncoder, StreamLimit) {
     // 4224 + 184 + 130 + 2 * (144 + 129) + sizes before the fill: 71680 with
     // sizes of 65535 and 1061.
     for (const std::size_t size : {1061u, 1062u}) {
-        FdsSideSpec side;
+        FdsSideContent side;
         side.files = {Pattern(65535, 3), Pattern(size, 4)};
         const Built built = Build(FdsSideBlocks(side), false);
         EXPECT_EQ(size == 1061 ? FdsSideStatus::kOk : FdsSideStatus::kSizeOver,
@@ -127,7 +127,7 @@ TEST(FdsSideEncoder, ManyTinyBlocksDoNotGrowTheStream) {
 }
 
 TEST(FdsImageChecks, InOrder) {
-    Bytes good = FdsImage({FdsSideSpec{}});
+    Bytes good = FdsImage({FdsSideContent{}});
     Bytes short_image(good.begin(), good.end() - 1);
     Bytes not_fds = good;
     not_fds[3] = 0x1B;

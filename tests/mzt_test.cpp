@@ -7,11 +7,11 @@
 
 namespace {
 
-MztSpec Record(std::size_t size, std::uint32_t seed = 1) {
-    MztSpec spec;
-    spec.name = "R" + std::to_string(seed);
-    spec.body = Pattern(size, seed);
-    return spec;
+MztEntry Record(std::size_t size, std::uint32_t seed = 1) {
+    MztEntry entry;
+    entry.name = "R" + std::to_string(seed);
+    entry.body = Pattern(size, seed);
+    return entry;
 }
 
 TEST(MztWalk, Records) {

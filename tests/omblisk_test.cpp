@@ -32,14 +32,14 @@ Bytes Raw(const Bytes& stream) {
 }
 
 // Stream offset of the ID byte of file n's header block.
-std::size_t FileHeaderId(const FdsSideSpec& side, std::size_t n) {
+std::size_t FileHeaderId(const FdsSideContent& side, std::size_t n) {
     std::size_t at = 4224 + 184 + 130 + 1;
     for (std::size_t i = 0; i < n; ++i) at += 144 + 129 + side.files[i].size();
     return at;
 }
 
 // Stream offset of the ID byte of file n's data block.
-std::size_t FileDataId(const FdsSideSpec& side, std::size_t n) {
+std::size_t FileDataId(const FdsSideContent& side, std::size_t n) {
     return FileHeaderId(side, n) + 144;
 }
 
@@ -61,8 +61,8 @@ Decoded Decode(const Bytes& raw) {
     return d;
 }
 
-FdsSideSpec Side(std::vector<Bytes> files, int announced = -1) {
-    FdsSideSpec side;
+FdsSideContent Side(std::vector<Bytes> files, int announced = -1) {
+    FdsSideContent side;
     side.files = std::move(files);
     side.announced = announced;
     return side;
@@ -73,7 +73,7 @@ TEST(FdsRoundTrip, ImagesComeBackWhole) {
     for (std::uint32_t i = 0; i < 40; ++i) many.push_back(Pattern(i * 37 % 300, i));
     const struct {
         const char* what;
-        FdsSideSpec side;
+        FdsSideContent side;
     } cases[] = {
         {"no files", Side({})},
         {"one empty file", Side({Bytes{}})},
@@ -105,7 +105,7 @@ TEST(FdsRoundTrip, OneCellLateStillDecodes) {
 }
 
 TEST(FdsDecoder, LargeSidesAreWrittenWithoutFill) {
-    const FdsSideSpec side = Side({Pattern(65535, 1), Pattern(1061, 2)});
+    const FdsSideContent side = Side({Pattern(65535, 1), Pattern(1061, 2)});
     const Bytes blocks = FdsSideBlocks(side);
     const Bytes image = Concat({Hex("46 44 53 1A 01"), Repeat(0, 11), blocks});
     const Decoded d = Decode(Raw(SideStream(image)));
@@ -150,7 +150,7 @@ TEST_F(OmbliskRun, CleanSide) {
 }
 
 TEST_F(OmbliskRun, DamagedSides) {
-    const FdsSideSpec side = Side({Pattern(100, 1), Pattern(3000, 2), Pattern(50, 3)}, 2);
+    const FdsSideContent side = Side({Pattern(100, 1), Pattern(3000, 2), Pattern(50, 3)}, 2);
     const Bytes image = FdsImage({side});
     const Bytes stream = SideStream(image);
     const Bytes raw = Raw(stream);
@@ -223,7 +223,7 @@ TEST_F(OmbliskRun, DamagedSides) {
 }
 
 TEST_F(OmbliskRun, SalvagedBytesAreKept) {
-    const FdsSideSpec side = Side({Pattern(100, 1), Pattern(3000, 2)});
+    const FdsSideContent side = Side({Pattern(100, 1), Pattern(3000, 2)});
     const Bytes image = FdsImage({side});
     const Bytes raw = Raw(SideStream(image));
     const std::size_t cut = FileDataId(side, 1) + 1 + 1000;  // 1000 bytes into file 1

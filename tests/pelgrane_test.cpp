@@ -108,9 +108,9 @@ TEST(QdWalk, Outcomes) {
 }
 
 TEST(QdWalk, RebuiltStreamOfAnEncodedSide) {
-    MztSpec spec;
-    spec.name = "GAME";
-    spec.body = kBody;
+    MztEntry entry;
+    entry.name = "GAME";
+    entry.body = kBody;
     const Bytes count2 = QdBlock(Hex("A5 02"));
     const Bytes info = QdInfoBlock(1, "GAME", 40);
     const Walked w = Walk(QdRaw(QdSide({count2, info, QdDataBlock(kBody)})));

@@ -8,22 +8,22 @@
 
 namespace {
 
-MztSpec Record(std::size_t size, std::uint32_t seed, std::uint8_t attribute = 1) {
-    MztSpec spec;
-    spec.attribute = attribute;
-    spec.name = "PROG" + std::to_string(seed);
-    spec.load = static_cast<std::uint16_t>(0x1200 + 16 * seed);
-    spec.exec = static_cast<std::uint16_t>(0x1200 + 16 * seed + 3);
-    spec.carried[0] = static_cast<std::uint8_t>(seed);
-    spec.carried[1] = 0x5A;
-    spec.body = Pattern(size, seed);
-    return spec;
+MztEntry Record(std::size_t size, std::uint32_t seed, std::uint8_t attribute = 1) {
+    MztEntry entry;
+    entry.attribute = attribute;
+    entry.name = "PROG" + std::to_string(seed);
+    entry.load = static_cast<std::uint16_t>(0x1200 + 16 * seed);
+    entry.exec = static_cast<std::uint16_t>(0x1200 + 16 * seed + 3);
+    entry.carried[0] = static_cast<std::uint8_t>(seed);
+    entry.carried[1] = 0x5A;
+    entry.body = Pattern(size, seed);
+    return entry;
 }
 
 TEST(RoundTrip, FdsImageThroughBothPrograms) {
     TempDir dir;
     std::filesystem::create_directory(dir / "back");
-    FdsSideSpec side;
+    FdsSideContent side;
     for (std::uint32_t i = 0; i < 6; ++i) side.files.push_back(Pattern(100 + 700 * i, i));
     const Bytes image = FdsImage({side});
     WriteFile(dir / "game.fds", image);
@@ -80,9 +80,9 @@ TEST(RoundTrip, OneFileQdImageLayout) {
 
 TEST(RoundTrip, SplitDumpOfTwoFiles) {
     TempDir dir;
-    MztSpec text = Record(6, 1, 3);
+    MztEntry text = Record(6, 1, 3);
     text.body = Hex("05 00 41 42 1A 43");
-    const MztSpec binary = Record(300, 2, 1);
+    const MztEntry binary = Record(300, 2, 1);
     const Bytes mzt = MztFile({text, binary});
     WriteFile(dir / "side.mzt", mzt);
     ASSERT_EQ(0, RunProgram(dir.path(), "Surbeck", {"side.mzt"}).status);

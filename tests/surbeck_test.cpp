@@ -10,16 +10,16 @@
 
 namespace {
 
-MztSpec Record(std::size_t size, std::uint32_t seed = 1) {
-    MztSpec spec;
-    spec.name = "FILE" + std::to_string(seed);
-    spec.attribute = static_cast<std::uint8_t>(seed);
-    spec.load = static_cast<std::uint16_t>(0x1200 + seed);
-    spec.exec = static_cast<std::uint16_t>(0x1300 + seed);
-    spec.carried[0] = 0xC0;
-    spec.carried[1] = static_cast<std::uint8_t>(seed);
-    spec.body = Pattern(size, seed);
-    return spec;
+MztEntry Record(std::size_t size, std::uint32_t seed = 1) {
+    MztEntry entry;
+    entry.name = "FILE" + std::to_string(seed);
+    entry.attribute = static_cast<std::uint8_t>(seed);
+    entry.load = static_cast<std::uint16_t>(0x1200 + seed);
+    entry.exec = static_cast<std::uint16_t>(0x1300 + seed);
+    entry.carried[0] = 0xC0;
+    entry.carried[1] = static_cast<std::uint8_t>(seed);
+    entry.body = Pattern(size, seed);
+    return entry;
 }
 
 // Reads the side stream back out of a raw image written from offset 0.
@@ -31,12 +31,13 @@ Bytes SideStreamOf(const Bytes& raw) {
     return stream;
 }
 
-std::string InfoLines(const MztSpec& spec) {
+std::string InfoLines(const MztEntry& entry) {
     char lines[256];
     std::snprintf(lines, sizeof lines, "ATTR:%02X\nSIZE:%04X\nLOAD:%04X\nEXEC:%04X\n\n",
-                  spec.attribute, static_cast<unsigned>(spec.body.size()), spec.load, spec.exec);
-    std::string name = spec.name + "%0D";
-    for (std::size_t i = spec.name.size() + 1; i < 17; ++i) name += "%00";
+                  entry.attribute, static_cast<unsigned>(entry.body.size()), entry.load,
+                  entry.exec);
+    std::string name = entry.name + "%0D";
+    for (std::size_t i = entry.name.size() + 1; i < 17; ++i) name += "%00";
     return "FILE INFORMATION\nNAME:" + name + "\n" + lines;
 }
 
@@ -57,9 +58,9 @@ TEST_F(SurbeckRun, Usage) {
 }
 
 TEST_F(SurbeckRun, OneRecordLayout) {
-    const MztSpec spec = Record(300, 3);
-    const RunResult run = Run(MztFile({spec}));
-    EXPECT_EQ("MZT blocks: 2\n" + InfoLines(spec) + "End of data.\nComplete.\n", run.out);
+    const MztEntry entry = Record(300, 3);
+    const RunResult run = Run(MztFile({entry}));
+    EXPECT_EQ("MZT blocks: 2\n" + InfoLines(entry) + "End of data.\nComplete.\n", run.out);
     EXPECT_EQ("", run.err);
     ASSERT_EQ(0, run.status);
 
@@ -75,7 +76,7 @@ TEST_F(SurbeckRun, OneRecordLayout) {
     const Bytes expected =
         Concat({Repeat(0, 4785), sync10, Hex("A5 02 FA 91"), sync6, Repeat(0, 2755), sync10,
                 QdBlock(Concat({Hex("A5 00 40 00"), info})), sync6, Repeat(0, 256), sync10,
-                QdBlock(Concat({Hex("A5 05 2C 01"), spec.body})), sync6});
+                QdBlock(Concat({Hex("A5 05 2C 01"), entry.body})), sync6});
     EXPECT_EQ(7924u + 300, expected.size());
     const Bytes stream = SideStreamOf(raw);
     EXPECT_TRUE(SameBytes(Concat({expected, Repeat(0, 81920 - expected.size())}), stream));
@@ -94,7 +95,7 @@ TEST_F(SurbeckRun, SmallestFiles) {
 }
 
 TEST_F(SurbeckRun, SideCapacity) {
-    std::vector<MztSpec> empty120(120, Record(0)), empty121(121, Record(0)),
+    std::vector<MztEntry> empty120(120, Record(0)), empty121(121, Record(0)),
         empty128(128, Record(0));
     Bytes cut = MztFile({Record(10, 1), Record(300, 2)});
     cut.pop_back();
@@ -130,9 +131,9 @@ TEST_F(SurbeckRun, SideCapacity) {
 }
 
 TEST_F(SurbeckRun, NamesAndTrailingBytes) {
-    MztSpec spec = Record(4, 1);
-    spec.name = "ABC";
-    const RunResult run = Run(Concat({MztFile({spec}), Repeat(0xEE, 127)}));
+    MztEntry entry = Record(4, 1);
+    entry.name = "ABC";
+    const RunResult run = Run(Concat({MztFile({entry}), Repeat(0xEE, 127)}));
     EXPECT_EQ(0, run.status);
     EXPECT_NE(std::string::npos,
               run.out.find("MZT blocks: 2\nFILE "

@@ -8,8 +8,8 @@
 
 namespace {
 
-FdsSideSpec TwoFiles() {
-    FdsSideSpec side;
+FdsSideContent TwoFiles() {
+    FdsSideContent side;
     side.files = {Pattern(300, 1), Pattern(17, 2)};
     return side;
 }
@@ -40,7 +40,7 @@ TEST(Talvret, SidesAndNames) {
     for (const auto& c : cases) {
         TempDir dir;
         std::filesystem::create_directory(dir / "games");
-        WriteFile(dir / c.input, FdsImage({TwoFiles(), FdsSideSpec{}}, c.sidecount));
+        WriteFile(dir / c.input, FdsImage({TwoFiles(), FdsSideContent{}}, c.sidecount));
         const RunResult run = RunProgram(dir.path(), "Talvret", {c.input});
         std::string out =
             "FDS disk number : " + std::to_string(c.sidecount) + "\nCreate file: disk.DKA\n";
@@ -100,10 +100,10 @@ TEST(Talvret, InputFailures) {
 }
 
 TEST(Talvret, SideFailures) {
-    FdsSideSpec three_of_two = TwoFiles();
+    FdsSideContent three_of_two = TwoFiles();
     three_of_two.announced = 3;
     Bytes two_sides_one_area = FdsImage({TwoFiles()}, 2);
-    FdsSideSpec over;
+    FdsSideContent over;
     over.files = {Pattern(65535, 3), Pattern(1062, 4)};  // 71681 bytes
     const struct {
         const char* what;
