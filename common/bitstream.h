@@ -45,7 +45,6 @@ struct BitReader {
         bitstreampos = pos;
         bitstreammask = 1;
     }
-    bool AtEnd() const { return bitstreampos >= size; }
 
     // n cells, first in bit 0; -1 when the position is at the end on entry.
     // Cells missing past the end of a started read count as 0.

@@ -17,7 +17,6 @@ inline constexpr int kFirstInfoGapBytes = 2755;
 inline constexpr int kGapBytes = 256;
 inline constexpr int kSyncBeforeBytes = 10;
 inline constexpr int kSyncAfterBytes = 6;
-inline constexpr int kMaxMztRecords = kMaxBlockCount / 2;
 
 // leading gap + sync + block-count block + sync
 inline constexpr int kSideHeaderBytes =
