@@ -20,7 +20,6 @@ constexpr const char* kExtension = ".QDK";
 constexpr const char* kFileSizeError = "ERROR : file size error.\n";
 constexpr const char* kTruncated = "ERROR : MZT record %d runs past the end of the file.\n";
 constexpr const char* kBlockNumberError = "ERROR : MZT block number error. [%d]\n";
-constexpr const char* kComplete = "Complete.";
 
 }  // namespace
 
@@ -70,6 +69,6 @@ int main(int argc, char** argv) {
         console.Err(kFileWriteError);
         return 1;
     }
-    console.Line(kComplete);
+    console.Line(kCompleteLine);
     return 0;
 }

@@ -39,6 +39,7 @@ private:
     bool Emit(std::uint8_t byte) { return m_sink.ImageByte(byte); }
     void MarkFill() { m_fillpoint = m_reader.bitstreampos; }
 
+    Step Advance();
     Step GapSearch();
     Step SyncSearch();
     Step PreMark();
@@ -69,32 +70,29 @@ private:
 QdWalkResult Walk::Run() {
     m_reader.Seek(kSkippedRawBytes);
     for (;;) {
-        Step step = Next();
-        switch (m_state) {
-            case State::kGapSearch:
-                step = GapSearch();
-                break;
-            case State::kSyncSearch:
-                step = SyncSearch();
-                break;
-            case State::kPreMark:
-                step = PreMark();
-                break;
-            case State::kBlockCount:
-                step = BlockCount();
-                break;
-            case State::kBlockHeader:
-                step = BlockHeader();
-                break;
-            case State::kBlockBody:
-                step = BlockBody();
-                break;
-            case State::kPostBlock:
-                step = PostBlock();
-                break;
-        }
+        const Step step = Advance();
         if (step.done) return step.result;
     }
+}
+
+Walk::Step Walk::Advance() {
+    switch (m_state) {
+        case State::kGapSearch:
+            return GapSearch();
+        case State::kSyncSearch:
+            return SyncSearch();
+        case State::kPreMark:
+            return PreMark();
+        case State::kBlockCount:
+            return BlockCount();
+        case State::kBlockHeader:
+            return BlockHeader();
+        case State::kBlockBody:
+            return BlockBody();
+        case State::kPostBlock:
+            return PostBlock();
+    }
+    return Next();
 }
 
 Walk::Step Walk::GapSearch() {

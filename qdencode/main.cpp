@@ -16,7 +16,6 @@ constexpr const char* kUsage = " Usage : Wenmark imagefile outname";
 constexpr const char* kSizeError = "ERROR : file size error.\n";
 constexpr const char* kFormatError = "ERROR : file format error.\n";
 constexpr const char* kOpenError = "ERROR : file open error. [%s]\n";
-constexpr const char* kComplete = "Complete.";
 
 }  // namespace
 
@@ -53,6 +52,6 @@ int main(int argc, char** argv) {
         console.Err(kFileWriteError);
         return 1;
     }
-    console.Line(kComplete);
+    console.Line(kCompleteLine);
     return 0;
 }
