@@ -48,7 +48,7 @@ TEST(CFile, CountsWhatIsWritten) {
 }
 
 TEST(CFile, FailedWritesShowAtWriteOrClose) {
-    if (!FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    if (!FileExists("/dev/full")) GTEST_SKIP() << kNoDevFull;
     CFile big;
     ASSERT_TRUE(big.Open("/dev/full", "wb"));
     const Bytes block(1 << 20, 0);

@@ -240,11 +240,13 @@ TEST_F(OmbliskRun, OutputFailures) {
     RunResult run = Run(raw);
     EXPECT_EQ("ERROR : file open error.\n", run.err);
     EXPECT_EQ(1, run.status);
+}
 
-    if (!FileExists("/dev/full")) return;
-    std::filesystem::remove(dir / "side.fds");
+TEST_F(OmbliskRun, WriteFailure) {
+    if (!FileExists("/dev/full")) GTEST_SKIP() << kNoDevFull;
+    const Bytes raw = Raw(SideStream(FdsImage({Side({Pattern(10, 1)})})));
     std::filesystem::create_symlink("/dev/full", dir / "side.fds");
-    run = Run(raw);
+    const RunResult run = Run(raw);
     EXPECT_EQ("ERROR : file write error.\n", run.err);
     EXPECT_EQ(kStart + "FILE NUM: 1\n", run.out);
     EXPECT_EQ(1, run.status);

@@ -274,9 +274,13 @@ TEST_F(PelgraneRun, OutputFailures) {
     run = Run(raw, {"-s"});
     EXPECT_EQ("ERROR : file open error (side.00.QDINFO)\n", run.err);
     EXPECT_EQ(1, run.status);
-    std::filesystem::remove(dir / "side.00.QDINFO");
+}
 
-    if (!FileExists("/dev/full")) return;
+TEST_F(PelgraneRun, WriteFailures) {
+    if (!FileExists("/dev/full")) GTEST_SKIP() << kNoDevFull;
+    const Bytes raw =
+        QdRaw(QdSide({QdBlock(Hex("A5 02")), QdInfoBlock(1, "GAME", 40), QdDataBlock(kBody)}));
+    RunResult run;
     for (const char* name : {"side.qdf", "side.mzt", "side.01.QDDATA"}) {
         std::filesystem::remove(dir / name);
         std::filesystem::create_symlink("/dev/full", dir / name);

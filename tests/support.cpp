@@ -1,13 +1,22 @@
 #include "tests/support.h"
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
 
 Bytes Hex(const std::string& text) {
     Bytes bytes;
@@ -81,9 +90,18 @@ bool FileExists(const std::string& path) {
 }
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kit-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    m_path = pattern;
+    // A name no other test process holds: create_directory fails on a taken one.
+    static std::mt19937_64 random{std::random_device{}()};
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (;;) {
+        const std::filesystem::path candidate = base / ("kit-test-" + std::to_string(random()));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) {
+            m_path = candidate.string();
+            return;
+        }
+        if (error && !std::filesystem::exists(candidate)) std::abort();
+    }
 }
 
 TempDir::~TempDir() {
@@ -93,34 +111,141 @@ TempDir::~TempDir() {
 
 namespace {
 
-std::string Quote(const std::string& word) {
-    std::string quoted = "'";
-    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::string Slurp(const std::string& path) {
-    std::string text = Text(ReadFile(path));
-    std::remove(path.c_str());
+std::string Slurp(const std::filesystem::path& path) {
+    std::string text = Text(ReadFile(path.string()));
+#ifdef _WIN32
+    // Text mode ends lines with \r\n; the tests compare lines.
+    std::string lines;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lines += text[i];
+    }
+    text = lines;
+#endif
     return text;
 }
+
+#ifdef _WIN32
+
+std::wstring Wide(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int size = static_cast<int>(utf8.size());
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), length);
+    return wide;
+}
+
+// One argument as the C runtime splits a command line: quoted, with the
+// backslashes before a quote doubled.
+std::wstring QuoteArgument(const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+    std::wstring quoted = L"\"";
+    std::size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, L'\\');
+    return quoted + L"\"";
+}
+
+// The tests and the programs are built into one folder.
+std::filesystem::path ProgramFolder() {
+    std::wstring self(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
+        if (length < self.size()) {
+            self.resize(length);
+            break;
+        }
+        self.resize(self.size() * 2);
+    }
+    return std::filesystem::path(self).parent_path();
+}
+
+HANDLE OpenForChild(const std::filesystem::path& path, bool write) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    return CreateFileW(path.c_str(), write ? GENERIC_WRITE : GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                       write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+int Run(const std::string& folder, const std::string& program, const std::vector<std::string>& args,
+        const std::filesystem::path& out, const std::filesystem::path& err) {
+    const std::filesystem::path exe = ProgramFolder() / (program + ".exe");
+    std::wstring command = QuoteArgument(exe.wstring());
+    for (const std::string& arg : args) command += L" " + QuoteArgument(Wide(arg));
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = OpenForChild(L"NUL", false);
+    startup.hStdOutput = OpenForChild(out, true);
+    startup.hStdError = OpenForChild(err, true);
+    PROCESS_INFORMATION process{};
+    const std::wstring directory = Wide(folder);
+    const bool started = CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, directory.c_str(), &startup, &process) != 0;
+    CloseHandle(startup.hStdInput);
+    CloseHandle(startup.hStdOutput);
+    CloseHandle(startup.hStdError);
+    if (!started) return -1;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD status = 0;
+    const bool known = GetExitCodeProcess(process.hProcess, &status) != 0;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return known ? static_cast<int>(status) : -1;
+}
+
+#else
+
+int Run(const std::string& folder, const std::string& program, const std::vector<std::string>& args,
+        const std::filesystem::path& out, const std::filesystem::path& err) {
+    const std::string exe = std::string(KIT_BIN_DIR) + "/" + program;
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(exe.c_str()));
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        const int in = open("/dev/null", O_RDONLY);
+        const int outfd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int errfd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || outfd < 0 || errfd < 0 || dup2(in, 0) < 0 || dup2(outfd, 1) < 0 ||
+            dup2(errfd, 2) < 0 || chdir(folder.c_str()) != 0) {
+            _exit(127);
+        }
+        execv(exe.c_str(), argv.data());
+        _exit(127);
+    }
+    int raw = 0;
+    while (waitpid(child, &raw, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+#endif
 
 }  // namespace
 
 RunResult RunProgram(const std::string& folder, const std::string& program,
                      const std::vector<std::string>& args) {
-    const std::string capture = std::filesystem::temp_directory_path() / "kit-run";
-    static int serial = 0;
-    const std::string out =
-        capture + "-" + std::to_string(getpid()) + "-" + std::to_string(++serial);
-    std::string command =
-        "cd " + Quote(folder) + " && " + Quote(std::string(KIT_BIN_DIR) + "/" + program);
-    for (const std::string& arg : args) command += " " + Quote(arg);
-    command += " </dev/null >" + Quote(out + ".out") + " 2>" + Quote(out + ".err");
-    const int raw = std::system(command.c_str());
+    const TempDir capture;
+    const std::filesystem::path out = capture.path() + "/out", err = capture.path() + "/err";
     RunResult result;
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = Slurp(out + ".out");
-    result.err = Slurp(out + ".err");
+    result.status = Run(folder, program, args, out, err);
+    result.out = Slurp(out);
+    result.err = Slurp(err);
     return result;
 }

@@ -21,6 +21,9 @@ Bytes Concat(std::initializer_list<Bytes> parts);
 Bytes Repeat(std::uint8_t value, std::size_t count);
 std::string Text(const Bytes& bytes);
 
+// Why a case that fails writes through /dev/full is skipped where it is missing.
+inline constexpr const char* kNoDevFull = "no /dev/full here to make writes fail";
+
 Bytes ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const Bytes& bytes);
 bool FileExists(const std::string& path);

@@ -157,9 +157,10 @@ TEST_F(SurbeckRun, Failures) {
     RunResult blocked = Run(MztFile({Record(10)}));
     EXPECT_EQ("ERROR : file open error.\n", blocked.err);
     EXPECT_EQ(1, blocked.status);
+}
 
-    if (!FileExists("/dev/full")) return;
-    std::filesystem::remove(dir / "game.QDK");
+TEST_F(SurbeckRun, WriteFailure) {
+    if (!FileExists("/dev/full")) GTEST_SKIP() << kNoDevFull;
     std::filesystem::create_symlink("/dev/full", dir / "game.QDK");
     RunResult full = Run(MztFile({Record(10)}));
     EXPECT_EQ("ERROR : file write error.\n", full.err);

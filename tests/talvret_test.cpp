@@ -142,9 +142,12 @@ TEST(Talvret, OutputFailures) {
     const RunResult blocked = RunProgram(dir.path(), "Talvret", {"d.fds"});
     EXPECT_EQ("ERROR : file open error.\n" + kConversionErrorText, blocked.err);
     EXPECT_EQ(1, blocked.status);
+}
 
-    if (!FileExists("/dev/full")) return;
-    std::filesystem::remove(dir / "d.DKA");
+TEST(Talvret, WriteFailure) {
+    if (!FileExists("/dev/full")) GTEST_SKIP() << kNoDevFull;
+    TempDir dir;
+    WriteFile(dir / "d.fds", FdsImage({TwoFiles()}));
     std::filesystem::create_symlink("/dev/full", dir / "d.DKA");
     const RunResult full = RunProgram(dir.path(), "Talvret", {"d.fds"});
     EXPECT_EQ("ERROR : file write error.\n" + kConversionErrorText, full.err);

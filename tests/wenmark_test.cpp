@@ -108,8 +108,12 @@ TEST(Wenmark, OutputFailures) {
     const RunResult blocked = RunProgram(dir.path(), "Wenmark", {"in.qdf", "taken"});
     EXPECT_EQ("ERROR : file open error. [taken]\n", blocked.err);
     EXPECT_EQ(1, blocked.status);
+}
 
-    if (!FileExists("/dev/full")) return;
+TEST(Wenmark, WriteFailure) {
+    if (!FileExists("/dev/full")) GTEST_SKIP() << kNoDevFull;
+    TempDir dir;
+    WriteFile(dir / "in.qdf", QdImage(81920));
     const RunResult full = RunProgram(dir.path(), "Wenmark", {"in.qdf", "/dev/full"});
     EXPECT_EQ("", full.out);
     EXPECT_EQ("ERROR : file write error.\n", full.err);
