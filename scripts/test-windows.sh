@@ -13,7 +13,7 @@ if ! command -v wine >/dev/null 2>&1; then
   $sudo apt-get update -qq
   $sudo apt-get install -y -qq wine wine64
 fi
-BUILD_DIR=$build bash scripts/build-windows.sh -DKIT_TESTS=ON "$@"
+BUILD_DIR=$build bash scripts/build-windows.sh -DKIT_TESTS=ON -DKIT_WERROR=ON "$@"
 
 # A first run makes the wine prefix in the build folder: time it.
 export WINEPREFIX=$PWD/$build/wine

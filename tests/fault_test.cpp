@@ -135,25 +135,36 @@ TEST(Faults, OutputCannotBeWritten) {
 }
 
 // The output's own name, another path, a hard link and a symbolic link.
-TEST(Faults, OutputIsTheInput) {
+void ExpectOutputIsTheInput(const char* how) {
     for (const Program& p : Programs()) {
-        for (const char* how : {"same name", "hard link", "symbolic link"}) {
-            TempDir dir;
-            const std::string input = how == std::string("same name") ? p.output : "in";
-            WriteFile(dir / input, p.input);
-            if (how == std::string("hard link"))
-                std::filesystem::create_hard_link(dir / "in", dir / p.output);
-            if (how == std::string("symbolic link"))
-                std::filesystem::create_symlink("in", dir / p.output);
-            // In place of the open error, and what follows it.
-            const std::string err = "ERROR : output file is the input file. [" + p.output + "]\n" +
-                                    p.openerror.substr(p.openerror.find('\n') + 1);
-            ExpectFailure(RunOn(dir, p, input), p, err, how);
-            EXPECT_TRUE(SameBytes(p.input, ReadFile(dir / input))) << p.name << ": " << how;
-            EXPECT_EQ(input == "in" ? 2 : 1, Entries(dir))
-                << p.name << ": " << how << ": no other file";
-        }
+        TempDir dir;
+        const std::string input = how == std::string("same name") ? p.output : "in";
+        WriteFile(dir / input, p.input);
+        if (how == std::string("hard link"))
+            std::filesystem::create_hard_link(dir / "in", dir / p.output);
+        if (how == std::string("symbolic link"))
+            std::filesystem::create_symlink("in", dir / p.output);
+        // In place of the open error, and what follows it.
+        const std::string err = "ERROR : output file is the input file. [" + p.output + "]\n" +
+                                p.openerror.substr(p.openerror.find('\n') + 1);
+        ExpectFailure(RunOn(dir, p, input), p, err, how);
+        EXPECT_TRUE(SameBytes(p.input, ReadFile(dir / input))) << p.name << ": " << how;
+        EXPECT_EQ(input == "in" ? 2 : 1, Entries(dir))
+            << p.name << ": " << how << ": no other file";
     }
+}
+
+TEST(Faults, OutputIsTheInput) {
+    ExpectOutputIsTheInput("same name");
+    ExpectOutputIsTheInput("hard link");
+}
+
+TEST(Faults, OutputIsTheInputThroughASymbolicLink) {
+    TempDir probe;
+    std::error_code error;
+    std::filesystem::create_symlink("in", probe / "link", error);
+    if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+    ExpectOutputIsTheInput("symbolic link");
 }
 
 // Encoders that fail leave no output, and an earlier one as it was.
