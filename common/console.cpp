@@ -1,81 +1,172 @@
 #include "common/console.h"
 
+#include <cassert>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
+#include "common/platform.h"
 #include "common/shiftjis.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
 #endif
 
 namespace {
 
-// A Windows console shows Shift-JIS itself; elsewhere a terminal is taken
-// to speak UTF-8. Files and pipes always get the Shift-JIS bytes.
-bool IsTerminal(std::FILE* stream) {
-#ifdef _WIN32
-    (void)stream;
-    return false;
-#else
-    return isatty(fileno(stream)) != 0;
-#endif
+// Splits a message into its text and the values it inserts. The kit's
+// formats insert names (%s) and numbers (d, i, u, x, X, c, with flags and a
+// width); numbers become text.
+Console::Message Format(const char* format, std::va_list args) {
+    Console::Message message;
+    const auto text = [&](const std::string& bytes) {
+        if (message.empty() || message.back().kind != Console::Piece::kText) {
+            message.push_back({Console::Piece::kText, {}});
+        }
+        message.back().bytes += bytes;
+    };
+    for (const char* p = format; *p != '\0';) {
+        if (*p != '%') {
+            const char* next = std::strchr(p, '%');
+            const std::size_t length = next == nullptr ? std::strlen(p) : next - p;
+            text(std::string(p, length));
+            p += length;
+            continue;
+        }
+        const std::size_t length = 1 + std::strspn(p + 1, "-+ #0123456789");
+        const char conversion = p[length];
+        const std::string spec(p, length + 1);
+        p += conversion == '\0' ? length : length + 1;
+        char number[64] = "";
+        switch (conversion) {
+            case '%':
+                text("%");
+                break;
+            case 's':
+                message.push_back({Console::Piece::kName, va_arg(args, const char*)});
+                break;
+            case 'd':
+            case 'i':
+            case 'c':
+                std::snprintf(number, sizeof number, spec.c_str(), va_arg(args, int));
+                text(number);
+                break;
+            case 'u':
+            case 'x':
+            case 'X':
+                std::snprintf(number, sizeof number, spec.c_str(), va_arg(args, unsigned));
+                text(number);
+                break;
+            default:
+                assert(!"a conversion the kit's messages do not use");
+        }
+    }
+    return message;
 }
 
-std::string Format(const char* format, std::va_list args) {
-    std::va_list copy;
-    va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    if (length <= 0) return {};
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, args);
-    text.pop_back();
-    return text;
+Console::Message Text(const std::string& text) {
+    return {{Console::Piece::kText, text}};
 }
+
+// What files and pipes get, or a terminal outside Windows.
+std::string ToBytes(const Console::Message& message, bool terminal) {
+    std::string bytes;
+    for (const Console::Piece& piece : message) {
+        switch (piece.kind) {
+            case Console::Piece::kText:
+                bytes += terminal ? piece.bytes : Utf8ToShiftJis(piece.bytes);
+                break;
+            case Console::Piece::kName:
+                bytes += NameBytes(piece.bytes);
+                break;
+            case Console::Piece::kBytes:
+                bytes += piece.bytes;
+                break;
+        }
+    }
+    return bytes;
+}
+
+// What a Windows console gets.
+std::u16string ToWide(const Console::Message& message) {
+    std::u16string wide;
+    for (const Console::Piece& piece : message) {
+#ifdef _WIN32
+        if (piece.kind == Console::Piece::kBytes) {
+            wide += SystemBytesToUtf16(piece.bytes);
+            continue;
+        }
+#endif
+        wide += Utf8ToUtf16(piece.bytes);
+    }
+    return wide;
+}
+
+#ifdef _WIN32
+// The stream's console, or nullptr when it goes to a file or a pipe.
+HANDLE ConsoleOf(bool error) {
+    const HANDLE handle = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) ? handle : nullptr;
+}
+#endif
 
 }  // namespace
 
 void Console::Out(const char* format, ...) {
     std::va_list args;
     va_start(args, format);
-    Emit(false, Format(ForStream(false, format).c_str(), args));
+    Emit(false, Format(format, args));
     va_end(args);
 }
 
 void Console::Err(const char* format, ...) {
     std::va_list args;
     va_start(args, format);
-    Emit(true, Format(ForStream(true, format).c_str(), args));
+    Emit(true, Format(format, args));
     va_end(args);
 }
 
 void Console::Line(const char* text) {
-    Emit(false, ForStream(false, text) + "\n");
+    Emit(false, Text(std::string(text) + "\n"));
 }
 
-// Only the kit's own text is converted, never the values printed in it
-// (names read from a disk, paths).
-std::string Console::ForStream(bool error, const char* text) const {
-    const bool captured = (error ? m_err : m_out) != nullptr;
-    if (captured || !IsTerminal(error ? stderr : stdout)) return Utf8ToShiftJis(text);
-    return text;
+void Console::Raw(const std::string& text) {
+    Emit(false, {{Piece::kBytes, text}});
 }
 
-void Console::Emit(bool error, const std::string& text) {
-    std::string* sink = error ? m_err : m_out;
-    if (sink != nullptr) {
-        sink->append(text);
+void Console::Emit(bool error, const Message& message) {
+    if (std::u16string* sink = error ? m_wideerr : m_wideout) {
+        sink->append(ToWide(message));
+        return;
+    }
+    if (std::string* sink = error ? m_err : m_out) {
+        sink->append(ToBytes(message, false));
         return;
     }
     std::FILE* stream = error ? stderr : stdout;
     // Keep the two streams in order on a terminal.
     if (error) std::fflush(stdout);
-    std::fwrite(text.data(), 1, text.size(), stream);
+#ifdef _WIN32
+    if (const HANDLE console = ConsoleOf(error)) {
+        std::fflush(stream);
+        const std::u16string wide = ToWide(message);
+        DWORD written = 0;
+        WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    const bool terminal = false;
+#else
+    const bool terminal = isatty(fileno(stream)) != 0;
+#endif
+    const std::string bytes = ToBytes(message, terminal);
+    std::fwrite(bytes.data(), 1, bytes.size(), stream);
 }
 
 void PrintUsage(Console& console, const char* title, const char* usage) {
-    console.Out("%s%s\n", title, kOwnerNotice);
+    console.Line((std::string(title) + kOwnerNotice).c_str());
     console.Line(usage);
 }
 

@@ -1,11 +1,16 @@
 // Every line a program shows passes through here: progress to the standard
 // output, errors and warnings to the standard error stream. Message texts are
 // UTF-8 in the source; files and pipes get them as Shift-JIS, the bytes the
-// kit has always written, and a terminal outside Windows gets the UTF-8.
-// A console made over two strings collects the pipe bytes instead, for tests.
+// kit has always written, and a terminal outside Windows gets the UTF-8. The
+// values a message inserts with %s are file names (common/platform.h), which
+// files and pipes get as the platform always printed them. A Windows console
+// gets all of it as UTF-16, so that it reads right whatever its code page.
+// A console made over two strings collects what a pipe or a Windows console
+// would get instead, for tests.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #if defined(__GNUC__) || defined(__clang__)
 #define KIT_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
@@ -17,18 +22,30 @@ class Console {
 public:
     Console() = default;
     Console(std::string* out, std::string* err) : m_out(out), m_err(err) {}
+    Console(std::u16string* out, std::u16string* err) : m_wideout(out), m_wideerr(err) {}
 
     void Out(const char* format, ...) KIT_PRINTF(2, 3);
     void Err(const char* format, ...) KIT_PRINTF(2, 3);
     // A whole line: the text and a line end, as puts writes it.
     void Line(const char* text);
+    // Text that holds bytes read from a disk, which go out as they are (a
+    // Windows console shows them in the system code page).
+    void Raw(const std::string& text);
+
+    // A piece of a message, by where its bytes come from.
+    struct Piece {
+        enum Kind { kText, kName, kBytes } kind;
+        std::string bytes;
+    };
+    using Message = std::vector<Piece>;
 
 private:
-    std::string ForStream(bool error, const char* text) const;
-    void Emit(bool error, const std::string& text);
+    void Emit(bool error, const Message& message);
 
     std::string* m_out = nullptr;
     std::string* m_err = nullptr;
+    std::u16string* m_wideout = nullptr;
+    std::u16string* m_wideerr = nullptr;
 };
 
 // The notice that follows each program's title on its first usage line.

@@ -3,6 +3,8 @@
 #include <cassert>
 #include <cstring>
 
+#include "common/platform.h"
+
 namespace {
 
 std::int64_t Tell(std::FILE* fp) {
@@ -26,7 +28,7 @@ int SeekStream(std::FILE* fp, std::int64_t offset, int origin) {
 bool CFile::Open(const char* path, const char* mode) {
     assert(m_fp == nullptr);
     m_writemode = std::strchr(mode, 'r') == nullptr;
-    m_fp = std::fopen(path, mode);
+    m_fp = OpenByName(path, mode);
     if (m_fp == nullptr) return false;
     m_size = 0;
     if (m_writemode) return true;

@@ -3,9 +3,12 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/platform.h"
+
 LoadStatus OpenInput(CFile& file, const char* path) {
     std::error_code error;
-    const auto status = std::filesystem::status(path, error);
+    // The very name the open uses.
+    const auto status = std::filesystem::status(NativePath(path), error);
     if (!error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
         return LoadStatus::kReadError;
     }

@@ -7,6 +7,7 @@
 #include "common/crc16.h"
 #include "common/messages.h"
 #include "common/pathlib.h"
+#include "common/platform.h"
 #include "common/wholefile.h"
 #include "fds/side_decoder.h"
 #include "fdsdecode/messages.h"
@@ -57,6 +58,7 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    TakeCommandLine(argc, argv);
     Console console;
     if (ShowUsage(console, argc, 2, kTitle, kUsage)) return 0;
     std::vector<std::uint8_t> bitstreambuffer;

@@ -8,6 +8,7 @@
 #include "common/crc16.h"
 #include "common/messages.h"
 #include "common/pathlib.h"
+#include "common/platform.h"
 #include "common/wholefile.h"
 #include "fds/fds_format.h"
 #include "fds/side_encoder.h"
@@ -79,6 +80,7 @@ bool rawconvert(Run& run, Console& console, const char* filename, const char* in
 }  // namespace
 
 int main(int argc, char** argv) {
+    TakeCommandLine(argc, argv);
     Console console;
     if (ShowUsage(console, argc, 2, kTitle, kUsage)) return 0;
     Run run;

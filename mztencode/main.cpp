@@ -8,6 +8,7 @@
 #include "common/crc16.h"
 #include "common/messages.h"
 #include "common/pathlib.h"
+#include "common/platform.h"
 #include "common/wholefile.h"
 #include "mztencode/messages.h"
 #include "qd/fileinfo.h"
@@ -35,7 +36,7 @@ bool Report(Console& console, const MztSideResult& side) {
     }
     console.Out(kBlocks, side.blockcount);
     for (const InfoRecord& info : side.infos) {
-        console.Out("%s", FileInformationText(info).c_str());
+        console.Raw(FileInformationText(info));
     }
     console.Line(kRecordsDone);
     if (side.status != MztSideStatus::kSizeOver) return true;
@@ -46,6 +47,7 @@ bool Report(Console& console, const MztSideResult& side) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    TakeCommandLine(argc, argv);
     Console console;
     if (ShowUsage(console, argc, 2, kTitle, kUsage)) return 0;
     const char* mztfile = argv[1];

@@ -10,6 +10,7 @@
 #include "common/crc16.h"
 #include "common/messages.h"
 #include "common/pathlib.h"
+#include "common/platform.h"
 #include "common/wholefile.h"
 #include "qd/fileinfo.h"
 #include "qd/options.h"
@@ -60,7 +61,7 @@ public:
 
     bool Information(const InfoRecord& record, int blocknumber) override {
         if (m_options.split && !WriteInfoDump(record, blocknumber)) return false;
-        m_console.Out("%s", FileInformationText(record).c_str());
+        m_console.Raw(FileInformationText(record));
         if (!m_options.split) return true;
         const std::string name = DumpName(kDataDumpName, blocknumber + 1);
         return OpenOutput(m_console, m_dump, name.c_str(), m_input.c_str(), kDumpOpenError);
@@ -145,6 +146,7 @@ void ReportWalkError(Console& console, const QdWalkResult& result) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    TakeCommandLine(argc, argv);
     Console console;
     if (ShowUsage(console, argc, 2, kTitle, kUsage)) return 0;
     const QdCommandLine line = ParseQdCommandLine(argc, argv);

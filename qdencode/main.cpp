@@ -5,6 +5,7 @@
 #include "common/console.h"
 #include "common/messages.h"
 #include "common/pathlib.h"
+#include "common/platform.h"
 #include "common/wholefile.h"
 #include "qd/qd_image.h"
 #include "qdencode/messages.h"
@@ -15,6 +16,7 @@ static Pathlib pathlib;
 using namespace wenmark;
 
 int main(int argc, char** argv) {
+    TakeCommandLine(argc, argv);
     Console console;
     if (ShowUsage(console, argc, 3, kTitle, kUsage)) return 0;
     const char* imagefile = argv[1];

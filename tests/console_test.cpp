@@ -3,8 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "common/messages.h"
+#include "common/platform.h"
 #include "common/shiftjis.h"
 #include "fdsdecode/messages.h"
 #include "fdsencode/messages.h"
@@ -103,9 +109,7 @@ TEST(Messages, JapaneseOnesKeepTheirBytes) {
     for (const auto& c : cases) EXPECT_EQ(c.shiftjis, Utf8ToShiftJis(c.text)) << c.text;
 }
 
-// Every message of every program: each character that is not ASCII becomes
-// two Shift-JIS bytes (the table holds it), and comes back unchanged.
-TEST(Messages, EveryOneConvertsBothWays) {
+std::vector<const char*> AllMessages() {
     std::vector<const char*> all(std::begin(kCommonMessages), std::end(kCommonMessages));
     for (const auto& list :
          {std::vector<const char*>(std::begin(talvret::kMessages), std::end(talvret::kMessages)),
@@ -115,7 +119,13 @@ TEST(Messages, EveryOneConvertsBothWays) {
           std::vector<const char*>(std::begin(wenmark::kMessages), std::end(wenmark::kMessages))}) {
         all.insert(all.end(), list.begin(), list.end());
     }
-    for (const char* text : all) {
+    return all;
+}
+
+// Every message of every program: each character that is not ASCII becomes
+// two Shift-JIS bytes (the table holds it), and comes back unchanged.
+TEST(Messages, EveryOneConvertsBothWays) {
+    for (const char* text : AllMessages()) {
         const std::string bytes = Utf8ToShiftJis(text);
         EXPECT_EQ(text, ShiftJisToUtf8(bytes)) << text;
         std::size_t expected = 0;
@@ -130,11 +140,96 @@ TEST(Messages, EveryOneConvertsBothWays) {
 TEST(Console, CapturesPipeBytes) {
     std::string out, err;
     Console console(&out, &err);
-    console.Out("NAME:%s\n", "漢");  // values are never converted
+    console.Out(omblisk::kFileNum, 3);
+    console.Raw("NAME:\x8A\xBF%\n");  // bytes from a disk go out as they are
     console.Line(kConversionDone);
     console.Err(kFileNotFound, "x");
-    EXPECT_EQ(std::string("NAME:漢\n") + Utf8ToShiftJis(kConversionDone) + "\n", out);
-    EXPECT_EQ("ERROR : file not found. [x]\n", err);
+    console.Err(omblisk::kBadBlockId, 0x2A, 0xABCDEFu);
+    EXPECT_EQ("FILE NUM: 3\nNAME:\x8A\xBF%\n" + Utf8ToShiftJis(kConversionDone) + "\n", out);
+    EXPECT_EQ("ERROR : file not found. [x]\n" +
+                  Utf8ToShiftJis("ERROR : BLOCK ID が正しくありません。") + " ID=2A ABCDEF\n",
+              err);
+}
+
+// A Windows console gets every message as UTF-16, character for character.
+TEST(Console, EveryMessageReachesAWindowsConsoleAsUtf16) {
+    for (const char* text : AllMessages()) {
+        std::u16string out, err;
+        Console console(&out, &err);
+        console.Line(text);
+        const std::string utf8 = std::string(text) + "\n";
+        EXPECT_EQ(utf8, Utf16ToUtf8(out)) << text;
+        std::size_t characters = 0;
+        for (char c : utf8) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        EXPECT_EQ(characters, out.size()) << text;  // one unit each: no U+FFFD pairs
+        for (char16_t unit : out) {
+            EXPECT_NE(0xFFFD, unit) << text;
+            // Beyond ASCII, only characters of the Shift-JIS table.
+            if (unit >= 0x80) EXPECT_EQ(2u, Utf8ToShiftJis(Utf16ToUtf8({unit})).size()) << text;
+        }
+#ifdef _WIN32
+        // Windows' own conversion agrees.
+        const int length =
+            MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+        std::wstring wide(static_cast<std::size_t>(length), L'\0');
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
+                            length);
+        EXPECT_EQ(std::u16string(wide.begin(), wide.end()), out) << text;
+#endif
+    }
+    std::u16string out, err;
+    Console console(&out, &err);
+    console.Line(kConversionDone);
+    console.Err(pelgrane::kCrcError, 0xBEEF);
+    EXPECT_EQ(u"変換が終了しました\n", out);
+    EXPECT_EQ(u"ERROR : CRCエラー(BEEF)\n", err);
+}
+
+// Names hold what no code page has: a console shows them whole, files and
+// pipes get the system code page with '?' for what it lacks.
+TEST(Console, NamesOutsideTheCodePage) {
+    const std::string name = "한글表.fds";  // Hangul, then a kanji with a '\' second byte
+    std::u16string wide, widerr;
+    Console console(&wide, &widerr);
+    console.Out(omblisk::kOutputFile, name.c_str());
+    console.Err(kFileNotFound, name.c_str());
+    EXPECT_EQ(u"出力ファイル:한글表.fds\n", wide);
+    EXPECT_EQ(u"ERROR : file not found. [한글表.fds]\n", widerr);
+
+    std::string out, err;
+    Console pipe(&out, &err);
+    pipe.Out(omblisk::kOutputFile, name.c_str());
+    EXPECT_EQ(Utf8ToShiftJis("出力ファイル:") + NameBytes(name) + "\n", out);
+#ifdef _WIN32
+    EXPECT_EQ("??\x95\\.fds", NameBytes(name, 932));
+    EXPECT_EQ("???.fds", NameBytes(name, 1252));
+    EXPECT_EQ("\xE9t\xE9.fds", NameBytes("été.fds", 1252));
+    EXPECT_EQ(name, NameBytes(name, CP_UTF8));
+#else
+    EXPECT_EQ(name, NameBytes(name));
+#endif
+}
+
+TEST(Utf16, ConvertsBothWays) {
+    const struct {
+        std::string utf8;
+        std::u16string utf16;
+    } cases[] = {
+        {"", u""},
+        {"A/\\.fds", u"A/\\.fds"},
+        {"é表한", u"é表한"},
+        {"\xF0\x9F\x92\xBE", u"\U0001F4BE"},  // beyond the first plane: a surrogate pair
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.utf16, Utf8ToUtf16(c.utf8)) << c.utf8;
+        EXPECT_EQ(c.utf8, Utf16ToUtf8(c.utf16)) << c.utf8;
+    }
+    // What is not well formed becomes U+FFFD, never a wrong character.
+    EXPECT_EQ(u"\uFFFDA\uFFFD\uFFFD", Utf8ToUtf16("\x95"
+                                                  "A\xC0\xAF"));
+    EXPECT_EQ(u"\uFFFD\uFFFD", Utf8ToUtf16("\xE8\xA1"));            // cut short
+    EXPECT_EQ(u"\uFFFD\uFFFD\uFFFD", Utf8ToUtf16("\xED\xA0\x80"));  // a surrogate
+    EXPECT_EQ("\xEF\xBF\xBD", Utf16ToUtf8(std::u16string(1, char16_t(0xD800))));
 }
 
 }  // namespace

@@ -74,19 +74,20 @@ std::string Text(const Bytes& bytes) {
 }
 
 Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary);
+    std::ofstream out(std::filesystem::u8path(path), std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
 }
 
 bool FileExists(const std::string& path) {
     std::error_code error;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
+    return std::filesystem::exists(
+        std::filesystem::symlink_status(std::filesystem::u8path(path), error));
 }
 
 TempDir::TempDir() {
@@ -97,7 +98,7 @@ TempDir::TempDir() {
         const std::filesystem::path candidate = base / ("kit-test-" + std::to_string(random()));
         std::error_code error;
         if (std::filesystem::create_directory(candidate, error)) {
-            m_path = candidate.string();
+            m_path = candidate.u8string();
             return;
         }
         if (error && !std::filesystem::exists(candidate)) std::abort();
@@ -112,7 +113,7 @@ TempDir::~TempDir() {
 namespace {
 
 std::string Slurp(const std::filesystem::path& path) {
-    std::string text = Text(ReadFile(path.string()));
+    std::string text = Text(ReadFile(path.u8string()));
 #ifdef _WIN32
     // Text mode ends lines with \r\n; the tests compare lines.
     std::string lines;

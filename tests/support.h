@@ -24,6 +24,7 @@ std::string Text(const Bytes& bytes);
 // Why a case that fails writes through /dev/full is skipped where it is missing.
 inline constexpr const char* kNoDevFull = "no /dev/full here to make writes fail";
 
+// Paths are UTF-8, as names inside the kit are on Windows.
 Bytes ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const Bytes& bytes);
 bool FileExists(const std::string& path);
