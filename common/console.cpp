@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "common/platform.h"
 #include "common/shiftjis.h"
@@ -16,14 +17,21 @@
 
 namespace {
 
+// A piece of a message, by where its bytes come from.
+struct Piece {
+    enum Kind { kText, kName, kBytes } kind;
+    std::string bytes;
+};
+using Message = std::vector<Piece>;
+
 // Splits a message into its text and the values it inserts. The kit's
 // formats insert names (%s) and numbers (d, i, u, x, X, c, with flags and a
 // width); numbers become text.
-Console::Message Format(const char* format, std::va_list args) {
-    Console::Message message;
+Message Format(const char* format, std::va_list args) {
+    Message message;
     const auto text = [&](const std::string& bytes) {
-        if (message.empty() || message.back().kind != Console::Piece::kText) {
-            message.push_back({Console::Piece::kText, {}});
+        if (message.empty() || message.back().kind != Piece::kText) {
+            message.push_back({Piece::kText, {}});
         }
         message.back().bytes += bytes;
     };
@@ -45,7 +53,7 @@ Console::Message Format(const char* format, std::va_list args) {
                 text("%");
                 break;
             case 's':
-                message.push_back({Console::Piece::kName, va_arg(args, const char*)});
+                message.push_back({Piece::kName, va_arg(args, const char*)});
                 break;
             case 'd':
             case 'i':
@@ -66,22 +74,22 @@ Console::Message Format(const char* format, std::va_list args) {
     return message;
 }
 
-Console::Message Text(const std::string& text) {
-    return {{Console::Piece::kText, text}};
+Message Text(const std::string& text) {
+    return {{Piece::kText, text}};
 }
 
 // What files and pipes get, or a terminal outside Windows.
-std::string ToBytes(const Console::Message& message, bool terminal) {
+std::string ToBytes(const Message& message, bool terminal) {
     std::string bytes;
-    for (const Console::Piece& piece : message) {
+    for (const Piece& piece : message) {
         switch (piece.kind) {
-            case Console::Piece::kText:
+            case Piece::kText:
                 bytes += terminal ? piece.bytes : Utf8ToShiftJis(piece.bytes);
                 break;
-            case Console::Piece::kName:
+            case Piece::kName:
                 bytes += NameBytes(piece.bytes);
                 break;
-            case Console::Piece::kBytes:
+            case Piece::kBytes:
                 bytes += piece.bytes;
                 break;
         }
@@ -90,11 +98,11 @@ std::string ToBytes(const Console::Message& message, bool terminal) {
 }
 
 // What a Windows console gets.
-std::u16string ToWide(const Console::Message& message) {
+std::u16string ToWide(const Message& message) {
     std::u16string wide;
-    for (const Console::Piece& piece : message) {
+    for (const Piece& piece : message) {
 #ifdef _WIN32
-        if (piece.kind == Console::Piece::kBytes) {
+        if (piece.kind == Piece::kBytes) {
             wide += SystemBytesToUtf16(piece.bytes);
             continue;
         }
@@ -113,36 +121,13 @@ HANDLE ConsoleOf(bool error) {
 }
 #endif
 
-}  // namespace
-
-void Console::Out(const char* format, ...) {
-    std::va_list args;
-    va_start(args, format);
-    Emit(false, Format(format, args));
-    va_end(args);
-}
-
-void Console::Err(const char* format, ...) {
-    std::va_list args;
-    va_start(args, format);
-    Emit(true, Format(format, args));
-    va_end(args);
-}
-
-void Console::Line(const char* text) {
-    Emit(false, Text(std::string(text) + "\n"));
-}
-
-void Console::Raw(const std::string& text) {
-    Emit(false, {{Piece::kBytes, text}});
-}
-
-void Console::Emit(bool error, const Message& message) {
-    if (std::u16string* sink = error ? m_wideerr : m_wideout) {
-        sink->append(ToWide(message));
+// Where a message goes: a test's string, or the stream.
+void Emit(std::string* sink, std::u16string* widesink, bool error, const Message& message) {
+    if (widesink != nullptr) {
+        widesink->append(ToWide(message));
         return;
     }
-    if (std::string* sink = error ? m_err : m_out) {
+    if (sink != nullptr) {
         sink->append(ToBytes(message, false));
         return;
     }
@@ -163,6 +148,30 @@ void Console::Emit(bool error, const Message& message) {
 #endif
     const std::string bytes = ToBytes(message, terminal);
     std::fwrite(bytes.data(), 1, bytes.size(), stream);
+}
+
+}  // namespace
+
+void Console::Out(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    Emit(m_out, m_wideout, false, Format(format, args));
+    va_end(args);
+}
+
+void Console::Err(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    Emit(m_err, m_wideerr, true, Format(format, args));
+    va_end(args);
+}
+
+void Console::Line(const char* text) {
+    Emit(m_out, m_wideout, false, Text(std::string(text) + "\n"));
+}
+
+void Console::Raw(const std::string& text) {
+    Emit(m_out, m_wideout, false, {{Piece::kBytes, text}});
 }
 
 void PrintUsage(Console& console, const char* title, const char* usage) {

@@ -10,7 +10,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #if defined(__GNUC__) || defined(__clang__)
 #define KIT_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
@@ -32,16 +31,7 @@ public:
     // Windows console shows them in the system code page).
     void Raw(const std::string& text);
 
-    // A piece of a message, by where its bytes come from.
-    struct Piece {
-        enum Kind { kText, kName, kBytes } kind;
-        std::string bytes;
-    };
-    using Message = std::vector<Piece>;
-
 private:
-    void Emit(bool error, const Message& message);
-
     std::string* m_out = nullptr;
     std::string* m_err = nullptr;
     std::u16string* m_wideout = nullptr;
