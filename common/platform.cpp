@@ -21,18 +21,12 @@ char32_t DecodeUtf8(const std::string& text, std::size_t& i) {
     const auto byte = [&](std::size_t at) { return static_cast<std::uint8_t>(text[at]); };
     const std::uint8_t lead = byte(i++);
     if (lead < 0x80) return lead;
-    int length = 0;
-    char32_t c = 0;
-    char32_t least = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 1, c = lead & 0x1F, least = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 2, c = lead & 0x0F, least = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 3, c = lead & 0x07, least = 0x10000;
-    } else {
-        return kReplacement;
-    }
+    if (lead < 0xC2 || lead > 0xF4) return kReplacement;
+    // The lead byte tells how many bytes follow, and so the least character
+    // they may make.
+    const int length = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+    const char32_t least = length == 1 ? 0x80 : length == 2 ? 0x800 : 0x10000;
+    char32_t c = lead & (0x3F >> length);
     std::size_t at = i;
     for (int k = 0; k < length; ++k, ++at) {
         if (at >= text.size() || (byte(at) & 0xC0) != 0x80) return kReplacement;
