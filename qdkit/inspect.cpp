@@ -1,0 +1,166 @@
+#include "qdkit/inspect.h"
+
+#include <algorithm>
+
+#include "fdsencode/fds_blocks.h"
+#include "mztencode/mzt.h"
+#include "qdkit/text.h"
+
+namespace {
+
+Json FieldValue(const std::uint8_t* block, const FdsField& field) {
+    if (field.bytes == 1) return block[field.offset];
+    return std::vector<int>(block + field.offset, block + field.offset + field.bytes);
+}
+
+Json DiskInfoFacts(const std::uint8_t* block) {
+    Json info = Json::object();
+    info["game_name"] = ReadableBytes(block + kDiskInfoGameName.offset, kDiskInfoGameName.bytes);
+    for (const FdsField& field : kDiskInfoFields) info[field.name] = FieldValue(block, field);
+    return info;
+}
+
+Json FdsFileFacts(const std::uint8_t* header) {
+    Json file = Json::object();
+    file["number"] = header[kFdsFileNumberOffset];
+    file["id"] = header[kFdsFileIdOffset];
+    file["name"] = ReadableBytes(header + kFdsFileNameOffset, kFdsFileNameBytes);
+    file["type"] = header[kFdsFileTypeOffset];
+    file["size"] = FdsWord(header + kFileSizeOffset);
+    file["load"] = FdsWord(header + kFdsFileLoadOffset);
+    file["data"] = false;
+    return file;
+}
+
+void InspectFds(const Input& input, FileReport& report) {
+    const FdsImageLayout layout = MeasureFdsImage(input.bytes);
+    report.facts["header"] = layout.header;
+    report.facts["header_sides"] = layout.header ? Json(layout.headersides) : Json();
+    if (!layout.header) report.Warn("no header: the file holds the side areas alone");
+    if (layout.header && layout.headersides != layout.sides) {
+        report.Warn("the header announces " + std::to_string(layout.headersides) +
+                    " sides, the file size " + std::to_string(input.size) + " holds " +
+                    std::to_string(layout.sides));
+    }
+    if (layout.sides == 0) report.Fail("the file holds no side");
+    if (layout.sides > 0 && layout.lastareabytes < static_cast<std::size_t>(kFdsSideAreaBytes)) {
+        report.Warn("side " + SideLabel(layout.sides - 1) +
+                    " is cut short by the end of the file (" +
+                    std::to_string(layout.lastareabytes) + " of " +
+                    std::to_string(kFdsSideAreaBytes) + " bytes)");
+    }
+    Json sides = Json::array();
+    for (int side = 0; side < layout.sides; ++side) {
+        sides.push_back(FdsSideFacts(FdsSideArea(input.bytes, layout, side), side, report));
+    }
+    report.facts["sides"] = sides;
+}
+
+void InspectMzt(const Input& input, FileReport& report) {
+    const std::vector<std::uint8_t>& file = input.bytes;
+    const std::vector<MztRecordView> records = WalkMztRecords(file);
+    Json list = Json::array();
+    std::size_t end = 0;
+    for (std::size_t n = 0; n < records.size(); ++n) {
+        const MztRecordView& record = records[n];
+        const std::uint8_t* header = &file[record.offset];
+        const std::size_t body =
+            std::min<std::size_t>(record.size, file.size() - record.offset - kMztHeaderBytes);
+        Json facts = Json::object();
+        facts["attribute"] = header[kMztAttribute];
+        facts["name"] = ReadableName(header + kMztName, kFileNameBytes);
+        facts["size"] = record.size;
+        facts["load"] = FdsWord(header + kMztLoad);
+        facts["exec"] = FdsWord(header + kMztExec);
+        facts["body_bytes"] = body;
+        list.push_back(facts);
+        if (body < record.size) {
+            report.Warn("record " + std::to_string(n + 1) + " is cut short: its body has " +
+                        std::to_string(body) + " of " + std::to_string(record.size) + " bytes");
+        }
+        end = record.offset + kMztHeaderBytes + body;
+    }
+    report.facts["records"] = list;
+    report.facts["trailing_bytes"] = file.size() - end;
+    if (file.size() > end) {
+        report.Warn(std::to_string(file.size() - end) + " bytes after the last record are ignored");
+    }
+}
+
+}  // namespace
+
+std::string SideLabel(int side) {
+    std::string label;
+    for (int n = side + 1; n > 0; n = (n - 1) / 26) {
+        label.insert(label.begin(), static_cast<char>('A' + (n - 1) % 26));
+    }
+    return label;
+}
+
+Json FdsSideFacts(const std::vector<std::uint8_t>& area, int side, FileReport& report) {
+    const std::string where = "side " + SideLabel(side) + ": ";
+    Json facts = Json::object();
+    facts["side"] = side + 1;
+    facts["label"] = SideLabel(side);
+    const bool blank = std::all_of(area.begin(), area.end(), [](std::uint8_t b) { return b == 0; });
+    facts["blank"] = blank;
+    facts["disk_info"] = Json();
+    facts["announced_files"] = Json();
+    Json files = Json::array();
+    if (blank) {
+        report.Warn(where + "blank");
+        facts["files"] = files;
+        return facts;
+    }
+    int blocks = 0;
+    const FdsWalkResult walk = WalkFdsBlocks(area, 0, area.size(), [&](const FdsBlockRef& block) {
+        const std::uint8_t* bytes = &area[block.offset];
+        if (blocks++ == 0 && block.id == kDiskInfoBlock) facts["disk_info"] = DiskInfoFacts(bytes);
+        if (block.id == kFileHeaderBlock) files.push_back(FdsFileFacts(bytes));
+        if (block.id == kFileDataBlock && !files.empty()) files.back()["data"] = true;
+    });
+    if (walk.announced >= 0) facts["announced_files"] = walk.announced;
+    facts["files"] = files;
+
+    if (blocks == 0) {
+        report.Fail(where + "no block at the start of the side (byte " + HexValue(area[0], 2) +
+                    ")");
+    } else if (!StartsWithDiskInfo(area.data(), area.size())) {
+        report.Warn(where + "the side does not begin with a disk info block");
+    }
+    switch (walk.end) {
+        case FdsWalkEnd::kComplete:
+            break;
+        case FdsWalkEnd::kUnknownId:
+        case FdsWalkEnd::kEndOfImage:
+            if (blocks > 0) {
+                report.Warn(where + "the file amount block announces " +
+                            std::to_string(std::max(walk.announced, 0)) +
+                            " files, the side holds " + std::to_string(walk.datablocks));
+            }
+            break;
+        case FdsWalkEnd::kCutShort:
+            report.Fail(where + "the block at offset " + std::to_string(walk.position) +
+                        " runs past the end of the side");
+            break;
+    }
+    return facts;
+}
+
+void Inspect(const Input& input, FileReport& report) {
+    if (!input.kind) return;
+    report.kind = KindName(*input.kind);
+    report.facts["size"] = input.size;
+    switch (*input.kind) {
+        case Kind::kFds:
+            InspectFds(input, report);
+            break;
+        case Kind::kMzt:
+            InspectMzt(input, report);
+            break;
+        case Kind::kQdf:
+        case Kind::kFdsRaw:
+        case Kind::kQdRaw:
+            break;
+    }
+}

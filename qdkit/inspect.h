@@ -1,0 +1,20 @@
+// The facts of `qdkit info`, one kind at a time, gathered into the report.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "qdkit/detect.h"
+#include "qdkit/report.h"
+
+// "A", "B", ... "Z", "AA", ...: side n (from 0), as in output names.
+std::string SideLabel(int side);
+
+// One FDS side area (65500 bytes, or a decoded side's blocks): its disk
+// info, announced count and files; what is unusual goes to the report with
+// the side's label in front.
+Json FdsSideFacts(const std::vector<std::uint8_t>& area, int side, FileReport& report);
+
+// Fills report (kind, facts, warnings, errors) for a file of a known kind.
+void Inspect(const Input& input, FileReport& report);
