@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "fdsencode/fds_blocks.h"
 #include "fdsencode/fds_format.h"
 
 FdsImageCheck CheckFdsImage(const std::vector<std::uint8_t>& fdsbuffer) {
@@ -38,49 +39,33 @@ void AppendBlock(std::vector<std::uint8_t>& rawbuffer, Crc16& crc, const std::ui
 }  // namespace
 
 FdsSideResult BuildFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size_t offset,
-                           std::vector<std::uint8_t>& rawbuffer, Crc16& crc) {
+                           std::vector<std::uint8_t>& rawbuffer, Crc16& crc, MissingFiles missing) {
     rawbuffer.assign(kFdsLeadingGapBytes, 0x00);
-    std::size_t position = offset;
-    std::uint8_t announced = 0;
-    int filesdone = -1;  // no file amount block yet
-    std::uint16_t filesize = 0;
     // Once the stream cannot fit, the walk goes on to find any error that
     // comes before the size error, but no longer grows the stream: an image
     // of many tiny blocks would otherwise take 129 bytes for each of its own.
     bool over = false;
-    const auto pending = [&] { return filesdone < 0 || filesdone < announced; };
-
-    for (;;) {
-        if (position >= fdsbuffer.size()) {
-            if (pending()) return {FdsSideStatus::kEndOfImage, 0};
+    const FdsWalkResult walk =
+        WalkFdsBlocks(fdsbuffer, offset, fdsbuffer.size(), [&](const FdsBlockRef& block) {
+            over = over || rawbuffer.size() + block.length + kFdsBlockOverheadBytes >
+                               static_cast<std::size_t>(kFdsSideStreamBytes);
+            if (!over) AppendBlock(rawbuffer, crc, &fdsbuffer[block.offset], block.length);
+        });
+    const bool strict = missing == MissingFiles::kError;
+    switch (walk.end) {
+        case FdsWalkEnd::kComplete:
             break;
-        }
-        const std::uint8_t id = fdsbuffer[position];
-        const int length = FdsBlockBytes(id, filesize);
-        if (length == 0) {
-            if (pending()) return {FdsSideStatus::kUnknownId, id};
+        case FdsWalkEnd::kUnknownId:
+            if (strict) return {FdsSideStatus::kUnknownId, walk.id};
             break;
-        }
+        case FdsWalkEnd::kEndOfImage:
+            if (strict) return {FdsSideStatus::kEndOfImage, 0};
+            break;
         // A block cut short by the end of the image fails whether or not
         // the announced files are in.
-        if (fdsbuffer.size() - position < static_cast<std::size_t>(length)) {
+        case FdsWalkEnd::kCutShort:
             return {FdsSideStatus::kEndOfImage, 0};
-        }
-        const std::uint8_t* block = &fdsbuffer[position];
-        over = over || rawbuffer.size() + length + kFdsBlockOverheadBytes >
-                           static_cast<std::size_t>(kFdsSideStreamBytes);
-        if (!over) AppendBlock(rawbuffer, crc, block, length);
-        if (id == kFileAmountBlock) {
-            announced = block[kFileCountOffset];
-            filesdone = 0;
-        } else if (id == kFileHeaderBlock) {
-            filesize = static_cast<std::uint16_t>(block[kFileSizeOffset] |
-                                                  block[kFileSizeOffset + 1] << 8);
-        }
-        if (id == kFileDataBlock) ++filesdone;
-        position += static_cast<std::size_t>(length);
     }
-
     if (over) return {FdsSideStatus::kSizeOver, 0};
     rawbuffer.resize(kFdsSideStreamBytes, 0x00);
     return {FdsSideStatus::kOk, 0};
