@@ -3,6 +3,7 @@
 // each between sync runs and gaps.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -29,6 +30,11 @@ inline constexpr int kRecordFrameBytes =
     kGapBytes + kSyncBeforeBytes + kBlockHeaderBytes + kCrcBytes + kSyncAfterBytes;
 static_assert(kRecordFrameBytes == 364);
 static_assert(kSideHeaderBytes + kFirstInfoGapBytes + kRecordFrameBytes == 7924);
+// Side stream bytes that record n (from 0) takes, its leading gap included.
+inline constexpr std::size_t QdRecordStreamBytes(std::size_t n, std::size_t bodysize) {
+    return static_cast<std::size_t>(n == 0 ? kFirstInfoGapBytes : kGapBytes) + kRecordFrameBytes +
+           bodysize;
+}
 // The first sync run must lie beyond what the decoder skips.
 static_assert(2 * kLeadingGapBytes > static_cast<int>(kSkippedRawBytes));
 

@@ -130,6 +130,10 @@ Input ReadKnownFile(const std::string& path) {
         return input;
     }
     input.size = std::filesystem::file_size(path, error);
+    if (!error && input.size == 0) {
+        input.error = "empty file";
+        return input;
+    }
     FilePtr fp(std::fopen(path.c_str(), "rb"));
     if (error || !fp) {
         input.error = std::string("cannot open: ") + std::strerror(errno);

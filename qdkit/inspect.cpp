@@ -36,19 +36,7 @@ void InspectFds(const Input& input, FileReport& report) {
     const FdsImageLayout layout = MeasureFdsImage(input.bytes);
     report.facts["header"] = layout.header;
     report.facts["header_sides"] = layout.header ? Json(layout.headersides) : Json();
-    if (!layout.header) report.Warn("no header: the file holds the side areas alone");
-    if (layout.header && layout.headersides != layout.sides) {
-        report.Warn("the header announces " + std::to_string(layout.headersides) +
-                    " sides, the file size " + std::to_string(input.size) + " holds " +
-                    std::to_string(layout.sides));
-    }
-    if (layout.sides == 0) report.Fail("the file holds no side");
-    if (layout.sides > 0 && layout.lastareabytes < static_cast<std::size_t>(kFdsSideAreaBytes)) {
-        report.Warn("side " + SideLabel(layout.sides - 1) +
-                    " is cut short by the end of the file (" +
-                    std::to_string(layout.lastareabytes) + " of " +
-                    std::to_string(kFdsSideAreaBytes) + " bytes)");
-    }
+    CheckFdsLayout(layout, report);
     Json sides = Json::array();
     for (int side = 0; side < layout.sides; ++side) {
         sides.push_back(FdsSideFacts(FdsSideArea(input.bytes, layout, side), side, report));
@@ -89,6 +77,25 @@ void InspectMzt(const Input& input, FileReport& report) {
 
 }  // namespace
 
+void CheckFdsLayout(const FdsImageLayout& layout, FileReport& report) {
+    if (!layout.header) report.Warn("no header: the file holds the side areas alone");
+    if (layout.header && layout.headersides != layout.sides) {
+        report.Warn("the header announces " + std::to_string(layout.headersides) +
+                    " sides, the file holds " + std::to_string(layout.sides));
+    }
+    if (layout.sides == 0) report.Fail("the file holds no side");
+    if (layout.sides > 0 && layout.lastareabytes < static_cast<std::size_t>(kFdsSideAreaBytes)) {
+        report.Warn("side " + SideLabel(layout.sides - 1) +
+                    " is cut short by the end of the file (" +
+                    std::to_string(layout.lastareabytes) + " of " +
+                    std::to_string(kFdsSideAreaBytes) + " bytes; the rest taken as 0x00)");
+    }
+}
+
+bool IsBlankArea(const std::vector<std::uint8_t>& area) {
+    return std::all_of(area.begin(), area.end(), [](std::uint8_t b) { return b == 0; });
+}
+
 std::string SideLabel(int side) {
     std::string label;
     for (int n = side + 1; n > 0; n = (n - 1) / 26) {
@@ -102,7 +109,7 @@ Json FdsSideFacts(const std::vector<std::uint8_t>& area, int side, FileReport& r
     Json facts = Json::object();
     facts["side"] = side + 1;
     facts["label"] = SideLabel(side);
-    const bool blank = std::all_of(area.begin(), area.end(), [](std::uint8_t b) { return b == 0; });
+    const bool blank = IsBlankArea(area);
     facts["blank"] = blank;
     facts["disk_info"] = Json();
     facts["announced_files"] = Json();
@@ -125,18 +132,22 @@ Json FdsSideFacts(const std::vector<std::uint8_t>& area, int side, FileReport& r
     if (blocks == 0) {
         report.Fail(where + "no block at the start of the side (byte " + HexValue(area[0], 2) +
                     ")");
-    } else if (!StartsWithDiskInfo(area.data(), area.size())) {
+    } else if (area[0] != kDiskInfoBlock) {
         report.Warn(where + "the side does not begin with a disk info block");
+    } else if (!StartsWithDiskInfo(area.data(), area.size())) {
+        report.Warn(where + "the disk info block lacks its text " + kDiskInfoText);
     }
     switch (walk.end) {
         case FdsWalkEnd::kComplete:
             break;
         case FdsWalkEnd::kUnknownId:
         case FdsWalkEnd::kEndOfImage:
-            if (blocks > 0) {
+            if (blocks > 0 && walk.announced < 0) {
+                report.Warn(where + "no file amount block");
+            } else if (blocks > 0) {
                 report.Warn(where + "the file amount block announces " +
-                            std::to_string(std::max(walk.announced, 0)) +
-                            " files, the side holds " + std::to_string(walk.datablocks));
+                            std::to_string(walk.announced) + " files, the side holds " +
+                            std::to_string(walk.datablocks));
             }
             break;
         case FdsWalkEnd::kCutShort:

@@ -5,11 +5,18 @@
 #include <string>
 #include <vector>
 
+#include "fdsencode/fds_blocks.h"
 #include "qdkit/detect.h"
 #include "qdkit/report.h"
 
 // "A", "B", ... "Z", "AA", ...: side n (from 0), as in output names.
 std::string SideLabel(int side);
+
+// A side area of nothing but 0x00: no side was ever written there.
+bool IsBlankArea(const std::vector<std::uint8_t>& area);
+
+// What is unusual about where an FDS image's sides lie.
+void CheckFdsLayout(const FdsImageLayout& layout, FileReport& report);
 
 // One FDS side area (65500 bytes, or a decoded side's blocks): its disk
 // info, announced count and files; what is unusual goes to the report with

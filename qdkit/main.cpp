@@ -31,6 +31,25 @@ int main(int argc, char** argv) {
         app.add_subcommand("verify", "Check that each file survives the trip through a side.");
     verify->add_option("FILE", files, "Files to check.")->required();
 
+    ConvertOptions options;
+    std::string to;
+    CLI::App* convert = app.add_subcommand("convert", "Convert each file to another kind.");
+    convert->add_option("--to", to, "Target kind where there is a choice (default: see below).")
+        ->check(CLI::IsMember({"fds", "fds-raw", "qd-raw", "qdf", "mzt"}));
+    convert->add_option("-o", options.output, "Name of the output, when there is exactly one.");
+    convert->add_option("-C", options.folder, "Folder for the outputs (default: the current one).")
+        ->check(CLI::ExistingDirectory);
+    convert->add_option("--side", options.sides, "FDS sides to convert, counted from 1.")
+        ->delimiter(',')
+        ->check(CLI::PositiveNumber);
+    convert->add_flag("--force", options.force, "Replace existing outputs.");
+    convert->add_flag("--strict", options.strict, "Fail a file on any warning, writing nothing.");
+    convert->add_option("FILE", files, "Files to convert.")->required();
+    convert->footer(
+        "Conversions (default first): fds -> fds-raw (BASE.DKA, BASE.DKB, ...);\n"
+        "fds-raw -> fds; mzt -> qd-raw (BASE.QDK) or qdf; qdf -> qd-raw or mzt;\n"
+        "qd-raw -> mzt or qdf. BASE is the input's name without folder and extension.\n");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -46,5 +65,14 @@ int main(int argc, char** argv) {
     }
     if (info->parsed()) return RunInfo(files, json);
     if (verify->parsed()) return RunVerify(files);
+    if (convert->parsed()) {
+        if (!options.output.empty() && files.size() > 1) {
+            std::fprintf(stderr, "qdkit: error: -o names one output, but %zu files are given\n",
+                         files.size());
+            return kUsageStatus;
+        }
+        if (!to.empty()) options.to = KindFromName(to);
+        return RunConvert(files, options);
+    }
     return kUsageStatus;
 }

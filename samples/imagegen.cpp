@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "fdsencode/fds_blocks.h"
 #include "fdsencode/fds_format.h"
 #include "mztencode/mzt.h"
 
@@ -20,6 +21,7 @@ ByteVector FdsSideBlocks(const FdsSideContent& side) {
     blocks[0] = kDiskInfoBlock;
     const ByteVector info = Pattern(kDiskInfoBlockBytes - 1, 1);
     std::copy(info.begin(), info.end(), blocks.begin() + 1);
+    std::copy_n(kDiskInfoText, kDiskInfoTextBytes, blocks.begin() + 1);
 
     const int announced =
         side.announced >= 0 ? side.announced : static_cast<int>(side.files.size());

@@ -1,0 +1,125 @@
+#include "qdkit/conversions.h"
+
+#include <algorithm>
+
+#include "common/bitstream.h"
+#include "common/console.h"
+#include "common/crc16.h"
+#include "fdsencode/fds_blocks.h"
+#include "fdsencode/side_encoder.h"
+#include "mztencode/mzt.h"
+#include "mztencode/side_builder.h"
+#include "qdencode/qd_image.h"
+#include "qdkit/inspect.h"
+#include "qdkit/text.h"
+
+std::string RawSideSuffix(int side) {
+    return ".DK" + SideLabel(side);
+}
+
+std::vector<Produced> FdsToRawSides(const Bytes& image, const std::vector<int>& chosen,
+                                    FileReport& report) {
+    const FdsImageLayout layout = MeasureFdsImage(image);
+    CheckFdsLayout(layout, report);
+    std::vector<int> sides = chosen;
+    if (sides.empty()) {
+        for (int side = 0; side < layout.sides; ++side) sides.push_back(side);
+    }
+    std::vector<Produced> outputs;
+    // One writer for the run, as the classic encoder keeps it from side to side.
+    BitWriter writer;
+    Crc16 crc(kFdsWriterCrc);
+    for (int side : sides) {
+        const std::string where = "side " + SideLabel(side) + ": ";
+        if (side >= layout.sides) {
+            report.Fail("side " + std::to_string(side + 1) + ": the image has " +
+                        std::to_string(layout.sides) + " sides");
+            continue;
+        }
+        const Bytes area = FdsSideArea(image, layout, side);
+        if (IsBlankArea(area)) {
+            report.Warn(where + "blank, skipped");
+            continue;
+        }
+        const std::size_t before = report.errors.size();
+        FdsSideFacts(area, side, report);
+        if (report.errors.size() != before) continue;
+        Bytes stream;
+        const FdsSideResult built = BuildFdsSide(area, 0, stream, crc, MissingFiles::kEndSide);
+        switch (built.status) {
+            case FdsSideStatus::kOk:
+                EncodeSide(writer, stream.data(), stream.size());
+                outputs.push_back({RawSideSuffix(side), writer.bitstreambuffer});
+                break;
+            case FdsSideStatus::kSizeOver:
+                report.Fail(where + "the blocks do not fit on a side");
+                break;
+            case FdsSideStatus::kEndOfImage:
+            case FdsSideStatus::kUnknownId:
+                report.Fail(where + "the blocks run past the end of the side");
+                break;
+        }
+    }
+    return outputs;
+}
+
+Bytes MztToQdRaw(const Bytes& mzt, FileReport& report) {
+    Bytes file = mzt;
+    const std::vector<MztRecordView> records = WalkMztRecords(file);
+    if (records.empty()) {
+        report.Fail("no record");
+        return {};
+    }
+    const MztRecordView& last = records.back();
+    const std::size_t end = last.offset + kMztHeaderBytes + last.size;
+    if (end > file.size()) {
+        report.Warn("record " + std::to_string(records.size()) + " is cut short by " +
+                    std::to_string(end - file.size()) + " bytes; its body is filled with 0x00");
+        file.resize(end, 0x00);
+    } else if (end < file.size()) {
+        report.Warn(std::to_string(file.size() - end) + " bytes after the last record are ignored");
+    }
+    const std::size_t blockcount = 2 * records.size();
+    if (blockcount > static_cast<std::size_t>(kMaxBlockCount)) {
+        report.Fail(std::to_string(records.size()) + " records are more than a side holds (" +
+                    std::to_string(kMaxBlockCount / 2) + ")");
+        return {};
+    }
+    std::size_t used = kSideHeaderBytes;
+    for (std::size_t n = 0; n < records.size(); ++n) {
+        const std::size_t needs = QdRecordStreamBytes(n, records[n].size);
+        const std::size_t left = kSideStreamBytes - used;
+        if (needs > left) {
+            const std::uint8_t* header = &file[records[n].offset];
+            report.Fail("record " + std::to_string(n + 1) + " (" +
+                        ReadableName(header + kMztName, kFileNameBytes) +
+                        ") does not fit on the side: it needs " + std::to_string(needs) +
+                        " bytes, the side has " + std::to_string(left) + " left");
+            return {};
+        }
+        used += needs;
+    }
+    std::string out;
+    std::string err;
+    Console quiet(&out, &err);
+    Crc16 crc(kQdWriterCrc);
+    BitWriter writer;
+    const MztSideResult side = EncodeMztSide(file, crc, writer, quiet);
+    if (side.status != MztSideStatus::kOk) {
+        report.Fail("the records cannot be laid on a side");
+        return {};
+    }
+    return writer.bitstreambuffer;
+}
+
+Bytes QdfToQdRaw(const Bytes& qdf, FileReport& report) {
+    Bytes image = qdf;
+    if (image.size() < static_cast<std::size_t>(kQdImageBytes)) {
+        report.Warn("the side stream is " + std::to_string(image.size() - kQdImageHeaderBytes) +
+                    " of " + std::to_string(kSideStreamBytes) + " bytes; the rest taken as gap");
+        image.resize(kQdImageBytes, kGapByte);
+    }
+    BitWriter writer;
+    EncodeQdImage(writer, image);
+    return writer.bitstreambuffer;
+}
