@@ -3,13 +3,12 @@
 #include <algorithm>
 
 #include "common/bitstream.h"
-#include "common/console.h"
 #include "common/crc16.h"
-#include "fdsencode/fds_blocks.h"
-#include "fdsencode/side_encoder.h"
-#include "mztencode/mzt.h"
-#include "mztencode/side_builder.h"
-#include "qdencode/qd_image.h"
+#include "fds/fds_blocks.h"
+#include "fds/side_encoder.h"
+#include "qd/mzt.h"
+#include "qd/qd_image.h"
+#include "qd/side_builder.h"
 #include "qdkit/inspect.h"
 #include "qdkit/text.h"
 
@@ -80,31 +79,29 @@ Bytes MztToQdRaw(const Bytes& mzt, FileReport& report) {
         report.Warn(std::to_string(file.size() - end) + " bytes after the last record are ignored");
     }
     const std::size_t blockcount = 2 * records.size();
-    if (blockcount > static_cast<std::size_t>(kMaxBlockCount)) {
+    if (blockcount > static_cast<std::size_t>(kQdMaxBlockCount)) {
         report.Fail(std::to_string(records.size()) + " records are more than a side holds (" +
-                    std::to_string(kMaxBlockCount / 2) + ")");
+                    std::to_string(kQdMaxBlockCount / 2) + ")");
         return {};
     }
-    std::size_t used = kSideHeaderBytes;
-    for (std::size_t n = 0; n < records.size(); ++n) {
-        const std::size_t needs = QdRecordStreamBytes(n, records[n].size);
-        const std::size_t left = kSideStreamBytes - used;
-        if (needs > left) {
-            const std::uint8_t* header = &file[records[n].offset];
-            report.Fail("record " + std::to_string(n + 1) + " (" +
+    for (std::size_t n = 1; n <= records.size(); ++n) {
+        const std::vector<MztRecordView> first(records.begin(), records.begin() + n);
+        const std::size_t length = QdSideStreamLength(first);
+        if (length > static_cast<std::size_t>(kQdSideStreamBytes)) {
+            const std::size_t before =
+                QdSideStreamLength({records.begin(), records.begin() + n - 1});
+            const std::uint8_t* header = &file[records[n - 1].offset];
+            report.Fail("record " + std::to_string(n) + " (" +
                         ReadableName(header + kMztName, kFileNameBytes) +
-                        ") does not fit on the side: it needs " + std::to_string(needs) +
-                        " bytes, the side has " + std::to_string(left) + " left");
+                        ") does not fit on the side: it needs " + std::to_string(length - before) +
+                        " bytes, the side has " + std::to_string(kQdSideStreamBytes - before) +
+                        " left");
             return {};
         }
-        used += needs;
     }
-    std::string out;
-    std::string err;
-    Console quiet(&out, &err);
     Crc16 crc(kQdWriterCrc);
     BitWriter writer;
-    const MztSideResult side = EncodeMztSide(file, crc, writer, quiet);
+    const MztSideResult side = EncodeMztSide(file, crc, writer);
     if (side.status != MztSideStatus::kOk) {
         report.Fail("the records cannot be laid on a side");
         return {};
@@ -116,8 +113,8 @@ Bytes QdfToQdRaw(const Bytes& qdf, FileReport& report) {
     Bytes image = qdf;
     if (image.size() < static_cast<std::size_t>(kQdImageBytes)) {
         report.Warn("the side stream is " + std::to_string(image.size() - kQdImageHeaderBytes) +
-                    " of " + std::to_string(kSideStreamBytes) + " bytes; the rest taken as gap");
-        image.resize(kQdImageBytes, kGapByte);
+                    " of " + std::to_string(kQdSideStreamBytes) + " bytes; the rest taken as gap");
+        image.resize(kQdImageBytes, kQdGapByte);
     }
     BitWriter writer;
     EncodeQdImage(writer, image);

@@ -7,21 +7,18 @@
 #include <filesystem>
 #include <memory>
 
-#include "common/console.h"
-#include "common/crc16.h"
 #include "common/wholefile.h"
-#include "fdsdecode/side_decoder.h"
-#include "fdsencode/fds_blocks.h"
-#include "mztencode/mzt.h"
-#include "qddecode/walk.h"
-#include "qdencode/qd_image.h"
+#include "fds/fds_blocks.h"
+#include "qd/mzt.h"
+#include "qd/qd_image.h"
+#include "qdkit/sides.h"
 
 namespace {
 
 constexpr const char* kKindNames[] = {"fds", "fds-raw", "qd-raw", "qdf", "mzt"};
 
 // Captures vary in length, but one many times a nominal side holds no side.
-constexpr std::uint64_t kMaxRawSideBytes = 4 * static_cast<std::uint64_t>(kRawSideBytes);
+constexpr std::uint64_t kMaxRawSideBytes = 4 * static_cast<std::uint64_t>(kQdRawSideBytes);
 // Enough of any file to tell the kinds that carry a header apart.
 constexpr std::size_t kProbeBytes = 64;
 
@@ -75,13 +72,6 @@ bool ReadWhole(std::FILE* fp, std::uint64_t size, std::vector<std::uint8_t>& byt
     return bytes.empty() || ReadAt(fp, 0, bytes.data(), bytes.size());
 }
 
-class NoOutput : public QdWalkSink {
-public:
-    bool ImageByte(std::uint8_t) override { return true; }
-    bool DataByte(std::uint8_t, int) override { return true; }
-    bool Information(const InfoRecord&, int) override { return true; }
-};
-
 }  // namespace
 
 const char* KindName(Kind kind) {
@@ -96,25 +86,12 @@ std::optional<Kind> KindFromName(const std::string& name) {
 }
 
 bool IsFdsRawSide(const std::vector<std::uint8_t>& raw) {
-    std::string out;
-    std::string err;
-    Console console(&out, &err);
-    std::vector<std::uint8_t> image;
-    Crc16 crc(kFdsCheckerCrc);
-    DecodeFdsSide(raw, image, crc, console);
-    return image.size() > static_cast<std::size_t>(kFdsHeaderBytes) &&
-           image[kFdsHeaderBytes] == kDiskInfoBlock;
+    const FdsRawRead read = ReadFdsRaw(raw);
+    return !read.blocks.empty() && read.blocks.front().id == kFdsDiskInfoBlock;
 }
 
 bool IsQdRawSide(const std::vector<std::uint8_t>& raw) {
-    std::string out;
-    std::string err;
-    Console console(&out, &err);
-    QdReader qd(raw);
-    Crc16 crc(kQdCheckerCrc);
-    NoOutput sink;
-    WalkQdSide(qd, crc, console, sink);
-    return out.find("BLOCK NUM:") != std::string::npos;
+    return ReadQdRaw(raw).blockcount >= 0;
 }
 
 Input ReadKnownFile(const std::string& path) {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "fdsencode/fds_blocks.h"
-#include "mztencode/mzt.h"
+#include "fds/fds_blocks.h"
+#include "qd/mzt.h"
 #include "qdkit/text.h"
 
 namespace {
@@ -26,7 +26,7 @@ Json FdsFileFacts(const std::uint8_t* header) {
     file["id"] = header[kFdsFileIdOffset];
     file["name"] = ReadableBytes(header + kFdsFileNameOffset, kFdsFileNameBytes);
     file["type"] = header[kFdsFileTypeOffset];
-    file["size"] = FdsWord(header + kFileSizeOffset);
+    file["size"] = FdsWord(header + kFdsFileSizeOffset);
     file["load"] = FdsWord(header + kFdsFileLoadOffset);
     file["data"] = false;
     return file;
@@ -122,9 +122,10 @@ Json FdsSideFacts(const std::vector<std::uint8_t>& area, int side, FileReport& r
     int blocks = 0;
     const FdsWalkResult walk = WalkFdsBlocks(area, 0, area.size(), [&](const FdsBlockRef& block) {
         const std::uint8_t* bytes = &area[block.offset];
-        if (blocks++ == 0 && block.id == kDiskInfoBlock) facts["disk_info"] = DiskInfoFacts(bytes);
-        if (block.id == kFileHeaderBlock) files.push_back(FdsFileFacts(bytes));
-        if (block.id == kFileDataBlock && !files.empty()) files.back()["data"] = true;
+        if (blocks++ == 0 && block.id == kFdsDiskInfoBlock)
+            facts["disk_info"] = DiskInfoFacts(bytes);
+        if (block.id == kFdsFileHeaderBlock) files.push_back(FdsFileFacts(bytes));
+        if (block.id == kFdsFileDataBlock && !files.empty()) files.back()["data"] = true;
     });
     if (walk.announced >= 0) facts["announced_files"] = walk.announced;
     facts["files"] = files;
@@ -132,10 +133,10 @@ Json FdsSideFacts(const std::vector<std::uint8_t>& area, int side, FileReport& r
     if (blocks == 0) {
         report.Fail(where + "no block at the start of the side (byte " + HexValue(area[0], 2) +
                     ")");
-    } else if (area[0] != kDiskInfoBlock) {
+    } else if (area[0] != kFdsDiskInfoBlock) {
         report.Warn(where + "the side does not begin with a disk info block");
     } else if (!StartsWithDiskInfo(area.data(), area.size())) {
-        report.Warn(where + "the disk info block lacks its text " + kDiskInfoText);
+        report.Warn(where + "the disk info block lacks its text " + kFdsDiskVerification);
     }
     switch (walk.end) {
         case FdsWalkEnd::kComplete:

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "fdsencode/fds_blocks.h"
+#include "fds/fds_blocks.h"
 #include "qdkit/detect.h"
 #include "qdkit/report.h"
 

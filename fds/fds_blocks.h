@@ -8,11 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "fdsencode/fds_format.h"
-
-// The text after the ID byte that every disk info block carries.
-inline constexpr char kDiskInfoText[] = "*NINTENDO-HVC*";
-inline constexpr int kDiskInfoTextBytes = sizeof(kDiskInfoText) - 1;
+#include "fds/fds_format.h"
 
 struct FdsField {
     const char* name;

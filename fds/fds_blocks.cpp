@@ -1,11 +1,12 @@
-#include "fdsencode/fds_blocks.h"
+#include "fds/fds_blocks.h"
 
 #include <algorithm>
 
 bool StartsWithDiskInfo(const std::uint8_t* bytes, std::size_t size) {
-    if (size < static_cast<std::size_t>(1 + kDiskInfoTextBytes)) return false;
-    return bytes[0] == kDiskInfoBlock &&
-           std::equal(kDiskInfoText, kDiskInfoText + kDiskInfoTextBytes, bytes + 1,
+    if (size < static_cast<std::size_t>(1 + kFdsDiskVerificationBytes)) return false;
+    return bytes[0] == kFdsDiskInfoBlock &&
+           std::equal(kFdsDiskVerification, kFdsDiskVerification + kFdsDiskVerificationBytes,
+                      bytes + 1,
                       [](char c, std::uint8_t b) { return static_cast<std::uint8_t>(c) == b; });
 }
 
@@ -36,12 +37,12 @@ FdsWalkResult WalkFdsBlocks(const std::vector<std::uint8_t>& image, std::size_t 
             return stop(FdsWalkEnd::kCutShort, id);
         const std::uint8_t* block = &image[position];
         visit({id, position, length});
-        if (id == kFileAmountBlock) {
-            announced = block[kFileCountOffset];
+        if (id == kFdsFileAmountBlock) {
+            announced = block[kFdsFileCountOffset];
             filesdone = 0;
-        } else if (id == kFileHeaderBlock) {
-            filesize = static_cast<std::uint16_t>(FdsWord(block + kFileSizeOffset));
-        } else if (id == kFileDataBlock) {
+        } else if (id == kFdsFileHeaderBlock) {
+            filesize = static_cast<std::uint16_t>(FdsWord(block + kFdsFileSizeOffset));
+        } else if (id == kFdsFileDataBlock) {
             ++filesdone;
             ++datablocks;
         }

@@ -1,9 +1,10 @@
-#include "fdsencode/side_encoder.h"
+#include "fds/side_encoder.h"
 
 #include <algorithm>
 
-#include "fdsencode/fds_blocks.h"
-#include "fdsencode/fds_format.h"
+#include "common/crcblock.h"
+#include "fds/fds_blocks.h"
+#include "fds/fds_format.h"
 
 FdsImageCheck CheckFdsImage(const std::vector<std::uint8_t>& fdsbuffer) {
     if (fdsbuffer.size() < static_cast<std::size_t>(kFdsMinImageBytes)) {
@@ -22,25 +23,20 @@ int FdsSidesToConvert(const std::vector<std::uint8_t>& fdsbuffer) {
 
 namespace {
 
-// Start mark, the block, its CRC low byte first, and the gap behind it.
+// Start mark, the block, its CRC and the gap behind it.
 void AppendBlock(std::vector<std::uint8_t>& rawbuffer, Crc16& crc, const std::uint8_t* block,
                  int length) {
-    rawbuffer.push_back(kBlockStartMark);
-    std::uint16_t value = 0;
-    for (int k = 0; k < length; ++k) {
-        rawbuffer.push_back(block[k]);
-        value = crc.CRC_check(block[k], k == 0);
-    }
-    rawbuffer.push_back(static_cast<std::uint8_t>(value & 0xFF));
-    rawbuffer.push_back(static_cast<std::uint8_t>(value >> 8));
-    rawbuffer.insert(rawbuffer.end(), kFdsBlockGapBytes, 0x00);
+    rawbuffer.push_back(kFdsBlockStartMark);
+    AppendCrc(rawbuffer,
+              AppendChecked(rawbuffer, crc, block, static_cast<std::size_t>(length), true));
+    rawbuffer.insert(rawbuffer.end(), kFdsBlockGapBytes, kFdsGapByte);
 }
 
 }  // namespace
 
 FdsSideResult BuildFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size_t offset,
                            std::vector<std::uint8_t>& rawbuffer, Crc16& crc, MissingFiles missing) {
-    rawbuffer.assign(kFdsLeadingGapBytes, 0x00);
+    rawbuffer.assign(kFdsLeadingGapBytes, kFdsGapByte);
     // Once the stream cannot fit, the walk goes on to find any error that
     // comes before the size error, but no longer grows the stream: an image
     // of many tiny blocks would otherwise take 129 bytes for each of its own.
@@ -67,6 +63,14 @@ FdsSideResult BuildFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size
             return {FdsSideStatus::kEndOfImage, 0};
     }
     if (over) return {FdsSideStatus::kSizeOver, 0};
-    rawbuffer.resize(kFdsSideStreamBytes, 0x00);
+    rawbuffer.resize(kFdsSideStreamBytes, kFdsGapByte);
     return {FdsSideStatus::kOk, 0};
+}
+
+FdsSideResult EncodeFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size_t offset,
+                            std::vector<std::uint8_t>& rawbuffer, Crc16& crc, BitWriter& writer,
+                            MissingFiles missing) {
+    const FdsSideResult side = BuildFdsSide(fdsbuffer, offset, rawbuffer, crc, missing);
+    if (side.status == FdsSideStatus::kOk) EncodeSide(writer, rawbuffer.data(), rawbuffer.size());
+    return side;
 }
