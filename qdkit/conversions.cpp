@@ -44,10 +44,10 @@ std::vector<Produced> FdsToRawSides(const Bytes& image, const std::vector<int>& 
         FdsSideFacts(area, side, report);
         if (report.errors.size() != before) continue;
         Bytes stream;
-        const FdsSideResult built = BuildFdsSide(area, 0, stream, crc, MissingFiles::kEndSide);
+        const FdsSideResult built =
+            EncodeFdsSide(area, 0, stream, crc, writer, MissingFiles::kEndSide);
         switch (built.status) {
             case FdsSideStatus::kOk:
-                EncodeSide(writer, stream.data(), stream.size());
                 outputs.push_back({RawSideSuffix(side), writer.bitstreambuffer});
                 break;
             case FdsSideStatus::kSizeOver:
@@ -62,7 +62,34 @@ std::vector<Produced> FdsToRawSides(const Bytes& image, const std::vector<int>& 
     return outputs;
 }
 
-Bytes MztToQdRaw(const Bytes& mzt, FileReport& report) {
+std::optional<Bytes> CanonicalFdsRaw(const Bytes& area) {
+    BitWriter writer;
+    Crc16 crc(kFdsWriterCrc);
+    Bytes stream;
+    if (EncodeFdsSide(area, 0, stream, crc, writer, MissingFiles::kEndSide).status !=
+        FdsSideStatus::kOk) {
+        return std::nullopt;
+    }
+    return writer.bitstreambuffer;
+}
+
+std::optional<Bytes> CanonicalQdRaw(const Bytes& mzt) {
+    BitWriter writer;
+    Crc16 crc(kQdWriterCrc);
+    if (EncodeMztSide(mzt, crc, writer).status != MztSideStatus::kOk) return std::nullopt;
+    return writer.bitstreambuffer;
+}
+
+Bytes DecodedFdsArea(const Bytes& image) {
+    Bytes area(image.begin() + std::min<std::ptrdiff_t>(kFdsHeaderBytes, image.size()),
+               image.end());
+    if (area.size() < static_cast<std::size_t>(kFdsSideAreaBytes)) {
+        area.resize(kFdsSideAreaBytes, kFdsImageFillByte);
+    }
+    return area;
+}
+
+Bytes MztAsEncoded(const Bytes& mzt, FileReport& report) {
     Bytes file = mzt;
     const std::vector<MztRecordView> records = WalkMztRecords(file);
     if (records.empty()) {
@@ -74,10 +101,17 @@ Bytes MztToQdRaw(const Bytes& mzt, FileReport& report) {
     if (end > file.size()) {
         report.Warn("record " + std::to_string(records.size()) + " is cut short by " +
                     std::to_string(end - file.size()) + " bytes; its body is filled with 0x00");
-        file.resize(end, 0x00);
     } else if (end < file.size()) {
         report.Warn(std::to_string(file.size() - end) + " bytes after the last record are ignored");
     }
+    file.resize(end, 0x00);
+    return file;
+}
+
+Bytes MztToQdRaw(const Bytes& mzt, FileReport& report) {
+    const Bytes file = MztAsEncoded(mzt, report);
+    if (file.empty()) return {};
+    const std::vector<MztRecordView> records = WalkMztRecords(file);
     const std::size_t blockcount = 2 * records.size();
     if (blockcount > static_cast<std::size_t>(kQdMaxBlockCount)) {
         report.Fail(std::to_string(records.size()) + " records are more than a side holds (" +

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,18 @@ struct Produced {
 // Blank sides are skipped with a warning.
 std::vector<Produced> FdsToRawSides(const Bytes& image, const std::vector<int>& chosen,
                                     FileReport& report);
+// The MZT file as it goes onto a side: a body cut short filled with 0x00,
+// bytes after the last record left out. Empty when it holds no record.
+Bytes MztAsEncoded(const Bytes& mzt, FileReport& report);
 Bytes MztToQdRaw(const Bytes& mzt, FileReport& report);
 Bytes QdfToQdRaw(const Bytes& qdf, FileReport& report);
+
+// What the kit's encoders write for a side's blocks, with a fresh writer:
+// an FDS side area, or the records of an MZT file. None when they cannot.
+std::optional<Bytes> CanonicalFdsRaw(const Bytes& area);
+std::optional<Bytes> CanonicalQdRaw(const Bytes& mzt);
+// The side area of a decoded one-side image, at least a whole area long.
+Bytes DecodedFdsArea(const Bytes& image);
 
 // Output name suffixes.
 std::string RawSideSuffix(int side);

@@ -108,6 +108,38 @@ void PrintFds(const Json& facts) {
     for (const Json& side : sides) PrintFdsSide(side);
 }
 
+// "10 blocks, all CRCs good, complete, canonical"
+void PrintSideState(const Json& facts) {
+    const Json& blocks = facts["blocks"];
+    std::string bad;
+    for (std::size_t n = 0; n < blocks.size(); ++n) {
+        if (!blocks[n]["crc_ok"].get<bool>())
+            bad += (bad.empty() ? "" : ", ") + std::to_string(n + 1);
+    }
+    std::string line = "  " + Plural(blocks.size(), "block");
+    if (facts.contains("block_count")) line += " (count " + Count(facts["block_count"]) + ")";
+    line += bad.empty() ? ", all CRCs good" : ", CRC bad in block " + bad;
+    line += facts["complete"].get<bool>() ? ", complete" : ", incomplete";
+    if (facts.contains("canonical")) {
+        const Json& cell = facts["first_difference"];
+        line += facts["canonical"].get<bool>() ? ", canonical"
+                : cell.is_null()               ? ", not what the kit would write"
+                                 : ", differs from the kit's cells at cell " + Count(cell);
+    }
+    std::printf("%s\n", line.c_str());
+}
+
+void PrintQdFiles(const Json& facts) {
+    std::vector<Row> rows{{"#", "ATTR", "NAME", "SIZE", "LOAD", "EXEC"}};
+    int n = 0;
+    for (const Json& file : facts["files"]) {
+        rows.push_back({std::to_string(++n), Hex(file["attribute"], 2),
+                        file["name"].get<std::string>(), Count(file["size"]), Hex(file["load"], 4),
+                        Hex(file["exec"], 4)});
+    }
+    if (n > 0) PrintTable("  ", rows, {true, false, false, true, false, false});
+}
+
 void PrintMzt(const Json& facts) {
     std::vector<Row> rows{{"#", "ATTR", "NAME", "SIZE", "LOAD", "EXEC"}};
     int n = 0;
@@ -130,4 +162,12 @@ void PrintHuman(const FileReport& report) {
                 Count(facts["size"]).c_str());
     if (report.kind == "fds") PrintFds(facts);
     if (report.kind == "mzt") PrintMzt(facts);
+    if (report.kind == "fds-raw") {
+        PrintSideState(facts);
+        PrintFdsSide(facts["side"]);
+    }
+    if (report.kind == "qd-raw" || report.kind == "qdf") {
+        PrintSideState(facts);
+        PrintQdFiles(facts);
+    }
 }

@@ -4,6 +4,8 @@
 
 #include "fds/fds_blocks.h"
 #include "qd/mzt.h"
+#include "qdkit/conversions.h"
+#include "qdkit/sides.h"
 #include "qdkit/text.h"
 
 namespace {
@@ -75,7 +77,125 @@ void InspectMzt(const Input& input, FileReport& report) {
     }
 }
 
+std::string FdsProblemText(const FdsProblemSeen& seen) {
+    switch (seen.problem) {
+        case FdsDecodeProblem::kDataEnded:
+            return "the data ends before the side is complete";
+        case FdsDecodeProblem::kNoFirstSync:
+            return "no block start after the lead-in";
+        case FdsDecodeProblem::kBadBlockId:
+            return "a block begins with " + HexValue(static_cast<unsigned>(seen.a), 2) +
+                   ", which is no block ID (raw byte " + std::to_string(seen.b) + ")";
+        case FdsDecodeProblem::kSyncLost:  // told by the side's facts
+        case FdsDecodeProblem::kBadCrc:    // told per block
+            break;
+    }
+    return {};
+}
+
+void CompareCells(const Bytes& raw, const std::optional<Bytes>& encoded, FileReport& report) {
+    const std::optional<std::size_t> cell =
+        encoded ? FirstDifferentCell(raw, *encoded) : std::nullopt;
+    report.facts["canonical"] = encoded && !cell;
+    report.facts["first_difference"] = cell ? Json(*cell) : Json();
+}
+
+void InspectFdsRaw(const Input& input, FileReport& report) {
+    const FdsRawRead read = ReadFdsRaw(input.bytes);
+    Json blocks = Json::array();
+    for (std::size_t n = 0; n < read.blocks.size(); ++n) {
+        const FdsBlockSeen& block = read.blocks[n];
+        blocks.push_back({{"id", block.id}, {"size", block.length}, {"crc_ok", block.check == 0}});
+        if (block.check != 0) {
+            report.Fail("block " + std::to_string(n + 1) + " (ID " + HexValue(block.id, 2) +
+                        ") fails its CRC");
+        }
+    }
+    for (const FdsProblemSeen& problem : read.problems) {
+        const std::string text = FdsProblemText(problem);
+        if (!text.empty()) report.Fail(text);
+    }
+    report.facts["blocks"] = blocks;
+    const Bytes area = DecodedFdsArea(read.image);
+    report.facts["side"] = FdsSideFacts(area, 0, report);
+    report.facts["complete"] = read.outcome == FdsDecodeOutcome::kComplete;
+    CompareCells(input.bytes, CanonicalFdsRaw(area), report);
+}
+
 }  // namespace
+
+std::string QdWalkText(const QdRawRead& read) {
+    const std::string block = "block " + std::to_string(read.blocks.size() + 1);
+    const std::string last = "block " + std::to_string(read.blocks.size());
+    const unsigned value = static_cast<unsigned>(read.result.value);
+    switch (read.result.outcome) {
+        case QdWalkOutcome::kNormalEnd:
+        case QdWalkOutcome::kOutputFailed:
+            break;
+        case QdWalkOutcome::kGapError:
+            return "no gap before " + block;
+        case QdWalkOutcome::kEndOfFile:
+            return "the data ends before " + block + " of " + std::to_string(read.blockcount + 1);
+        case QdWalkOutcome::kIdError:
+            return block + " begins with " + HexValue(value, 2) + ", not an ID mark";
+        case QdWalkOutcome::kCrcError:
+            return last + " fails its CRC";
+        case QdWalkOutcome::kUnknownType:
+            return block + " has the unknown type " + HexValue(value, 2);
+    }
+    return {};
+}
+
+namespace {
+
+// The blocks and files of a QD side as the decoder read them.
+void QdSideFacts(const QdRawRead& read, FileReport& report) {
+    report.facts["block_count"] = read.blockcount < 0 ? Json() : Json(read.blockcount);
+    Json blocks = Json::array();
+    for (const QdBlockSeen& block : read.blocks) {
+        blocks.push_back({{"type", block.type < 0 ? Json() : Json(block.type)},
+                          {"size", block.size},
+                          {"crc_ok", block.check == 0}});
+    }
+    report.facts["blocks"] = blocks;
+    Json files = Json::array();
+    for (const InfoRecord& info : read.infos) {
+        files.push_back({{"attribute", info[kInfoAttribute]},
+                         {"name", ReadableName(&info[kInfoName], kFileNameBytes)},
+                         {"size", FdsWord(&info[kInfoSize])},
+                         {"load", FdsWord(&info[kInfoLoad])},
+                         {"exec", FdsWord(&info[kInfoExec])}});
+    }
+    report.facts["files"] = files;
+    report.facts["complete"] = read.result.outcome == QdWalkOutcome::kNormalEnd;
+    const std::string text = QdWalkText(read);
+    if (!text.empty()) report.Fail(text);
+}
+
+void InspectQdRaw(const Input& input, FileReport& report) {
+    const QdRawRead read = ReadQdRaw(input.bytes);
+    QdSideFacts(read, report);
+    CompareCells(input.bytes, CanonicalQdRaw(read.mzt), report);
+}
+
+void InspectQdf(const Input& input, FileReport& report) {
+    QdSideFacts(ReadQdRaw(QdfToQdRaw(input.bytes, report)), report);
+}
+
+}  // namespace
+
+std::optional<std::size_t> FirstDifferentCell(const Bytes& a, const Bytes& b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned differ = a[i] ^ b[i];
+        if (differ == 0) continue;
+        std::size_t bit = 0;
+        while ((differ >> bit & 1) == 0) ++bit;
+        return i * 8 + bit;
+    }
+    if (a.size() != b.size()) return n * 8;
+    return std::nullopt;
+}
 
 void CheckFdsLayout(const FdsImageLayout& layout, FileReport& report) {
     if (!layout.header) report.Warn("no header: the file holds the side areas alone");
@@ -171,8 +291,13 @@ void Inspect(const Input& input, FileReport& report) {
             InspectMzt(input, report);
             break;
         case Kind::kQdf:
+            InspectQdf(input, report);
+            break;
         case Kind::kFdsRaw:
+            InspectFdsRaw(input, report);
+            break;
         case Kind::kQdRaw:
+            InspectQdRaw(input, report);
             break;
     }
 }

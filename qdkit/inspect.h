@@ -1,13 +1,16 @@
 // The facts of `qdkit info`, one kind at a time, gathered into the report.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "fds/fds_blocks.h"
 #include "qdkit/detect.h"
 #include "qdkit/report.h"
+#include "qdkit/sides.h"
 
 // "A", "B", ... "Z", "AA", ...: side n (from 0), as in output names.
 std::string SideLabel(int side);
@@ -22,6 +25,14 @@ void CheckFdsLayout(const FdsImageLayout& layout, FileReport& report);
 // info, announced count and files; what is unusual goes to the report with
 // the side's label in front.
 Json FdsSideFacts(const std::vector<std::uint8_t>& area, int side, FileReport& report);
+
+// The first cell (eight to a byte, first in bit 0) where two raw sides
+// differ; a shorter side differs where it ends.
+std::optional<std::size_t> FirstDifferentCell(const std::vector<std::uint8_t>& a,
+                                              const std::vector<std::uint8_t>& b);
+
+// Why a QD side's walk stopped early; empty after a normal end.
+std::string QdWalkText(const QdRawRead& read);
 
 // Fills report (kind, facts, warnings, errors) for a file of a known kind.
 void Inspect(const Input& input, FileReport& report);
