@@ -100,10 +100,12 @@ void PrintFdsSide(const Json& side) {
 
 void PrintFds(const Json& facts) {
     const Json& sides = facts["sides"];
-    std::string header =
-        facts["header"].get<bool>()
-            ? "header (" + Plural(facts["header_sides"].get<std::size_t>(), "side") + ")"
-            : "no header";
+    std::string header = "no header";
+    if (facts["header"].get<bool>()) {
+        header = facts["header_sides"] == sides.size()
+                     ? "header"
+                     : "header says " + Count(facts["header_sides"]);
+    }
     std::printf("  %s, %s\n", Plural(sides.size(), "side").c_str(), header.c_str());
     for (const Json& side : sides) PrintFdsSide(side);
 }

@@ -16,7 +16,8 @@ namespace {
 using Json = nlohmann::json;
 
 // "A:2/3 B:blank" for an FDS image (files listed / announced), "NAME:size"
-// or "NAME:present/size" per MZT record: the facts a table can pin.
+// per QD file, "NAME:present/size" per MZT record, the blocks, bad CRCs and
+// how the cells compare for a side: the facts a table can pin.
 std::string Summary(const Json& object) {
     std::string text;
     const auto add = [&](const std::string& item) { text += (text.empty() ? "" : " ") + item; };
@@ -29,6 +30,21 @@ std::string Summary(const Json& object) {
         const Json& announced = side["announced_files"];
         add(label + ":" + std::to_string(side["files"].size()) + "/" +
             (announced.is_null() ? "-" : announced.dump()));
+    }
+    if (object.contains("side")) add(Summary({{"sides", {object["side"]}}}));
+    for (const Json& file : object.value("files", Json::array())) {
+        add(file["name"].get<std::string>() + ":" + file["size"].dump());
+    }
+    if (object.contains("blocks")) {
+        add("blocks=" + std::to_string(object["blocks"].size()));
+        for (std::size_t n = 0; n < object["blocks"].size(); ++n) {
+            if (!object["blocks"][n]["crc_ok"].get<bool>()) add("bad=" + std::to_string(n + 1));
+        }
+        if (!object["complete"].get<bool>()) add("incomplete");
+    }
+    if (object.contains("canonical")) {
+        add(object["canonical"].get<bool>() ? "canonical"
+                                            : "cell=" + object["first_difference"].dump());
     }
     for (const Json& record : object.value("records", Json::array())) {
         const std::string size = record["size"].dump();
@@ -131,6 +147,39 @@ TEST(Qdkit, InfoOnEveryKind) {
          "MONITOR:4096 HELLO:31",
          {"5 bytes after the last record are ignored"},
          ""},
+        {"side.DKA", FdsRaw(FdsSide(2, 1)), "fds-raw", "A:2/2 blocks=6 canonical", {}, ""},
+        {"trick.DKB",
+         FdsRaw(FdsSide(2, 1, 3)),
+         "fds-raw",
+         "A:2/3 blocks=6 incomplete canonical",
+         {"side A: the file amount block announces 3 files, the side holds 2"},
+         ""},
+        {"crc.DKA",
+         FlipDataBit(FdsRaw(FdsSide(2, 1)), 4700),
+         "fds-raw",
+         "A:2/2 blocks=6 bad=4 incomplete cell=75202",
+         {},
+         "block 4 (ID 04) fails its CRC"},
+        {"shift.raw", FdsRaw(FdsSide(2, 1), 1), "fds-raw", "A:2/2 blocks=6 cell=0", {}, ""},
+        {"side.QDK",
+         QdRaw(QdStream(mzt)),
+         "qd-raw",
+         "MONITOR:4096 HELLO:31 blocks=5 canonical",
+         {},
+         ""},
+        {"crc.QDK",
+         FlipDataBit(QdRaw(QdStream(mzt)), 8000),
+         "qd-raw",
+         "MONITOR:4096 blocks=3 bad=3 incomplete cell=76738",
+         {},
+         "block 3 fails its CRC"},
+        {"shift.QDK",
+         QdRaw(QdStream(mzt), 1),
+         "qd-raw",
+         "MONITOR:4096 HELLO:31 blocks=5 cell=0",
+         {},
+         ""},
+        {"side.qdf", QdImageOf(mzt), "qdf", "MONITOR:4096 HELLO:31 blocks=5", {}, ""},
         {"junk.bin", Pattern(3000, 7), "", "", {}, "not a known kind of file"},
         {"empty.fds", {}, "", "", {}, "empty file"},
     };
@@ -170,6 +219,58 @@ TEST(Qdkit, InfoOnEveryKind) {
     ASSERT_EQ(3u, all.size());
     EXPECT_EQ("fds", all[1]["kind"]);
     EXPECT_EQ(Json({"cannot open: no such file"}), all[2]["errors"]);
+}
+
+TEST(Qdkit, Verify) {
+    const Bytes mzt = MztFile({Entry("MONITOR", 4096, 1), Entry("HELLO", 31, 2)});
+    FdsSideContent tiny;
+    tiny.files.assign(600, Bytes(1, 0x55));
+    const struct {
+        std::string name;
+        Bytes bytes;
+        std::string verdict;  // after "NAME: "
+    } cases[] = {
+        {"one.fds", FdsImage({FdsSide(2, 1)}), "OK"},
+        {"four", Headerless(FdsImage({FdsSide(1, 1), FdsSide(2, 2), FdsSide(3, 3), FdsSide(4, 4)})),
+         "OK"},
+        {"trick.fds", FdsImage({FdsSide(2, 1, 3)}), "OK"},
+        {"blank.fds", WithBlankSide(FdsImage({FdsSide(2, 1)})), "OK"},
+        {"tiny.fds", FdsImage({FdsSide(1, 1), tiny}),
+         "FAILED: side B: the blocks do not fit on a side"},
+        {"tape.mzt", mzt, "OK"},
+        {"cut.mzt", Bytes(mzt.begin(), mzt.end() - 11), "OK"},
+        {"big.mzt", MztFile({Entry("SMALL", 30000, 1), Entry("BIG", 50000, 2)}),
+         "FAILED: record 2 (BIG) does not fit on the side: it needs 50620 bytes, the side has "
+         "43996 left"},
+        {"side.qdf", QdImageOf(mzt), "OK"},
+        {"side.DKA", FdsRaw(FdsSide(2, 1)), "OK"},
+        {"trick.DKB", FdsRaw(FdsSide(2, 1, 3)), "OK"},
+        {"crc.DKA", FlipDataBit(FdsRaw(FdsSide(2, 1)), 4700),
+         "FAILED: block 4 (ID 04) fails its CRC"},
+        {"shift.raw", FdsRaw(FdsSide(2, 1), 1),
+         "FAILED: the cells differ from the kit's encoding from cell 0"},
+        {"side.QDK", QdRaw(QdStream(mzt)), "OK"},
+        {"crc.QDK", FlipDataBit(QdRaw(QdStream(mzt)), 8000), "FAILED: block 3 fails its CRC"},
+        {"shift.QDK", QdRaw(QdStream(mzt), 1),
+         "FAILED: the cells differ from the kit's encoding from cell 0"},
+        {"junk.bin", Pattern(3000, 7), "FAILED: not a known kind of file"},
+    };
+    TempDir dir;
+    std::vector<std::string> all;
+    std::string lines;
+    for (const auto& c : cases) {
+        WriteFile(dir / c.name, c.bytes);
+        const RunResult run = RunProgram(dir.path(), "qdkit", {"verify", c.name});
+        EXPECT_EQ(c.name + ": " + c.verdict + "\n", run.out);
+        EXPECT_EQ(c.verdict == "OK" ? 0 : 1, run.status) << c.name;
+        all.push_back(c.name);
+        lines += run.out;
+    }
+    // One call goes on past the files that fail.
+    all.insert(all.begin(), "verify");
+    const RunResult run = RunProgram(dir.path(), "qdkit", all);
+    EXPECT_EQ(lines, run.out);
+    EXPECT_EQ(1, run.status);
 }
 
 TEST(Qdkit, InfoFields) {
