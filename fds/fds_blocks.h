@@ -31,6 +31,9 @@ inline constexpr int kFdsFileNameOffset = 3;
 inline constexpr int kFdsFileNameBytes = 8;
 inline constexpr int kFdsFileLoadOffset = 11;
 inline constexpr int kFdsFileTypeOffset = 15;
+inline constexpr std::uint8_t kFdsProgramFile = 0;
+inline constexpr std::uint8_t kFdsCharacterFile = 1;
+inline constexpr std::uint8_t kFdsNameTableFile = 2;
 
 // Whether bytes begin with a disk info block's ID and text: the start of
 // every side area, and of an image that has no header.

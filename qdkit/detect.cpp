@@ -12,6 +12,7 @@
 #include "qd/mzt.h"
 #include "qd/qd_image.h"
 #include "qdkit/sides.h"
+#include "qdkit/text.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ bool LooksLikeMztHeader(const std::uint8_t* header) {
     if (attribute == 0 || attribute >= 0x80) return false;
     for (int i = 0; i < kFileNameBytes; ++i) {
         const std::uint8_t b = header[kMztName + i];
-        if (b == 0x0D) return i > 0;
+        if (b == kQdNameEnd) return i > 0;
         if (b < 0x20) return false;
     }
     return true;
@@ -60,7 +61,7 @@ bool IsMztFile(std::FILE* fp, std::uint64_t size) {
     std::uint8_t header[kMztHeaderBytes];
     while (size - offset >= static_cast<std::uint64_t>(kMztHeaderBytes)) {
         if (!ReadAt(fp, offset, header, sizeof header) || !LooksLikeMztHeader(header)) return false;
-        offset += kMztHeaderBytes + static_cast<std::uint64_t>(FdsWord(header + kMztSize));
+        offset += kMztHeaderBytes + static_cast<std::uint64_t>(Word16(header + kMztSize));
         if (offset >= size) break;
     }
     return offset > 0;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "fds/fds_blocks.h"
 #include "qdkit/text.h"
 
 namespace {
@@ -49,11 +50,11 @@ std::string Plural(std::size_t n, const char* word) {
 
 const char* FdsFileType(unsigned type) {
     switch (type) {
-        case 0:
+        case kFdsProgramFile:
             return "PRG";
-        case 1:
+        case kFdsCharacterFile:
             return "CHR";
-        case 2:
+        case kFdsNameTableFile:
             return "NT";
         default:
             return "?";

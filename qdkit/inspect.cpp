@@ -60,8 +60,8 @@ void InspectMzt(const Input& input, FileReport& report) {
         facts["attribute"] = header[kMztAttribute];
         facts["name"] = ReadableName(header + kMztName, kFileNameBytes);
         facts["size"] = record.size;
-        facts["load"] = FdsWord(header + kMztLoad);
-        facts["exec"] = FdsWord(header + kMztExec);
+        facts["load"] = Word16(header + kMztLoad);
+        facts["exec"] = Word16(header + kMztExec);
         facts["body_bytes"] = body;
         list.push_back(facts);
         if (body < record.size) {
@@ -162,9 +162,9 @@ void QdSideFacts(const QdRawRead& read, FileReport& report) {
     for (const InfoRecord& info : read.infos) {
         files.push_back({{"attribute", info[kInfoAttribute]},
                          {"name", ReadableName(&info[kInfoName], kFileNameBytes)},
-                         {"size", FdsWord(&info[kInfoSize])},
-                         {"load", FdsWord(&info[kInfoLoad])},
-                         {"exec", FdsWord(&info[kInfoExec])}});
+                         {"size", Word16(&info[kInfoSize])},
+                         {"load", Word16(&info[kInfoLoad])},
+                         {"exec", Word16(&info[kInfoExec])}});
     }
     report.facts["files"] = files;
     report.facts["complete"] = read.result.outcome == QdWalkOutcome::kNormalEnd;

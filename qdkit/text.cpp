@@ -2,11 +2,7 @@
 
 #include <cstdio>
 
-namespace {
-
-constexpr std::uint8_t kNameEnd = 0x0D;
-
-}  // namespace
+#include "qd/qd_layout.h"
 
 std::string ReadableBytes(const std::uint8_t* bytes, std::size_t size) {
     std::string text;
@@ -26,7 +22,7 @@ std::string ReadableBytes(const std::uint8_t* bytes, std::size_t size) {
 
 std::string ReadableName(const std::uint8_t* bytes, std::size_t size) {
     std::size_t length = 0;
-    while (length < size && bytes[length] != kNameEnd) ++length;
+    while (length < size && bytes[length] != kQdNameEnd) ++length;
     return ReadableBytes(bytes, length);
 }
 
