@@ -21,3 +21,6 @@ struct ConvertOptions {
 };
 
 int RunConvert(const std::vector<std::string>& files, const ConvertOptions& options);
+
+// Joins sides (raw FDS sides, one-side FDS images) into one FDS image.
+int RunJoin(const std::vector<std::string>& sides, const std::string& output, bool force);

@@ -10,6 +10,7 @@
 #include "qd/qd_image.h"
 #include "qd/side_builder.h"
 #include "qdkit/inspect.h"
+#include "qdkit/sides.h"
 #include "qdkit/text.h"
 
 std::string RawSideSuffix(int side) {
@@ -153,4 +154,49 @@ Bytes QdfToQdRaw(const Bytes& qdf, FileReport& report) {
     BitWriter writer;
     EncodeQdImage(writer, image);
     return writer.bitstreambuffer;
+}
+
+namespace {
+
+void Damage(const std::string& text, bool keep, FileReport& report) {
+    if (keep) {
+        report.Warn(text + " (kept as decoded)");
+    } else {
+        report.Fail(text + " (--force keeps what was decoded)");
+    }
+}
+
+QdRawRead ReadQdSide(const Bytes& raw, bool keep, FileReport& report) {
+    QdRawRead read = ReadQdRaw(raw);
+    const std::string text = QdWalkText(read);
+    if (!text.empty()) Damage(text, keep, report);
+    if (read.blockcount < 0) report.Fail("no QD block decoded");
+    return read;
+}
+
+}  // namespace
+
+Bytes FdsRawToFds(const Bytes& raw, bool keep, FileReport& report) {
+    FdsRawRead read = ReadFdsRaw(raw);
+    for (const std::string& text : FdsReadDamage(read)) Damage(text, keep, report);
+    if (read.blocks.empty()) {
+        report.Fail("no FDS block decoded");
+        return {};
+    }
+    // The side's own warnings, such as fewer files than announced.
+    FdsSideFacts(DecodedFdsArea(read.image), 0, report);
+    // A side that ended early is filled as a complete one is.
+    const std::size_t whole = kFdsHeaderBytes + static_cast<std::size_t>(kFdsSideAreaBytes);
+    if (read.image.size() < whole) read.image.resize(whole, kFdsImageFillByte);
+    return read.image;
+}
+
+Bytes QdRawToMzt(const Bytes& raw, bool keep, FileReport& report) {
+    const QdRawRead read = ReadQdSide(raw, keep, report);
+    if (!report.Failed() && read.infos.empty()) report.Fail("the side holds no file");
+    return read.mzt;
+}
+
+Bytes QdRawToQdf(const Bytes& raw, bool keep, FileReport& report) {
+    return ReadQdSide(raw, keep, report).image;
 }

@@ -27,6 +27,13 @@ Bytes MztAsEncoded(const Bytes& mzt, FileReport& report);
 Bytes MztToQdRaw(const Bytes& mzt, FileReport& report);
 Bytes QdfToQdRaw(const Bytes& qdf, FileReport& report);
 
+// What the decoders make of a raw side: a one-side FDS image, an MZT file,
+// a QD image file. A side that does not decode cleanly is an error, or with
+// keep a warning, and its output holds what was decoded.
+Bytes FdsRawToFds(const Bytes& raw, bool keep, FileReport& report);
+Bytes QdRawToMzt(const Bytes& raw, bool keep, FileReport& report);
+Bytes QdRawToQdf(const Bytes& raw, bool keep, FileReport& report);
+
 // What the kit's encoders write for a side's blocks, with a fresh writer:
 // an FDS side area, or the records of an MZT file. None when they cannot.
 std::optional<Bytes> CanonicalFdsRaw(const Bytes& area);

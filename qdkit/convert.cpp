@@ -46,9 +46,20 @@ std::vector<Produced> Convert(const Input& input, Kind to, const ConvertOptions&
     if (from == Kind::kQdf && to == Kind::kQdRaw) {
         return {{kQdRawSuffix, QdfToQdRaw(input.bytes, report)}};
     }
-    report.Fail(std::string("converting ") + KindName(from) + " to " + KindName(to) +
-                " is not built yet");
-    return {};
+    const bool keep = options.force;
+    if (from == Kind::kFdsRaw) return {{kFdsSuffix, FdsRawToFds(input.bytes, keep, report)}};
+    if (from == Kind::kQdRaw && to == Kind::kMzt) {
+        return {{kMztSuffix, QdRawToMzt(input.bytes, keep, report)}};
+    }
+    if (from == Kind::kQdRaw && to == Kind::kQdf) {
+        return {{kQdfSuffix, QdRawToQdf(input.bytes, keep, report)}};
+    }
+    // The two-step ones go through a raw side in memory.
+    const Bytes raw =
+        from == Kind::kMzt ? MztToQdRaw(input.bytes, report) : QdfToQdRaw(input.bytes, report);
+    if (report.Failed()) return {};
+    if (to == Kind::kQdf) return {{kQdfSuffix, QdRawToQdf(raw, false, report)}};
+    return {{kMztSuffix, QdRawToMzt(raw, false, report)}};
 }
 
 std::string OutputPath(const ConvertOptions& options, const std::string& name) {

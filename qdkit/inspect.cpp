@@ -103,18 +103,10 @@ void CompareCells(const Bytes& raw, const std::optional<Bytes>& encoded, FileRep
 void InspectFdsRaw(const Input& input, FileReport& report) {
     const FdsRawRead read = ReadFdsRaw(input.bytes);
     Json blocks = Json::array();
-    for (std::size_t n = 0; n < read.blocks.size(); ++n) {
-        const FdsBlockSeen& block = read.blocks[n];
+    for (const FdsBlockSeen& block : read.blocks) {
         blocks.push_back({{"id", block.id}, {"size", block.length}, {"crc_ok", block.check == 0}});
-        if (block.check != 0) {
-            report.Fail("block " + std::to_string(n + 1) + " (ID " + HexValue(block.id, 2) +
-                        ") fails its CRC");
-        }
     }
-    for (const FdsProblemSeen& problem : read.problems) {
-        const std::string text = FdsProblemText(problem);
-        if (!text.empty()) report.Fail(text);
-    }
+    for (const std::string& text : FdsReadDamage(read)) report.Fail(text);
     report.facts["blocks"] = blocks;
     const Bytes area = DecodedFdsArea(read.image);
     report.facts["side"] = FdsSideFacts(area, 0, report);
@@ -123,6 +115,22 @@ void InspectFdsRaw(const Input& input, FileReport& report) {
 }
 
 }  // namespace
+
+std::vector<std::string> FdsReadDamage(const FdsRawRead& read) {
+    std::vector<std::string> damage;
+    for (std::size_t n = 0; n < read.blocks.size(); ++n) {
+        const FdsBlockSeen& block = read.blocks[n];
+        if (block.check != 0) {
+            damage.push_back("block " + std::to_string(n + 1) + " (ID " + HexValue(block.id, 2) +
+                             ") fails its CRC");
+        }
+    }
+    for (const FdsProblemSeen& problem : read.problems) {
+        const std::string text = FdsProblemText(problem);
+        if (!text.empty()) damage.push_back(text);
+    }
+    return damage;
+}
 
 std::string QdWalkText(const QdRawRead& read) {
     const std::string block = "block " + std::to_string(read.blocks.size() + 1);

@@ -31,6 +31,9 @@ Json FdsSideFacts(const std::vector<std::uint8_t>& area, int side, FileReport& r
 std::optional<std::size_t> FirstDifferentCell(const std::vector<std::uint8_t>& a,
                                               const std::vector<std::uint8_t>& b);
 
+// What went wrong decoding an FDS raw side: blocks that fail their CRC, an
+// early end. A side that ends after fewer files than announced is no damage.
+std::vector<std::string> FdsReadDamage(const FdsRawRead& read);
 // Why a QD side's walk stopped early; empty after a normal end.
 std::string QdWalkText(const QdRawRead& read);
 

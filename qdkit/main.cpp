@@ -42,13 +42,24 @@ int main(int argc, char** argv) {
     convert->add_option("--side", options.sides, "FDS sides to convert, counted from 1.")
         ->delimiter(',')
         ->check(CLI::PositiveNumber);
-    convert->add_flag("--force", options.force, "Replace existing outputs.");
+    convert->add_flag("--force", options.force,
+                      "Replace existing outputs, and keep a raw side that does not decode "
+                      "cleanly as decoded.");
     convert->add_flag("--strict", options.strict, "Fail a file on any warning, writing nothing.");
     convert->add_option("FILE", files, "Files to convert.")->required();
     convert->footer(
         "Conversions (default first): fds -> fds-raw (BASE.DKA, BASE.DKB, ...);\n"
         "fds-raw -> fds; mzt -> qd-raw (BASE.QDK) or qdf; qdf -> qd-raw or mzt;\n"
         "qd-raw -> mzt or qdf. BASE is the input's name without folder and extension.\n");
+
+    std::string joined;
+    bool keep = false;
+    CLI::App* join =
+        app.add_subcommand("join", "Join FDS sides into one FDS image with the header.");
+    join->add_option("-o", joined, "The image to write.")->required();
+    join->add_flag("--force", keep,
+                   "Keep a side that does not decode cleanly, and replace an existing image.");
+    join->add_option("SIDE", files, "Raw FDS sides or one-side FDS images, in order.")->required();
 
     try {
         app.parse(argc, argv);
@@ -65,6 +76,7 @@ int main(int argc, char** argv) {
     }
     if (info->parsed()) return RunInfo(files, json);
     if (verify->parsed()) return RunVerify(files);
+    if (join->parsed()) return RunJoin(files, joined, keep);
     if (convert->parsed()) {
         if (!options.output.empty() && files.size() > 1) {
             std::fprintf(stderr, "qdkit: error: -o names one output, but %zu files are given\n",
