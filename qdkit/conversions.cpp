@@ -33,7 +33,7 @@ std::vector<Produced> FdsToRawSides(const Bytes& image, const std::vector<int>& 
         const std::string where = "side " + SideLabel(side) + ": ";
         if (side >= layout.sides) {
             report.Fail("side " + std::to_string(side + 1) + ": the image has " +
-                        std::to_string(layout.sides) + " sides");
+                        std::to_string(layout.sides) + (layout.sides == 1 ? " side" : " sides"));
             continue;
         }
         const Bytes area = FdsSideArea(image, layout, side);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <set>
@@ -37,7 +38,9 @@ std::vector<Produced> Convert(const Input& input, Kind to, const ConvertOptions&
     }
     if (from == Kind::kFds) {
         std::vector<int> chosen;
-        for (int side : options.sides) chosen.push_back(side - 1);
+        for (int side : std::set<int>(options.sides.begin(), options.sides.end())) {
+            chosen.push_back(side - 1);
+        }
         return FdsToRawSides(input.bytes, chosen, report);
     }
     if (from == Kind::kMzt && to == Kind::kQdRaw) {
