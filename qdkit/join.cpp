@@ -72,7 +72,7 @@ int RunJoin(const std::vector<std::string>& sides, const std::string& output, bo
         PrintError(output, error);
         return 1;
     }
-    std::printf("%s <- %zu sides\n", output.c_str(), sides.size());
+    std::printf("%s <- %s sides\n", output.c_str(), std::to_string(sides.size()).c_str());
     std::fflush(stdout);
     return 0;
 }

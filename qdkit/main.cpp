@@ -79,8 +79,9 @@ int main(int argc, char** argv) {
     if (join->parsed()) return RunJoin(files, joined, keep);
     if (convert->parsed()) {
         if (!options.output.empty() && files.size() > 1) {
-            std::fprintf(stderr, "qdkit: error: -o names one output, but %zu files are given\n",
-                         files.size());
+            const std::string count = std::to_string(files.size());
+            std::fprintf(stderr, "qdkit: error: -o names one output, but %s files are given\n",
+                         count.c_str());
             return kUsageStatus;
         }
         if (!to.empty()) options.to = KindFromName(to);
