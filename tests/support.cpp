@@ -196,10 +196,14 @@ int Run(const std::string& folder, const std::string& program, const std::vector
     CloseHandle(startup.hStdInput);
     CloseHandle(startup.hStdOutput);
     CloseHandle(startup.hStdError);
-    if (!started) return -1;
+    if (!started) {
+        std::fprintf(stderr, "cannot start %s: error %lu\n", program.c_str(), GetLastError());
+        return -1;
+    }
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD status = 0;
     const bool known = GetExitCodeProcess(process.hProcess, &status) != 0;
+    if (!known) std::fprintf(stderr, "no exit status: error %lu\n", GetLastError());
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return known ? static_cast<int>(status) : -1;
