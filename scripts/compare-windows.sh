@@ -26,10 +26,8 @@ rm -rf "$work" && mkdir -p "$work/inputs/samples"
 "$linux/make_corpus" "$work/inputs" >/dev/null
 "$linux/bin/make_samples" "$work/inputs/samples" >/dev/null
 
-export WINEPREFIX=$root/$windows/wine WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
-# One server and wine's services for all runs, apart from their output.
-wineserver --persistent=30 </dev/null >/dev/null 2>&1 || true  # or one runs already
-wineboot </dev/null >/dev/null 2>&1 || true
+export WINEPREFIX=$root/$windows/wine
+wine="sh $root/cmake/wine-run.sh"
 
 runs=0 failed=0
 # compare PROGRAM INPUT [ARGUMENT...]: the arguments name the input by its
@@ -44,7 +42,7 @@ compare() {
   local linuxstatus=0 windowsstatus=0
   (cd "$case/linux" && "$root/$linux/bin/$program" "$@" >../linux.out 2>../linux.err) \
     || linuxstatus=$?
-  (cd "$case/windows" && wine "$root/$windows/bin/$program.exe" "$@" \
+  (cd "$case/windows" && $wine "$root/$windows/bin/$program.exe" "$@" \
     >../windows.out 2>../windows.err) || windowsstatus=$?
   local problems=()
   [ "$linuxstatus" -eq "$windowsstatus" ] \
@@ -100,7 +98,7 @@ done
 console=$work/console
 mkdir -p "$console" && cp "$samples/sample.fds" "$console/한글表.fds"
 runs=$((runs + 1))
-shown=$(cd "$console" && script -qec "wine '$root/$windows/bin/Talvret.exe' 한글表.fds" /dev/null \
+shown=$(cd "$console" && script -qec "$wine '$root/$windows/bin/Talvret.exe' 한글表.fds" /dev/null \
   </dev/null | tr -d '\r' | sed 's/\x1b\[[?0-9;]*[a-zA-Z]//g')
 if [ "$shown" != $'FDS disk number : 1\nCreate file: 한글表.DKA\n変換が終了しました。' ] \
   || [ ! -f "$console/한글表.DKA" ]; then
