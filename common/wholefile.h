@@ -29,3 +29,5 @@ bool LoadInput(Console& console, const char* path, std::vector<std::uint8_t>& ou
 // Writes bytes whole to a file already open for writing and closes it;
 // false when any byte did not reach the file.
 bool SaveOutput(CFile& file, const std::vector<std::uint8_t>& bytes);
+// Opens, writes and closes; false when the file did not get every byte.
+bool SaveFile(const char* path, const std::vector<std::uint8_t>& bytes);

@@ -7,7 +7,7 @@
 
 #include "common/bitstream.h"
 #include "common/crc16.h"
-#include "fdsencode/side_encoder.h"
+#include "fds/side_encoder.h"
 #include "samples/imagegen.h"
 #include "tests/qd_side.h"
 #include "tests/support.h"

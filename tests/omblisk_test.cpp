@@ -5,8 +5,8 @@
 
 #include "common/bitstream.h"
 #include "common/crc16.h"
-#include "fdsdecode/side_decoder.h"
-#include "fdsencode/side_encoder.h"
+#include "fds/side_decoder.h"
+#include "fds/side_encoder.h"
 #include "samples/imagegen.h"
 #include "tests/support.h"
 #include "tests/texts.h"
@@ -47,17 +47,17 @@ Bytes Head(const Bytes& bytes, std::size_t n) {
     return Bytes(bytes.begin(), bytes.begin() + n);
 }
 
-struct Decoded {
+struct Decoded : FdsDecodeEvents {
+    void Problem(FdsDecodeProblem, int, int) override { ++problems; }
     FdsDecodeOutcome outcome;
     Bytes image;
-    std::string out, err;
+    int problems = 0;
 };
 
 Decoded Decode(const Bytes& raw) {
     Decoded d{};
-    Console console(&d.out, &d.err);
     Crc16 crc(kFdsCheckerCrc);
-    d.outcome = DecodeFdsSide(raw, d.image, crc, console);
+    d.outcome = DecodeFdsSide(raw, d.image, crc, d);
     return d;
 }
 
@@ -87,7 +87,7 @@ TEST(FdsRoundTrip, ImagesComeBackWhole) {
         const Decoded d = Decode(Raw(SideStream(image)));
         EXPECT_EQ(FdsDecodeOutcome::kComplete, d.outcome) << c.what;
         EXPECT_TRUE(SameBytes(image, d.image)) << c.what;
-        EXPECT_EQ("", d.err) << c.what;
+        EXPECT_EQ(0, d.problems) << c.what;
     }
 }
 

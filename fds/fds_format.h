@@ -16,6 +16,8 @@ inline constexpr int kFdsHeaderBytes = 16;
 inline constexpr int kFdsSideAreaBytes = 65500;
 inline constexpr int kFdsMinImageBytes = kFdsHeaderBytes + kFdsSideAreaBytes;
 inline constexpr int kFdsMaxSidesConverted = 2;
+// What pads the header and each side area.
+inline constexpr std::uint8_t kFdsImageFillByte = 0x00;
 static_assert(kFdsMinImageBytes == 65516);
 
 inline constexpr std::size_t FdsSideOffset(int side) {
@@ -23,28 +25,34 @@ inline constexpr std::size_t FdsSideOffset(int side) {
 }
 
 // Block IDs, each block's first byte.
-inline constexpr std::uint8_t kDiskInfoBlock = 1;
-inline constexpr std::uint8_t kFileAmountBlock = 2;
-inline constexpr std::uint8_t kFileHeaderBlock = 3;
-inline constexpr std::uint8_t kFileDataBlock = 4;
+inline constexpr std::uint8_t kFdsDiskInfoBlock = 1;
+inline constexpr std::uint8_t kFdsFileAmountBlock = 2;
+inline constexpr std::uint8_t kFdsFileHeaderBlock = 3;
+inline constexpr std::uint8_t kFdsFileDataBlock = 4;
+// An ID byte 5 where a block begins ends a side at once.
+inline constexpr std::uint8_t kFdsEndOfSideId = 5;
 
 // Lengths with the ID byte; a file data block is the ID and the file.
-inline constexpr int kDiskInfoBlockBytes = 56;
-inline constexpr int kFileAmountBlockBytes = 2;
-inline constexpr int kFileHeaderBlockBytes = 16;
-inline constexpr int kFileCountOffset = 1;  // in the file amount block
-inline constexpr int kFileSizeOffset = 13;  // in the file header block, LE
+inline constexpr int kFdsDiskInfoBlockBytes = 56;
+inline constexpr int kFdsFileAmountBlockBytes = 2;
+inline constexpr int kFdsFileHeaderBlockBytes = 16;
+inline constexpr int kFdsFileCountOffset = 1;  // in the file amount block
+inline constexpr int kFdsFileSizeOffset = 13;  // in the file header block, LE
+
+// The disk info block opens with its ID and this verification text.
+inline constexpr char kFdsDiskVerification[] = "*NINTENDO-HVC*";
+inline constexpr int kFdsDiskVerificationBytes = sizeof(kFdsDiskVerification) - 1;
 
 // ID and payload length of a block, 0 for a byte that is no block ID.
 inline constexpr int FdsBlockBytes(std::uint8_t id, std::uint16_t filesize) {
     switch (id) {
-        case kDiskInfoBlock:
-            return kDiskInfoBlockBytes;
-        case kFileAmountBlock:
-            return kFileAmountBlockBytes;
-        case kFileHeaderBlock:
-            return kFileHeaderBlockBytes;
-        case kFileDataBlock:
+        case kFdsDiskInfoBlock:
+            return kFdsDiskInfoBlockBytes;
+        case kFdsFileAmountBlock:
+            return kFdsFileAmountBlockBytes;
+        case kFdsFileHeaderBlock:
+            return kFdsFileHeaderBlockBytes;
+        case kFdsFileDataBlock:
             return 1 + filesize;
         default:
             return 0;
@@ -53,8 +61,9 @@ inline constexpr int FdsBlockBytes(std::uint8_t id, std::uint16_t filesize) {
 
 // The side stream as written.
 inline constexpr int kFdsLeadingGapBytes = 4224;
+inline constexpr std::uint8_t kFdsGapByte = 0x00;
 // Seven zero bits that continue the gap, then the first set bit after it.
-inline constexpr std::uint8_t kBlockStartMark = 0x80;
+inline constexpr std::uint8_t kFdsBlockStartMark = 0x80;
 inline constexpr int kFdsCrcBytes = 2;
 inline constexpr int kFdsBlockGapBytes = 125;
 // What each block costs beyond its own bytes: mark, CRC and gap.
@@ -63,3 +72,14 @@ static_assert(kFdsBlockOverheadBytes == 128);
 inline constexpr int kFdsSideStreamBytes = 71680;
 inline constexpr int kFdsRawSideBytes = kFdsSideStreamBytes * 2;
 static_assert(kFdsRawSideBytes == 143360);
+
+// Reading a side back.
+// Logical bytes passed over blindly at the start of a raw side.
+inline constexpr int kFdsSkippedBytes = 2816;
+// Eight cells of a gap, two zero data bits: in step 0x55, one cell late 0xAA.
+inline constexpr std::int32_t kFdsGapCells = 0x55;
+inline constexpr std::int32_t kFdsGapCellsOutOfStep = 0xAA;
+// More than this many gap cell groups in step make a gap before a start mark.
+inline constexpr int kFdsSyncGapGroups = 128;
+// The start mark's one set data bit as a cell pair: clock 0, data 1.
+inline constexpr std::int32_t kFdsStartMarkCells = 2;

@@ -1,10 +1,11 @@
-// The FDS image checks and the side stream of one side.
+// The FDS image checks and the encoding of one side.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "common/bitstream.h"
 #include "common/crc16.h"
 
 enum class FdsImageCheck { kOk, kSizeError, kNotFds, kNoSides };
@@ -20,8 +21,12 @@ struct FdsSideResult {
     std::uint8_t id;  // the offending byte, for kUnknownId
 };
 
-// Lays out the side whose blocks begin at offset into rawbuffer: 71680 bytes
-// on success. The walk ends at the first byte that is no block ID once the
+// Lays out the side whose blocks begin at offset into rawbuffer: a whole side
+// stream on success. The walk ends at the first byte that is no block ID once the
 // announced files are in; it never reads past fdsbuffer.
 FdsSideResult BuildFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size_t offset,
                            std::vector<std::uint8_t>& rawbuffer, Crc16& crc);
+
+// BuildFdsSide, then on success the side's cells into writer.bitstreambuffer.
+FdsSideResult EncodeFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size_t offset,
+                            std::vector<std::uint8_t>& rawbuffer, Crc16& crc, BitWriter& writer);
