@@ -58,12 +58,18 @@ read_page() {
 }
 
 # Runs the programs found in $1 (a folder, or "" for the PATH): each one's
-# usage, then the samples through every program and back, byte for byte.
+# help, version and usage, then the samples through every program and back,
+# byte for byte.
 use_programs() {
   local bin=$1 work=$2 program out
   mkdir -p "$work"
   for program in "${programs[@]}"; do
+    out=$("$bin$program" --help) || fail "$bin$program --help exits $?"
+    [ -n "$out" ] || fail "$bin$program --help prints nothing"
+    out=$("$bin$program" --version) || fail "$bin$program --version exits $?"
+    [[ "$out" == *"$version"* ]] || fail "$bin$program --version prints $out"
     [ "$program" = qdkit ] && continue
+    [ "$out" = "$program $version" ] || fail "$bin$program --version prints $out"
     out=$("$bin$program") || fail "$bin$program without arguments exits $?"
     [[ "$out" == *"Usage : $program"* ]] || fail "$bin$program prints no usage: $out"
   done
