@@ -23,7 +23,6 @@ bash scripts/check-man.sh
 build=${BUILD_DIR:-build-install}
 package=quickdisk-kit
 programs=(Talvret Omblisk Pelgrane Surbeck Wenmark)
-[ -d qdkit ] && programs+=(qdkit)
 
 scratch=$(mktemp -d)
 installed_deb=0
@@ -43,6 +42,7 @@ export LC_ALL=C.UTF-8
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKIT_TESTS=OFF
 cmake --build "$build" --parallel 2
+[ -f "$build/bin/qdkit" ] && programs+=(qdkit)
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 [ -n "$version" ] || fail "no project version in $build/CMakeCache.txt"
 
