@@ -53,3 +53,18 @@ bool SaveFile(const char* path, const std::vector<std::uint8_t>& bytes) {
     CFile file;
     return file.Open(path, "wb") && SaveOutput(file, bytes);
 }
+
+bool OpenOutput(Console& console, OutputFile& output, const char* path, const char* input,
+                const char* openerror) {
+    switch (output.Open(path, input)) {
+        case OutputOpen::kOk:
+            return true;
+        case OutputOpen::kIsInput:
+            console.Err(kOutputIsInput, path);
+            return false;
+        case OutputOpen::kOpenError:
+            console.Err(openerror, path);
+            return false;
+    }
+    return false;
+}

@@ -16,6 +16,7 @@ inline constexpr int kFdsHeaderBytes = 16;
 inline constexpr int kFdsSideAreaBytes = 65500;
 inline constexpr int kFdsMinImageBytes = kFdsHeaderBytes + kFdsSideAreaBytes;
 inline constexpr int kFdsMaxSidesConverted = 2;
+inline constexpr int kFdsMaxSideCount = 255;  // what the header's count byte holds
 // What pads the header and each side area.
 inline constexpr std::uint8_t kFdsImageFillByte = 0x00;
 static_assert(kFdsMinImageBytes == 65516);

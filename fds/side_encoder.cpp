@@ -16,6 +16,24 @@ FdsImageCheck CheckFdsImage(const std::vector<std::uint8_t>& fdsbuffer) {
     return FdsImageCheck::kOk;
 }
 
+bool IsHeaderlessFdsImage(const std::vector<std::uint8_t>& image) {
+    const std::size_t sides = image.size() / kFdsSideAreaBytes;
+    if (sides == 0 || sides > kFdsMaxSideCount || image.size() % kFdsSideAreaBytes != 0) {
+        return false;
+    }
+    const auto text = reinterpret_cast<const std::uint8_t*>(kFdsDiskVerification);
+    return image[0] == kFdsDiskInfoBlock &&
+           std::equal(text, text + kFdsDiskVerificationBytes, image.begin() + 1);
+}
+
+std::vector<std::uint8_t> WithFdsHeader(const std::vector<std::uint8_t>& areas) {
+    std::vector<std::uint8_t> image(kFdsMagic, kFdsMagic + kFdsMagicBytes);
+    image.push_back(static_cast<std::uint8_t>(areas.size() / kFdsSideAreaBytes));
+    image.resize(kFdsHeaderBytes, kFdsImageFillByte);
+    image.insert(image.end(), areas.begin(), areas.end());
+    return image;
+}
+
 int FdsSidesToConvert(const std::vector<std::uint8_t>& fdsbuffer) {
     return std::min<int>(fdsbuffer[kFdsSideCountOffset], kFdsMaxSidesConverted);
 }

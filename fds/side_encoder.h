@@ -11,6 +11,11 @@
 enum class FdsImageCheck { kOk, kSizeError, kNotFds, kNoSides };
 
 FdsImageCheck CheckFdsImage(const std::vector<std::uint8_t>& fdsbuffer);
+// Many images are the side areas alone: a whole number of them, the first
+// beginning with the disk info block.
+bool IsHeaderlessFdsImage(const std::vector<std::uint8_t>& image);
+// The same image with the header that counts its sides in front.
+std::vector<std::uint8_t> WithFdsHeader(const std::vector<std::uint8_t>& areas);
 // Sides to convert: the header's count, at most two.
 int FdsSidesToConvert(const std::vector<std::uint8_t>& fdsbuffer);
 

@@ -24,6 +24,7 @@ public:
     explicit Printer(Console& console) : m_console(console) {}
 
     void FileCount(int announced) override { m_console.Out(kFileNum, announced); }
+    void Block(const FdsBlockSeen&) override { ++m_blocks; }
 
     void Problem(FdsDecodeProblem problem, int a, int b) override {
         switch (problem) {
@@ -45,8 +46,12 @@ public:
         }
     }
 
+    // Whether the image holds anything read from the side.
+    bool AnyBlock() const { return m_blocks > 0; }
+
 private:
     Console& m_console;
+    int m_blocks = 0;
 };
 
 }  // namespace
@@ -57,11 +62,8 @@ int main(int argc, char** argv) {
     std::vector<std::uint8_t> bitstreambuffer;
     if (!LoadInput(console, argv[1], bitstreambuffer)) return 1;
     const std::string outname = Pathlib::SplitFilename(argv[1]) + kExtension;
-    CFile output;
-    if (!output.Open(outname.c_str(), "wb")) {
-        console.Err(kFileOpenError);
-        return 1;
-    }
+    OutputFile output;
+    if (!OpenOutput(console, output, outname.c_str(), argv[1], kFileOpenError)) return 1;
     console.Out(kOutputFile, outname.c_str());
     console.Line(kConverting);
 
@@ -69,7 +71,8 @@ int main(int argc, char** argv) {
     Crc16 crc(kFdsCheckerCrc);
     Printer printer(console);
     const FdsDecodeOutcome outcome = DecodeFdsSide(bitstreambuffer, image, crc, printer);
-    if (!SaveOutput(output, image)) {
+    // An image of header and fill alone would only destroy an earlier one.
+    if (printer.AnyBlock() && !output.Save(image)) {
         console.Err(kFileWriteError);
         return 1;
     }

@@ -62,16 +62,14 @@ bool ReportSide(Console& console, const FdsSideResult& side) {
     return true;
 }
 
-bool rawconvert(Run& run, Console& console, const char* filename, std::size_t offset) {
-    CFile output;
-    if (!output.Open(filename, "wb")) {
-        console.Err(kFileOpenError);
-        return false;
-    }
+bool rawconvert(Run& run, Console& console, const char* filename, const char* input,
+                std::size_t offset) {
+    OutputFile output;
+    if (!OpenOutput(console, output, filename, input, kFileOpenError)) return false;
     const FdsSideResult side =
         EncodeFdsSide(run.fdsbuffer, offset, run.rawbuffer, run.crc, run.writer);
     if (!ReportSide(console, side)) return false;
-    if (!SaveOutput(output, run.writer.bitstreambuffer)) {
+    if (!output.Save(run.writer.bitstreambuffer)) {
         console.Err(kFileWriteError);
         return false;
     }
@@ -85,6 +83,7 @@ int main(int argc, char** argv) {
     if (ShowUsage(console, argc, argv, 2, kName, kTitle, kUsage)) return 0;
     Run run;
     if (!LoadInput(console, argv[1], run.fdsbuffer)) return 1;
+    if (IsHeaderlessFdsImage(run.fdsbuffer)) run.fdsbuffer = WithFdsHeader(run.fdsbuffer);
     if (!ReportImageCheck(console, CheckFdsImage(run.fdsbuffer))) return 1;
     const int sidecount = run.fdsbuffer[kFdsSideCountOffset];
     if (sidecount > kFdsMaxSidesConverted) console.Err(kTooManySides);
@@ -94,7 +93,7 @@ int main(int argc, char** argv) {
     for (int side = 0; side < FdsSidesToConvert(run.fdsbuffer); ++side) {
         const std::string name = base + kSideNames[side];
         console.Out(kCreateFile, name.c_str());
-        if (!rawconvert(run, console, name.c_str(), FdsSideOffset(side))) {
+        if (!rawconvert(run, console, name.c_str(), argv[1], FdsSideOffset(side))) {
             console.Err(kConversionError);
             return 1;
         }

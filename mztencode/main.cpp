@@ -63,15 +63,12 @@ int main(int argc, char** argv) {
     }
 
     const std::string outname = Pathlib::SplitFilename(mztfile) + kExtension;
-    CFile output;
-    if (!output.Open(outname.c_str(), "wb")) {
-        console.Err(kFileOpenError);
-        return 1;
-    }
+    OutputFile output;
+    if (!OpenOutput(console, output, outname.c_str(), mztfile, kFileOpenError)) return 1;
     Crc16 crc(kQdWriterCrc);
     BitWriter writer;
     if (!Report(console, EncodeMztSide(file, crc, writer))) return 1;
-    if (!SaveOutput(output, writer.bitstreambuffer)) {
+    if (!output.Save(writer.bitstreambuffer)) {
         console.Err(kFileWriteError);
         return 1;
     }

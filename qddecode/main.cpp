@@ -28,8 +28,11 @@ namespace {
 // folder, and the lines the walk's events print.
 class Files : public QdOutputFiles {
 public:
-    Files(Console& console, const QdOptions& options, std::string base)
-        : m_console(console), m_options(options), m_base(std::move(base)) {}
+    Files(Console& console, const QdOptions& options, const std::string& input)
+        : m_console(console),
+          m_options(options),
+          m_input(input),
+          m_base(Pathlib::SplitFilename(input.c_str())) {}
 
     // Opens the QD image and MZT files, printing their names; false after
     // printing the open error.
@@ -40,37 +43,39 @@ public:
 
     // Writes what the outputs hold and closes every file; false, with one
     // write error printed for the run, when a byte did not reach its file.
+    // Outputs of a walk that read nothing would only destroy earlier ones.
     bool Close(const QdSideOutputs& outputs) {
-        const bool image = !m_image.IsOpen() || SaveOutput(m_image, outputs.image());
-        const bool mzt = !m_mzt.IsOpen() || SaveOutput(m_mzt, outputs.mzt());
+        if (!m_anyblock) return true;
+        const bool image = !m_image.IsOpen() || m_image.Save(outputs.image());
+        const bool mzt = !m_mzt.IsOpen() || m_mzt.Save(outputs.mzt());
         if (image && mzt) return true;
         WriteFailed();
         return false;
     }
 
-    void BlockCount(int count) override { m_console.Out(kBlockNum, count); }
+    void BlockCount(int count) override {
+        m_anyblock = true;
+        m_console.Out(kBlockNum, count);
+    }
 
     bool Information(const InfoRecord& record, int blocknumber) override {
         if (m_options.split && !WriteInfoDump(record, blocknumber)) return false;
         m_console.Out("%s", FileInformationText(record).c_str());
         if (!m_options.split) return true;
         const std::string name = DumpName(kDataDumpName, blocknumber + 1);
-        if (m_dump.Open(name.c_str(), "wb")) return true;
-        m_console.Err(kDumpOpenError, name.c_str());
-        return false;
+        return OpenOutput(m_console, m_dump, name.c_str(), m_input.c_str(), kDumpOpenError);
     }
 
     bool DataDumpDone(const std::vector<std::uint8_t>& bytes) override {
-        if (SaveOutput(m_dump, bytes)) return true;
+        if (m_dump.Save(bytes)) return true;
         WriteFailed();
         return false;
     }
 
 private:
-    bool OpenNamed(CFile& file, const char* extension, const char* announce) {
+    bool OpenNamed(OutputFile& file, const char* extension, const char* announce) {
         const std::string name = m_base + extension;
-        if (!file.Open(name.c_str(), "wb")) {
-            m_console.Err(kFileOpenError);
+        if (!OpenOutput(m_console, file, name.c_str(), m_input.c_str(), kFileOpenError)) {
             return false;
         }
         m_console.Out(announce, name.c_str());
@@ -79,12 +84,11 @@ private:
 
     bool WriteInfoDump(const InfoRecord& record, int blocknumber) {
         const std::string name = DumpName(kInfoDumpName, blocknumber);
-        CFile info;
-        if (!info.Open(name.c_str(), "wb")) {
-            m_console.Err(kDumpOpenError, name.c_str());
+        OutputFile info;
+        if (!OpenOutput(m_console, info, name.c_str(), m_input.c_str(), kDumpOpenError)) {
             return false;
         }
-        if (SaveOutput(info, {record.begin(), record.end()})) return true;
+        if (info.Save({record.begin(), record.end()})) return true;
         m_console.Err(kDumpWriteError, name.c_str());
         m_writefailed = true;
         return false;
@@ -106,10 +110,12 @@ private:
 
     Console& m_console;
     QdOptions m_options;
+    std::string m_input;
     std::string m_base;
-    CFile m_image;
-    CFile m_mzt;
-    CFile m_dump;
+    OutputFile m_image;
+    OutputFile m_mzt;
+    OutputFile m_dump;
+    bool m_anyblock = false;
     bool m_writefailed = false;
 };
 
@@ -149,7 +155,7 @@ int main(int argc, char** argv) {
     std::vector<std::uint8_t> bitstreambuffer;
     if (!LoadInput(console, line.imagefile.c_str(), bitstreambuffer)) return 1;
 
-    Files files(console, line.options, Pathlib::SplitFilename(line.imagefile.c_str()));
+    Files files(console, line.options, line.imagefile);
     QdSideOutputs outputs(line.options, files);
     if (!files.Open()) {
         files.Close(outputs);

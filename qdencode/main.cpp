@@ -33,14 +33,11 @@ int main(int argc, char** argv) {
             break;
     }
 
-    CFile output;
-    if (!output.Open(outname, "wb")) {
-        console.Err(kOpenError, outname);
-        return 1;
-    }
+    OutputFile output;
+    if (!OpenOutput(console, output, outname, imagefile, kOpenError)) return 1;
     BitWriter writer;
     EncodeQdImage(writer, image);
-    if (!SaveOutput(output, writer.bitstreambuffer)) {
+    if (!output.Save(writer.bitstreambuffer)) {
         console.Err(kFileWriteError);
         return 1;
     }

@@ -263,7 +263,7 @@ TEST_F(PelgraneRun, OutputFailures) {
     RunResult run = Run(raw, {"-d", "-m"});
     EXPECT_EQ("ERROR : file open error.\n", run.err);
     EXPECT_EQ(1, run.status);
-    EXPECT_EQ(16u, ReadFile(dir / "side.qdf").size());  // header only
+    EXPECT_FALSE(FileExists(dir / "side.qdf"));  // nothing read, nothing written
     std::filesystem::remove(dir / "side.mzt");
 
     std::filesystem::create_directory(dir / "side.00.QDINFO");
