@@ -5,7 +5,6 @@
 # on the sample files, their man pages formatted, and the package removed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -42,6 +41,7 @@ export LC_ALL=C.UTF-8
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKIT_TESTS=OFF
 cmake --build "$build" --parallel 2
+build=$(cd "$build" && pwd)
 [ -f "$build/bin/qdkit" ] && programs+=(qdkit)
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 [ -n "$version" ] || fail "no project version in $build/CMakeCache.txt"
@@ -86,6 +86,12 @@ use_programs() {
     "${bin}Wenmark" sample.qdf side.raw >/dev/null
     "${bin}Pelgrane" -m side.raw >/dev/null
     cmp -s side.mzt "$samples/sample.mzt" || fail "the MZT file did not come back through Wenmark"
+    if [ -f "$build/bin/qdkit" ]; then
+      "${bin}qdkit" verify "$samples/sample.fds" "$samples/sample.mzt" sample.DKA sample.QDK \
+        2>/dev/null >verified || fail "qdkit verify fails on the samples: $(cat verified)"
+      [ "$(grep -c ': OK$' verified)" -eq 4 ] || fail "qdkit verify says $(cat verified)"
+      echo "qdkit verify: 4 samples OK"
+    fi
   )
 }
 
