@@ -8,8 +8,8 @@ cd "$(dirname "$0")/.."
 
 arch=${ARCH:-x86_64}
 case "$arch" in
-  x86_64) build=${BUILD_DIR:-build-windows} platform=win64 ;;
-  i686) build=${BUILD_DIR:-build-windows32} platform=win32 ;;
+  x86_64) build=${BUILD_DIR:-build-windows} platform=win64 triplet=x86_64-w64-mingw32 ;;
+  i686) build=${BUILD_DIR:-build-windows32} platform=win32 triplet=i686-w64-mingw32 ;;
   *) echo "ARCH must be x86_64 or i686" >&2; exit 2 ;;
 esac
 
@@ -45,6 +45,8 @@ for program in "${programs[@]}"; do
   exe=$build/bin/$program.exe
   [ -f "$exe" ] || { echo "$exe is missing" >&2; exit 1; }
   cp "$exe" "$stage/$name/"
+  # Debugging symbols are of no use to the zip's users.
+  if command -v "$triplet-strip" >/dev/null; then "$triplet-strip" "$stage/$name/$program.exe"; fi
   # The pages hold Japanese text: formatted in UTF-8, 80 columns wide,
   # unhyphenated and ragged right as plain text reads best.
   LC_ALL=C.UTF-8 MANWIDTH=80 man --nh --nj -l "man/$program.1" 2>/dev/null | col -bx | crlf \
