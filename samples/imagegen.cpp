@@ -59,7 +59,7 @@ ByteVector FdsImage(const std::vector<FdsSideContent>& sides, int sidecount) {
 }
 
 ByteVector MztRecord(const MztEntry& entry) {
-    ByteVector record(128, 0x00);
+    ByteVector record(128 + entry.body.size(), 0x00);
     record[0] = entry.attribute;
     for (std::size_t i = 0; i < 17; ++i) {
         record[1 + i] = i < entry.name.size()    ? static_cast<std::uint8_t>(entry.name[i])
@@ -75,7 +75,7 @@ ByteVector MztRecord(const MztEntry& entry) {
     put16(kMztExec, entry.exec);
     record[kMztCarried] = entry.carried[0];
     record[kMztCarried + 1] = entry.carried[1];
-    record.insert(record.end(), entry.body.begin(), entry.body.end());
+    std::copy(entry.body.begin(), entry.body.end(), record.begin() + 128);
     return record;
 }
 
