@@ -15,19 +15,13 @@ void BitWriter::WriteBits(std::uint8_t cell) {
 }
 
 void BitWriter::MFM_encoder(std::uint8_t byte) {
-    std::uint32_t spread = 0;
-    for (int i = 0; i < 8; ++i) {
-        if (byte & (1u << i)) spread |= 3u << (2 * i);
-    }
-    const std::uint32_t pattern = spread ^ 0x5555u;
-    xorbits = (pattern << 16) | xorbits;
-    // A cell is 1 where the pattern has a 1 not preceded by a 1: the data
-    // bit itself, or a clock between two zero data bits.
-    for (int k = 0; k < 16; ++k) {
-        const bool one = (xorbits & 0x10000u) && !(xorbits & 0x8000u);
-        WriteBits(one ? 1 : 0);
-        xorbits >>= 1;
-    }
+    const std::uint32_t upper = MfmPattern(byte) | (xorbits >> 16);
+    const std::uint32_t cells = (bitstreamdata & ((1u << bitstreamshift) - 1)) |
+                                (std::uint32_t{MfmCells(upper, xorbits)} << bitstreamshift);
+    xorbits = upper;
+    bitstreambuffer.push_back(static_cast<std::uint8_t>(cells));
+    bitstreambuffer.push_back(static_cast<std::uint8_t>(cells >> 8));
+    bitstreamdata = static_cast<std::uint8_t>(cells >> 16);
 }
 
 void BitWriter::FlushBits() {
@@ -39,13 +33,36 @@ void BitWriter::FlushBits() {
 }
 
 void EncodeSide(BitWriter& writer, const std::uint8_t* sidestream, std::size_t length) {
-    writer.bitstreambuffer.clear();
-    writer.bitstreambuffer.reserve(length * kRawBytesPerByte);
-    for (std::size_t i = 0; i < length; ++i) writer.MFM_encoder(sidestream[i]);
+    std::vector<std::uint8_t>& buffer = writer.bitstreambuffer;
+    buffer.clear();
+    if (length == 0) {
+        writer.FlushBits();
+        return;
+    }
+    // The first byte may meet the start state; the rest only the bit before.
+    writer.MFM_encoder(sidestream[0]);
+    buffer.reserve(length * kRawBytesPerByte + 1);
+    buffer.resize(length * kRawBytesPerByte);
+    std::uint8_t* out = buffer.data() + kRawBytesPerByte;
+    const unsigned shift = writer.bitstreamshift;
+    std::uint32_t pending = writer.bitstreamdata & ((1u << shift) - 1);
+    unsigned last = (writer.xorbits >> 15) & 1u;
+    for (std::size_t i = 1; i < length; ++i) {
+        const std::uint8_t byte = sidestream[i];
+        const std::uint32_t cells = mfm_detail::kCells[byte] & ~last;
+        last = byte >> 7;
+        pending |= cells << shift;
+        out[0] = static_cast<std::uint8_t>(pending);
+        out[1] = static_cast<std::uint8_t>(pending >> 8);
+        out += kRawBytesPerByte;
+        pending >>= 16;
+    }
+    if (length > 1) writer.xorbits = MfmPattern(sidestream[length - 1]);
+    writer.bitstreamdata = static_cast<std::uint8_t>(pending);
     writer.FlushBits();
 }
 
-std::int32_t BitReader::ReadBits(std::int32_t n) {
+std::int32_t BitReader::ReadBitsNearEnd(std::int32_t n) {
     if (bitstreampos >= size) return -1;
     if (n <= 0) return 0;
     std::uint32_t result = 0;
@@ -64,10 +81,10 @@ std::int32_t BitReader::ReadBits(std::int32_t n) {
     return static_cast<std::int32_t>(result);
 }
 
-std::int32_t BitReader::ReadByte() {
+std::int32_t BitReader::ReadByteNearEnd() {
     std::int32_t result = 0;
     for (int j = 0; j < 8; ++j) {
-        const std::int32_t pair = ReadBits(2);
+        const std::int32_t pair = ReadBitsNearEnd(2);
         if (pair < 0) return -1;
         if (pair & 2) result |= 1 << j;
     }

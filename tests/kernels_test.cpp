@@ -112,6 +112,7 @@ TEST(FastKernels, CrcMatchesReferenceForEveryVariant) {
             ASSERT_EQ(reference::CrcStep(variant, reg, data), CrcStep(variant, reg, data));
         }
         Crc16 bytewise(variant);
+        Crc16 bulk(variant);
         std::uint16_t reg = 0;
         for (int block = 0; block < 50; ++block) {
             const Bytes bytes = RandomBytes(rng, rng() % 300);
@@ -121,6 +122,8 @@ TEST(FastKernels, CrcMatchesReferenceForEveryVariant) {
                 reg = reference::CrcStep(variant, reg, bytes[i]);
                 ASSERT_EQ(reg, bytewise.CRC_check(bytes[i], reset && i == 0));
             }
+            ASSERT_EQ(reg, bulk.Update(bytes.data(), bytes.size(), reset));
+            ASSERT_EQ(reg, bulk.crc);
         }
     }
 }
