@@ -45,20 +45,30 @@ void EncodeSide(BitWriter& writer, const std::uint8_t* sidestream, std::size_t l
     buffer.resize(length * kRawBytesPerByte);
     std::uint8_t* out = buffer.data() + kRawBytesPerByte;
     const unsigned shift = writer.bitstreamshift;
-    std::uint32_t pending = writer.bitstreamdata & ((1u << shift) - 1);
-    unsigned last = (writer.xorbits >> 15) & 1u;
-    for (std::size_t i = 1; i < length; ++i) {
-        const std::uint8_t byte = sidestream[i];
-        const std::uint32_t cells = mfm_detail::kCells[byte] & ~last;
-        last = byte >> 7;
-        pending |= cells << shift;
-        out[0] = static_cast<std::uint8_t>(pending);
-        out[1] = static_cast<std::uint8_t>(pending >> 8);
-        out += kRawBytesPerByte;
-        pending >>= 16;
+    if (shift == 0 && (writer.xorbits >> 15) == (sidestream[0] >> 7)) {
+        // In step, as every side is: the bit before is the byte before's bit 7.
+        for (std::size_t i = 1; i < length; ++i) {
+            const std::uint32_t cells =
+                mfm_detail::kCells[sidestream[i]] & ~(std::uint32_t{sidestream[i - 1]} >> 7);
+            out[0] = static_cast<std::uint8_t>(cells);
+            out[1] = static_cast<std::uint8_t>(cells >> 8);
+            out += kRawBytesPerByte;
+        }
+    } else {
+        std::uint32_t pending = writer.bitstreamdata & ((1u << shift) - 1);
+        unsigned last = (writer.xorbits >> 15) & 1u;
+        for (std::size_t i = 1; i < length; ++i) {
+            const std::uint8_t byte = sidestream[i];
+            pending |= (mfm_detail::kCells[byte] & ~last) << shift;
+            last = byte >> 7;
+            out[0] = static_cast<std::uint8_t>(pending);
+            out[1] = static_cast<std::uint8_t>(pending >> 8);
+            out += kRawBytesPerByte;
+            pending >>= 16;
+        }
+        writer.bitstreamdata = static_cast<std::uint8_t>(pending);
     }
     if (length > 1) writer.xorbits = MfmPattern(sidestream[length - 1]);
-    writer.bitstreamdata = static_cast<std::uint8_t>(pending);
     writer.FlushBits();
 }
 
