@@ -50,6 +50,41 @@ void MfmDecode(benchmark::State& state) {
 }
 BENCHMARK(MfmDecode);
 
+void MfmDecodeBulk(benchmark::State& state) {
+    ByteVector out(kSideBytes);
+    for (auto _ : state) {
+        BitReader reader(RawSide());
+        benchmark::DoNotOptimize(reader.ReadBytes(out.data(), out.size()));
+    }
+    PerSide(state);
+}
+BENCHMARK(MfmDecodeBulk);
+
+// A side of gap, one cell out of step, searched to its end.
+const ByteVector& RawGap() {
+    static const ByteVector raw(2 * kSideBytes, 0x55);
+    return raw;
+}
+
+void GapSkip(benchmark::State& state) {
+    for (auto _ : state) {
+        BitReader reader(RawGap());
+        reader.ReadBits(1);
+        benchmark::DoNotOptimize(reader.SkipGroups(0xAA, 2 * kSideBytes));
+    }
+    PerSide(state);
+}
+BENCHMARK(GapSkip);
+
+void MarkSearch(benchmark::State& state) {
+    for (auto _ : state) {
+        BitReader reader(RawGap());
+        benchmark::DoNotOptimize(reader.FindPair(2));
+    }
+    PerSide(state);
+}
+BENCHMARK(MarkSearch);
+
 void CrcBytewise(benchmark::State& state, const CrcVariant& variant) {
     Crc16 crc(variant);
     for (auto _ : state) {

@@ -100,3 +100,67 @@ std::int32_t BitReader::ReadByteNearEnd() {
     }
     return result;
 }
+
+std::size_t BitReader::ReadBytes(std::uint8_t* out, std::size_t count) {
+    std::size_t done = 0;
+    if (bitstreampos + 3 < size) {
+        // Bytes whose window of four raw bytes lies inside the data.
+        const std::size_t whole = (size - bitstreampos - 2) / kRawBytesPerByte;
+        const std::size_t fast = whole < count ? whole : count;
+        const std::uint8_t* in = bitstreambuffer + bitstreampos;
+        const unsigned offset = Offset();
+        for (; done < fast; ++done, in += kRawBytesPerByte)
+            out[done] =
+                static_cast<std::uint8_t>(mfm_detail::DataBits(mfm_detail::Load32(in) >> offset));
+        bitstreampos += static_cast<std::uint32_t>(fast * kRawBytesPerByte);
+    }
+    for (; done < count; ++done) {
+        const std::int32_t byte = ReadByte();
+        if (byte < 0) break;
+        out[done] = static_cast<std::uint8_t>(byte);
+    }
+    return done;
+}
+
+std::uint32_t BitReader::SkipGroups(std::uint8_t group, std::uint32_t most) {
+    constexpr std::uint64_t kSevenGroups = 0x00FFFFFFFFFFFFFFu;
+    const std::uint64_t pattern = 0x0101010101010101u * group;
+    const unsigned offset = Offset();
+    std::uint32_t skipped = 0;
+    // Eight raw bytes hold seven whole groups at any offset.
+    while (skipped < most && bitstreampos + 7 < size) {
+        const std::uint64_t differ =
+            ((mfm_detail::Load64(bitstreambuffer + bitstreampos) >> offset) ^ pattern) &
+            kSevenGroups;
+        std::uint32_t same = 0;
+        while (same < 7 && ((differ >> (8 * same)) & 0xFF) == 0) ++same;
+        if (same > most - skipped) same = most - skipped;
+        bitstreampos += same;
+        skipped += same;
+        if (same < 7) break;
+    }
+    return skipped;
+}
+
+std::int32_t BitReader::FindPair(std::int32_t pair) {
+    constexpr std::uint32_t kTwelvePairs = 0x00555555u;
+    while (bitstreampos + 3 < size) {
+        const std::uint32_t cells = Window32();
+        const std::uint32_t first = (pair & 1) ? cells : ~cells;
+        const std::uint32_t second = (pair & 2) ? cells >> 1 : ~(cells >> 1);
+        std::uint32_t found = first & second & kTwelvePairs;
+        if (found == 0) {
+            Advance(24);
+            continue;
+        }
+        unsigned at = 0;
+        for (; (found & 1) == 0; found >>= 2) at += 2;
+        Advance(at + 2);
+        return 1;
+    }
+    for (;;) {
+        const std::int32_t cells = ReadBitsNearEnd(2);
+        if (cells < 0) return -1;
+        if (cells == pair) return 1;
+    }
+}

@@ -50,12 +50,27 @@ constexpr std::array<std::uint8_t, 256> OffsetTable() {
 // The cell offset inside the current byte, from the reader's one-bit mask.
 inline constexpr std::array<std::uint8_t, 256> kOffsetOfMask = OffsetTable();
 
-// The data cells (odd cells) of 16 cells in bits 0-15, as a byte.
-constexpr std::uint32_t DataBits(std::uint32_t cells) {
-    std::uint32_t x = (cells >> 1) & 0x5555u;
-    x = (x | (x >> 1)) & 0x3333u;
-    x = (x | (x >> 2)) & 0x0F0Fu;
-    return (x | (x >> 4)) & 0x00FFu;
+constexpr std::array<std::uint8_t, 256> DataNibbleTable() {
+    std::array<std::uint8_t, 256> table{};
+    for (unsigned cells = 0; cells < 256; ++cells) {
+        for (unsigned k = 0; k < 4; ++k) table[cells] |= ((cells >> (2 * k + 1)) & 1u) << k;
+    }
+    return table;
+}
+// The four data cells (the odd ones) of eight cells.
+inline constexpr std::array<std::uint8_t, 256> kDataNibble = DataNibbleTable();
+
+// The data bits of 16 cells in bits 0-15, as a byte.
+inline std::uint32_t DataBits(std::uint32_t cells) {
+    return kDataNibble[cells & 0xFF] | (std::uint32_t{kDataNibble[(cells >> 8) & 0xFF]} << 4);
+}
+
+// Little-endian loads, written so that compilers make one load of them.
+inline std::uint32_t Load32(const std::uint8_t* p) {
+    return p[0] | (p[1] << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
+}
+inline std::uint64_t Load64(const std::uint8_t* p) {
+    return Load32(p) | (std::uint64_t{Load32(p + 4)} << 32);
 }
 
 }  // namespace mfm_detail
@@ -97,11 +112,8 @@ struct BitReader {
     std::int32_t ReadBits(std::int32_t n) {
         // Up to 24 cells from any offset lie in the next four bytes.
         if (n >= 0 && n <= 24 && bitstreampos + 3 < size) {
-            const unsigned offset = mfm_detail::kOffsetOfMask[bitstreammask];
-            const std::uint32_t cells = (Window32() >> offset) & ((1u << n) - 1);
-            const unsigned end = offset + static_cast<unsigned>(n);
-            bitstreampos += end >> 3;
-            bitstreammask = static_cast<std::uint8_t>(1u << (end & 7));
+            const std::uint32_t cells = Window32() & ((1u << n) - 1);
+            Advance(static_cast<unsigned>(n));
             return static_cast<std::int32_t>(cells);
         }
         return ReadBitsNearEnd(n);
@@ -109,21 +121,37 @@ struct BitReader {
 
     // One logical byte from eight clock/data pairs, or -1.
     std::int32_t ReadByte() {
-        // 16 cells from any offset lie in the next three bytes.
-        if (bitstreampos + 2 < size) {
-            const std::uint8_t* p = bitstreambuffer + bitstreampos;
-            const std::uint32_t window = p[0] | (p[1] << 8) | (std::uint32_t{p[2]} << 16);
-            bitstreampos += 2;
-            return static_cast<std::int32_t>(
-                mfm_detail::DataBits(window >> mfm_detail::kOffsetOfMask[bitstreammask]));
+        if (bitstreampos + 3 < size) {
+            const std::uint32_t cells = Window32();
+            bitstreampos += kRawBytesPerByte;
+            return static_cast<std::int32_t>(mfm_detail::DataBits(cells));
         }
         return ReadByteNearEnd();
     }
 
+    // Up to count bytes as ReadByte gives them, stopping at the first -1;
+    // returns how many were read.
+    std::size_t ReadBytes(std::uint8_t* out, std::size_t count);
+
+    // Passes over up to most 8-cell groups equal to group, as ReadBits(8)
+    // would one by one; stops before a different group, or early within eight
+    // bytes of the end. Returns how many it passed.
+    std::uint32_t SkipGroups(std::uint8_t group, std::uint32_t most);
+
+    // Reads 2-cell pairs until one equals pair: 1 then, -1 at the end (where
+    // the reader stops as ReadBits(2) in a loop would leave it).
+    std::int32_t FindPair(std::int32_t pair);
+
 private:
+    unsigned Offset() const { return mfm_detail::kOffsetOfMask[bitstreammask]; }
+    // At least 25 cells from the position; four bytes must be left.
     std::uint32_t Window32() const {
-        const std::uint8_t* p = bitstreambuffer + bitstreampos;
-        return p[0] | (p[1] << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
+        return mfm_detail::Load32(bitstreambuffer + bitstreampos) >> Offset();
+    }
+    void Advance(unsigned cells) {
+        const unsigned end = Offset() + cells;
+        bitstreampos += end >> 3;
+        bitstreammask = static_cast<std::uint8_t>(1u << (end & 7));
     }
     // Cell by cell, for reads that may run into the end of the data.
     std::int32_t ReadBitsNearEnd(std::int32_t n);

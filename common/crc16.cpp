@@ -28,15 +28,14 @@ Crc16::Crc16(const CrcVariant& variant)
 std::uint16_t Crc16::Update(const std::uint8_t* data, std::size_t length, bool reset) {
     if (length == 0) return crc;
     if (reset) crc = m_reset;
-    std::uint16_t reg = crc;
-    if (m_shiftsright) {
-        for (std::size_t i = 0; i < length; ++i)
-            reg = static_cast<std::uint16_t>((reg >> 8) ^ m_tables.data[(reg ^ data[i]) & 0xFF]);
-    } else {
-        for (std::size_t i = 0; i < length; ++i)
-            reg = static_cast<std::uint16_t>((reg << 8) ^ m_tables.leaving[reg >> 8] ^
-                                             m_tables.data[data[i]]);
+    const auto& slice = m_tables.slice;
+    std::uint32_t reg = m_shiftsright ? crc : Reverse16(crc);
+    for (; length >= 4; length -= 4, data += 4) {
+        const std::uint32_t x = reg ^ data[0] ^ (std::uint32_t{data[1]} << 8);
+        reg = slice[3][x & 0xFF] ^ slice[2][x >> 8] ^ slice[1][data[2]] ^ slice[0][data[3]];
     }
-    crc = reg;
+    for (; length > 0; --length, ++data) reg = (reg >> 8) ^ slice[0][(reg ^ *data) & 0xFF];
+    crc = m_shiftsright ? static_cast<std::uint16_t>(reg)
+                        : Reverse16(static_cast<std::uint16_t>(reg));
     return crc;
 }

@@ -33,18 +33,40 @@ constexpr std::uint16_t CrcStep(const CrcVariant& variant, std::uint16_t reg, st
     return reg;
 }
 
+constexpr std::uint16_t Reverse16(std::uint16_t value) {
+    std::uint32_t x = value;
+    x = ((x >> 1) & 0x5555u) | ((x & 0x5555u) << 1);
+    x = ((x >> 2) & 0x3333u) | ((x & 0x3333u) << 2);
+    x = ((x >> 4) & 0x0F0Fu) | ((x & 0x0F0Fu) << 4);
+    return static_cast<std::uint16_t>((x >> 8) | (x << 8));
+}
+
 // The step is linear in register and data, so a byte costs a table entry
-// for the data and one for the register bits that leave it.
+// for the data and one for the register bits that leave it. Runs of bytes go
+// four at a time through the right-shifting form: a left-shifting register
+// is the bit-reversed one of the right-shifting variant with the reversed
+// polynomial.
 struct CrcTables {
     std::array<std::uint16_t, 256> data{};
-    std::array<std::uint16_t, 256> leaving{};  // the left-shifting variants' high byte
+    std::array<std::uint16_t, 256> leaving{};               // the left-shifting variants' high byte
+    std::array<std::array<std::uint16_t, 256>, 4> slice{};  // k + 1 zero bytes after i
 };
 
 constexpr CrcTables MakeCrcTables(const CrcVariant& variant) {
     CrcTables tables;
+    const CrcVariant right{
+        true, variant.shiftsright ? variant.polynomial : Reverse16(variant.polynomial), 0};
     for (unsigned i = 0; i < 256; ++i) {
         tables.data[i] = CrcStep(variant, 0, static_cast<std::uint8_t>(i));
         tables.leaving[i] = CrcStep(variant, static_cast<std::uint16_t>(i << 8), 0);
+        tables.slice[0][i] = CrcStep(right, 0, static_cast<std::uint8_t>(i));
+    }
+    for (unsigned k = 1; k < 4; ++k) {
+        for (unsigned i = 0; i < 256; ++i) {
+            const std::uint16_t before = tables.slice[k - 1][i];
+            tables.slice[k][i] =
+                static_cast<std::uint16_t>((before >> 8) ^ tables.slice[0][before & 0xFF]);
+        }
     }
     return tables;
 }

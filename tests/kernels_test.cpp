@@ -100,6 +100,90 @@ TEST(FastKernels, ReaderMatchesReferenceFromEveryCell) {
     }
 }
 
+// Raw gap (0x55 in step) broken now and then, with a random tail.
+Bytes RawGap(std::mt19937& rng, std::size_t length) {
+    Bytes raw(length, 0x55);
+    for (std::uint8_t& b : raw) {
+        if (rng() % 23 == 0) b = static_cast<std::uint8_t>(rng());
+    }
+    return raw;
+}
+
+// Readers over the same data from the same cell.
+struct ReaderPair {
+    ReaderPair(const Bytes& raw, std::uint32_t cell) : fast(raw), slow(raw) {
+        fast.Seek(cell / 8);
+        slow.Seek(cell / 8);
+        fast.ReadBits(static_cast<std::int32_t>(cell % 8));
+        slow.ReadBits(static_cast<std::int32_t>(cell % 8));
+    }
+    ::testing::AssertionResult Same() const {
+        if (fast.bitstreampos == slow.bitstreampos && fast.bitstreammask == slow.bitstreammask)
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << "at " << fast.bitstreampos << "/" << int(fast.bitstreammask) << ", want "
+               << slow.bitstreampos << "/" << int(slow.bitstreammask);
+    }
+    BitReader fast;
+    reference::BitReader slow;
+};
+
+TEST(FastKernels, BulkReadsMatchReadBytesOneByOne) {
+    std::mt19937 rng(14);
+    for (std::size_t length = 0; length < 40; ++length) {
+        const Bytes raw = RandomBytes(rng, length);
+        for (std::uint32_t cell = 0; cell <= 8 * length; ++cell) {
+            ReaderPair readers(raw, cell);
+            const std::size_t count = rng() % (length + 2);
+            Bytes want;
+            for (std::int32_t b; want.size() < count && (b = readers.slow.ReadByte()) >= 0;)
+                want.push_back(static_cast<std::uint8_t>(b));
+            Bytes got(count + 1, 0xEE);
+            got.resize(readers.fast.ReadBytes(got.data(), count));
+            ASSERT_EQ(want, got) << "length " << length << " cell " << cell;
+            ASSERT_TRUE(readers.Same());
+        }
+    }
+}
+
+TEST(FastKernels, GroupSkipMatchesReadingGroupByGroup) {
+    std::mt19937 rng(15);
+    for (int trial = 0; trial < 400; ++trial) {
+        const Bytes raw = RawGap(rng, rng() % 120);
+        const auto cell = static_cast<std::uint32_t>(rng() % (8 * raw.size() + 1));
+        const std::uint8_t group = rng() % 4 ? 0x55 : 0xAA;
+        const std::uint32_t most = rng() % 2 ? 1000 : rng() % 30;
+        ReaderPair readers(raw, cell);
+        const std::uint32_t skipped = readers.fast.SkipGroups(group, most);
+        ASSERT_LE(skipped, most);
+        for (std::uint32_t n = 0; n < skipped; ++n) ASSERT_EQ(group, readers.slow.ReadBits(8));
+        ASSERT_TRUE(readers.Same()) << "trial " << trial;
+        // It stops early only at a different group or near the end.
+        if (skipped < most && readers.fast.bitstreampos + 8 < raw.size())
+            ASSERT_NE(group, readers.slow.ReadBits(8)) << "trial " << trial;
+    }
+}
+
+TEST(FastKernels, PairSearchMatchesReadingPairByPair) {
+    std::mt19937 rng(16);
+    for (int trial = 0; trial < 2000; ++trial) {
+        Bytes raw = RawGap(rng, rng() % 60);
+        if (trial % 2 == 0) raw = RandomBytes(rng, rng() % 12);
+        const auto cell = static_cast<std::uint32_t>(rng() % (8 * raw.size() + 2));
+        const auto pair = static_cast<std::int32_t>(rng() % 4);
+        ReaderPair readers(raw, cell);
+        std::int32_t want = -1;
+        for (std::int32_t cells; (cells = readers.slow.ReadBits(2)) >= 0;) {
+            if (cells == pair) {
+                want = 1;
+                break;
+            }
+        }
+        ASSERT_EQ(want, readers.fast.FindPair(pair)) << "trial " << trial;
+        ASSERT_TRUE(readers.Same()) << "trial " << trial;
+    }
+}
+
 TEST(FastKernels, CrcMatchesReferenceForEveryVariant) {
     std::mt19937 rng(13);
     const CrcVariant variants[] = {kFdsWriterCrc, kFdsCheckerCrc,         kQdWriterCrc,
