@@ -12,7 +12,7 @@
 namespace {
 
 // A Windows console shows Shift-JIS itself; elsewhere a terminal is taken
-// to speak UTF-8. Files and pipes always get the kit's own bytes.
+// to speak UTF-8. Files and pipes always get the Shift-JIS bytes.
 bool IsTerminal(std::FILE* stream) {
 #ifdef _WIN32
     (void)stream;
@@ -58,8 +58,8 @@ void Console::Line(const char* text) {
 // (names read from a disk, paths).
 std::string Console::ForStream(bool error, const char* text) const {
     const bool captured = (error ? m_err : m_out) != nullptr;
-    if (captured || !IsTerminal(error ? stderr : stdout)) return text;
-    return ShiftJisToUtf8(text);
+    if (captured || !IsTerminal(error ? stderr : stdout)) return Utf8ToShiftJis(text);
+    return text;
 }
 
 void Console::Emit(bool error, const std::string& text) {
@@ -74,7 +74,13 @@ void Console::Emit(bool error, const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stream);
 }
 
-void PrintUsage(Console& console, const char* title, std::initializer_list<const char*> lines) {
+void PrintUsage(Console& console, const char* title, const char* usage) {
     console.Out("%s%s\n", title, kOwnerNotice);
-    for (const char* line : lines) console.Line(line);
+    console.Line(usage);
+}
+
+bool ShowUsage(Console& console, int argc, int needed, const char* title, const char* usage) {
+    if (argc >= needed) return false;
+    PrintUsage(console, title, usage);
+    return true;
 }

@@ -1,11 +1,10 @@
 // Every line a program shows passes through here: progress to the standard
 // output, errors and warnings to the standard error stream. Message texts are
-// the kit's own bytes (Japanese ones in Shift-JIS) and go out unchanged to
-// files and pipes; a terminal outside Windows gets them in UTF-8.
-// A console made over two strings collects the text instead, for tests.
+// UTF-8 in the source; files and pipes get them as Shift-JIS, the bytes the
+// kit has always written, and a terminal outside Windows gets the UTF-8.
+// A console made over two strings collects the pipe bytes instead, for tests.
 #pragma once
 
-#include <initializer_list>
 #include <string>
 
 #if defined(__GNUC__) || defined(__clang__)
@@ -35,5 +34,8 @@ private:
 // The notice that follows each program's title on its first usage line.
 inline constexpr const char* kOwnerNotice = "  (C) 2026 Quick Disk kit developers";
 
-// The usage text: the title and the owner notice, then each line.
-void PrintUsage(Console& console, const char* title, std::initializer_list<const char*> lines);
+// The usage text: the title and the owner notice, then the usage lines.
+void PrintUsage(Console& console, const char* title, const char* usage);
+// Prints the usage text when the command line has fewer than needed words
+// (the program's name included); true when it did.
+bool ShowUsage(Console& console, int argc, int needed, const char* title, const char* usage);

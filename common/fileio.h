@@ -24,6 +24,13 @@ public:
     int Puts(const char* text);
     int Seek(std::int64_t offset, int origin);
 
+    bool IsOpen() const { return m_fp != nullptr; }
+    bool IsWriteMode() const { return m_writemode; }
+    std::FILE* fp() const { return m_fp; }
+    // A mode holding 'r': the measured size. Otherwise the bytes that passed.
+    std::int64_t size() const { return m_size; }
+
+private:
     std::FILE* m_fp = nullptr;
     std::int64_t m_size = 0;
     bool m_writemode = false;

@@ -11,7 +11,7 @@ struct Character {
     std::uint16_t unicode;
 };
 
-// Sorted by the Shift-JIS code.
+// Sorted by the Shift-JIS code; the one table for both directions.
 constexpr Character kCharacters[] = {
     {0x8142, 0x3002},  // 。
     {0x815B, 0x30FC},  // ー
@@ -87,6 +87,24 @@ void AppendUtf8(std::string& out, std::uint16_t code) {
     out += static_cast<char>(0x80 | (code & 0x3F));
 }
 
+// Bytes of the UTF-8 sequence of at most three bytes that starts at i, or 1.
+std::size_t Utf8Length(const std::string& text, std::size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : 1;
+    if (i + length > text.size()) return 1;
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
+    }
+    return length;
+}
+
+std::uint16_t DecodeUtf8(const std::string& text, std::size_t i, std::size_t length) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
+    if (length == 2) return static_cast<std::uint16_t>((byte(0) & 0x1F) << 6 | (byte(1) & 0x3F));
+    return static_cast<std::uint16_t>((byte(0) & 0x0F) << 12 | (byte(1) & 0x3F) << 6 |
+                                      (byte(2) & 0x3F));
+}
+
 }  // namespace
 
 std::string ShiftJisToUtf8(const std::string& text) {
@@ -106,6 +124,25 @@ std::string ShiftJisToUtf8(const std::string& text) {
             }
         }
         out += text[i];
+    }
+    return out;
+}
+
+std::string Utf8ToShiftJis(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::size_t length = Utf8Length(text, i);
+        const std::uint16_t code = length > 1 ? DecodeUtf8(text, i, length) : 0;
+        const auto found =
+            std::find_if(std::begin(kCharacters), std::end(kCharacters),
+                         [code](const Character& c) { return code != 0 && c.unicode == code; });
+        if (found == std::end(kCharacters)) {
+            out += text[i];
+            continue;
+        }
+        out += static_cast<char>(found->shiftjis >> 8);
+        out += static_cast<char>(found->shiftjis & 0xFF);
+        i += length - 1;
     }
     return out;
 }

@@ -13,7 +13,7 @@ LoadStatus OpenInput(CFile& file, const char* path) {
 }
 
 LoadStatus ReadInput(CFile& file, std::vector<std::uint8_t>& out) {
-    const std::int64_t size = file.m_size;
+    const std::int64_t size = file.size();
     if (size <= 0 || size > kMaxInputBytes) return LoadStatus::kReadError;
     try {
         out.assign(static_cast<std::size_t>(size), 0);
@@ -47,4 +47,24 @@ bool SaveOutput(CFile& file, const std::vector<std::uint8_t>& bytes) {
         bytes.empty() || file.Write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
     const bool closed = file.Close();
     return written && closed;
+}
+
+bool SaveFile(const char* path, const std::vector<std::uint8_t>& bytes) {
+    CFile file;
+    return file.Open(path, "wb") && SaveOutput(file, bytes);
+}
+
+bool OpenOutput(Console& console, OutputFile& output, const char* path, const char* input,
+                const char* openerror) {
+    switch (output.Open(path, input)) {
+        case OutputOpen::kOk:
+            return true;
+        case OutputOpen::kIsInput:
+            console.Err(kOutputIsInput, path);
+            return false;
+        case OutputOpen::kOpenError:
+            console.Err(openerror, path);
+            return false;
+    }
+    return false;
 }

@@ -7,6 +7,7 @@
 #include "common/console.h"
 #include "common/fileio.h"
 #include "common/messages.h"
+#include "common/outputfile.h"
 
 // Far beyond any disk image; a larger input is not held in memory.
 inline constexpr std::int64_t kMaxInputBytes = std::int64_t{256} << 20;
@@ -29,3 +30,10 @@ bool LoadInput(Console& console, const char* path, std::vector<std::uint8_t>& ou
 // Writes bytes whole to a file already open for writing and closes it;
 // false when any byte did not reach the file.
 bool SaveOutput(CFile& file, const std::vector<std::uint8_t>& bytes);
+// Opens, writes and closes; false when the file did not get every byte.
+bool SaveFile(const char* path, const std::vector<std::uint8_t>& bytes);
+
+// Opens an output of the program that read input, printing why it failed:
+// kOutputIsInput, or the program's own open error (openerror, given path).
+bool OpenOutput(Console& console, OutputFile& output, const char* path, const char* input,
+                const char* openerror);

@@ -5,47 +5,74 @@
 
 #include "common/console.h"
 #include "common/crc16.h"
+#include "common/messages.h"
 #include "common/pathlib.h"
 #include "common/wholefile.h"
-#include "fdsdecode/side_decoder.h"
+#include "fds/side_decoder.h"
+#include "fdsdecode/messages.h"
 
+// Lives for the whole run, as the folder browser's component runtime must.
 static Pathlib pathlib;
+
+using namespace omblisk;
 
 namespace {
 
-constexpr const char* kTitle = "FDS image decoder";
-constexpr const char* kUsage = " Usage : Omblisk filename";
-constexpr const char* kExtension = ".fds";
-// 出力ファイル:%s
-constexpr const char* kOutputFile =
-    "\x8Fo\x97\xCD\x83t\x83@\x83"
-    "C\x83\x8B:%s\n";
-// 変換しています...
-constexpr const char* kConverting = "\x95\xCF\x8A\xB7\x82\xB5\x82\xC4\x82\xA2\x82\xDC\x82\xB7...";
+// The decode's events as the run's lines, in the order they happen.
+class Printer : public FdsDecodeEvents {
+public:
+    explicit Printer(Console& console) : m_console(console) {}
+
+    void FileCount(int announced) override { m_console.Out(kFileNum, announced); }
+    void Block(const FdsBlockSeen&) override { ++m_blocks; }
+
+    void Problem(FdsDecodeProblem problem, int a, int b) override {
+        switch (problem) {
+            case FdsDecodeProblem::kDataEnded:
+                m_console.Err(kEndOfData);
+                break;
+            case FdsDecodeProblem::kNoFirstSync:
+                m_console.Err(kNoFirstSync);
+                break;
+            case FdsDecodeProblem::kSyncLost:
+                m_console.Err(kSyncLost, a, b);
+                break;
+            case FdsDecodeProblem::kBadBlockId:
+                m_console.Err(kBadBlockId, a, static_cast<unsigned>(b));
+                break;
+            case FdsDecodeProblem::kBadCrc:
+                m_console.Err(kBadCrc, a, b);
+                break;
+        }
+    }
+
+    // Whether the image holds anything read from the side.
+    bool AnyBlock() const { return m_blocks > 0; }
+
+private:
+    Console& m_console;
+    int m_blocks = 0;
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
     Console console;
-    if (argc < 2) {
-        PrintUsage(console, kTitle, {kUsage});
-        return 0;
-    }
+    if (ShowUsage(console, argc, 2, kTitle, kUsage)) return 0;
     std::vector<std::uint8_t> bitstreambuffer;
     if (!LoadInput(console, argv[1], bitstreambuffer)) return 1;
     const std::string outname = Pathlib::SplitFilename(argv[1]) + kExtension;
-    CFile output;
-    if (!output.Open(outname.c_str(), "wb")) {
-        console.Err(kFileOpenError);
-        return 1;
-    }
+    OutputFile output;
+    if (!OpenOutput(console, output, outname.c_str(), argv[1], kFileOpenError)) return 1;
     console.Out(kOutputFile, outname.c_str());
     console.Line(kConverting);
 
     std::vector<std::uint8_t> image;
     Crc16 crc(kFdsCheckerCrc);
-    const FdsDecodeOutcome outcome = DecodeFdsSide(bitstreambuffer, image, crc, console);
-    if (!SaveOutput(output, image)) {
+    Printer printer(console);
+    const FdsDecodeOutcome outcome = DecodeFdsSide(bitstreambuffer, image, crc, printer);
+    // An image of header and fill alone would only destroy an earlier one.
+    if (printer.AnyBlock() && !output.Save(image)) {
         console.Err(kFileWriteError);
         return 1;
     }

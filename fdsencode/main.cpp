@@ -6,45 +6,19 @@
 #include "common/bitstream.h"
 #include "common/console.h"
 #include "common/crc16.h"
+#include "common/messages.h"
 #include "common/pathlib.h"
 #include "common/wholefile.h"
-#include "fdsencode/fds_format.h"
-#include "fdsencode/side_encoder.h"
+#include "fds/fds_format.h"
+#include "fds/side_encoder.h"
+#include "fdsencode/messages.h"
 
+// Lives for the whole run, as the folder browser's component runtime must.
 static Pathlib pathlib;
 
-namespace {
+using namespace talvret;
 
-constexpr const char* kTitle = "FDS image encoder";
-constexpr const char* kUsage = " Usage : Talvret filename";
-constexpr const char* kSideNames[kFdsMaxSidesConverted] = {".DKA", ".DKB"};
-// FDS形式のファイルサイズが正しくありません
-constexpr const char* kSizeError =
-    "ERROR : FDS\x8C`\x8E\xAE\x82\xCC\x83t\x83@\x83"
-    "C\x83\x8B\x83T\x83"
-    "C\x83Y\x82\xAA\x90\xB3\x82\xB5\x82\xAD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n";
-// FDS形式ではありません
-constexpr const char* kNotFds =
-    "ERROR : FDS\x8C`\x8E\xAE\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n";
-// FDSの面数が正しくありません
-constexpr const char* kNoSides =
-    "ERROR : FDS\x82\xCC\x96\xCA\x90\x94\x82\xAA\x90\xB3\x82\xB5\x82\xAD\x82\xA0\x82\xE8\x82\xDC"
-    "\x82\xB9\x82\xF1\n";
-// Warning : FDSの面数は2面までしか変換しません
-constexpr const char* kTooManySides =
-    "Warning : FDS\x82\xCC\x96\xCA\x90\x94\x82\xCD"
-    "2\x96\xCA\x82\xDC\x82\xC5\x82\xB5\x82\xA9\x95\xCF\x8A\xB7\x82\xB5\x82\xDC\x82\xB9\x82\xF1\n";
-constexpr const char* kDiskNumber = "FDS disk number : %d\n";
-constexpr const char* kCreateFile = "Create file: %s\n";
-constexpr const char* kUnknownId = "ERROR: Unknown ID : %02X\n";
-// 変換でエラーが発生しました
-constexpr const char* kConversionError =
-    "ERROR : \x95\xCF\x8A\xB7\x82\xC5\x83G\x83\x89\x81[\x82\xAA\x94\xAD\x90\xB6\x82\xB5\x82\xDC"
-    "\x82\xB5\x82\xBD\n";
-// 変換が終了しました。
-constexpr const char* kFinished =
-    "\x95\xCF\x8A\xB7\x82\xAA\x8FI\x97\xB9\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81"
-    "B";
+namespace {
 
 // The state of one run: the writer's memory carries from side to side.
 struct Run {
@@ -54,57 +28,63 @@ struct Run {
     Crc16 crc{kFdsWriterCrc};
 };
 
-int rawconvert(Run& run, Console& console, const char* filename, std::size_t offset) {
-    CFile output;
-    if (!output.Open(filename, "wb")) {
-        console.Err(kFileOpenError);
-        return 1;
+bool ReportImageCheck(Console& console, FdsImageCheck check) {
+    switch (check) {
+        case FdsImageCheck::kSizeError:
+            console.Err(kSizeError);
+            return false;
+        case FdsImageCheck::kNotFds:
+            console.Err(kNotFds);
+            return false;
+        case FdsImageCheck::kNoSides:
+            console.Err(kNoSides);
+            return false;
+        case FdsImageCheck::kOk:
+            break;
     }
-    const FdsSideResult side = BuildFdsSide(run.fdsbuffer, offset, run.rawbuffer, run.crc);
+    return true;
+}
+
+bool ReportSide(Console& console, const FdsSideResult& side) {
     switch (side.status) {
         case FdsSideStatus::kEndOfImage:
             console.Err(kEndOfData);
-            return 1;
+            return false;
         case FdsSideStatus::kUnknownId:
             console.Err(kUnknownId, side.id);
-            return 1;
+            return false;
         case FdsSideStatus::kSizeOver:
             console.Err(kRawSizeOver);
-            return 1;
+            return false;
         case FdsSideStatus::kOk:
             break;
     }
-    EncodeSide(run.writer, run.rawbuffer.data(), run.rawbuffer.size());
-    if (!SaveOutput(output, run.writer.bitstreambuffer)) {
+    return true;
+}
+
+bool rawconvert(Run& run, Console& console, const char* filename, const char* input,
+                std::size_t offset) {
+    OutputFile output;
+    if (!OpenOutput(console, output, filename, input, kFileOpenError)) return false;
+    const FdsSideResult side =
+        EncodeFdsSide(run.fdsbuffer, offset, run.rawbuffer, run.crc, run.writer);
+    if (!ReportSide(console, side)) return false;
+    if (!output.Save(run.writer.bitstreambuffer)) {
         console.Err(kFileWriteError);
-        return 1;
+        return false;
     }
-    return 0;
+    return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     Console console;
-    if (argc < 2) {
-        PrintUsage(console, kTitle, {kUsage});
-        return 0;
-    }
+    if (ShowUsage(console, argc, 2, kTitle, kUsage)) return 0;
     Run run;
     if (!LoadInput(console, argv[1], run.fdsbuffer)) return 1;
-    switch (CheckFdsImage(run.fdsbuffer)) {
-        case FdsImageCheck::kSizeError:
-            console.Err(kSizeError);
-            return 1;
-        case FdsImageCheck::kNotFds:
-            console.Err(kNotFds);
-            return 1;
-        case FdsImageCheck::kNoSides:
-            console.Err(kNoSides);
-            return 1;
-        case FdsImageCheck::kOk:
-            break;
-    }
+    if (IsHeaderlessFdsImage(run.fdsbuffer)) run.fdsbuffer = WithFdsHeader(run.fdsbuffer);
+    if (!ReportImageCheck(console, CheckFdsImage(run.fdsbuffer))) return 1;
     const int sidecount = run.fdsbuffer[kFdsSideCountOffset];
     if (sidecount > kFdsMaxSidesConverted) console.Err(kTooManySides);
     console.Out(kDiskNumber, sidecount);
@@ -113,7 +93,7 @@ int main(int argc, char** argv) {
     for (int side = 0; side < FdsSidesToConvert(run.fdsbuffer); ++side) {
         const std::string name = base + kSideNames[side];
         console.Out(kCreateFile, name.c_str());
-        if (rawconvert(run, console, name.c_str(), FdsSideOffset(side)) != 0) {
+        if (!rawconvert(run, console, name.c_str(), argv[1], FdsSideOffset(side))) {
             console.Err(kConversionError);
             return 1;
         }

@@ -1,23 +1,29 @@
 // Omblisk's conversion on any raw side.
 #include <cstdint>
-#include <string>
 #include <vector>
 
-#include "common/console.h"
 #include "common/crc16.h"
-#include "fdsdecode/side_decoder.h"
-#include "fdsencode/fds_format.h"
+#include "fds/fds_format.h"
+#include "fds/side_decoder.h"
+
+namespace {
+
+struct Problems : FdsDecodeEvents {
+    void Problem(FdsDecodeProblem, int, int) override { ++count; }
+    int count = 0;
+};
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint8_t> raw(data, data + size);
-    std::string out, err;
-    Console console(&out, &err);
+    Problems problems;
     Crc16 crc(kFdsCheckerCrc);
     std::vector<std::uint8_t> image;
-    const FdsDecodeOutcome outcome = DecodeFdsSide(raw, image, crc, console);
+    const FdsDecodeOutcome outcome = DecodeFdsSide(raw, image, crc, problems);
     // A completed side is always a whole image; a failed one never.
     const bool whole = image.size() >= static_cast<std::size_t>(kFdsMinImageBytes);
     if ((outcome != FdsDecodeOutcome::kFailed) != whole) __builtin_trap();
-    if (outcome == FdsDecodeOutcome::kDamaged && err.empty()) __builtin_trap();
+    if (outcome == FdsDecodeOutcome::kDamaged && problems.count == 0) __builtin_trap();
     return 0;
 }

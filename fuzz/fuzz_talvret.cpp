@@ -4,8 +4,8 @@
 
 #include "common/bitstream.h"
 #include "common/crc16.h"
-#include "fdsencode/fds_format.h"
-#include "fdsencode/side_encoder.h"
+#include "fds/fds_format.h"
+#include "fds/side_encoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint8_t> fdsbuffer(data, data + size);
@@ -15,10 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     BitWriter writer;
     Crc16 crc(kFdsWriterCrc);
     for (int side = 0; side < FdsSidesToConvert(fdsbuffer); ++side) {
-        if (BuildFdsSide(fdsbuffer, FdsSideOffset(side), rawbuffer, crc).status !=
-            FdsSideStatus::kOk)
-            break;
-        EncodeSide(writer, rawbuffer.data(), rawbuffer.size());
+        const FdsSideResult result =
+            EncodeFdsSide(fdsbuffer, FdsSideOffset(side), rawbuffer, crc, writer);
+        if (result.status != FdsSideStatus::kOk) break;
         if (writer.bitstreambuffer.size() != kFdsRawSideBytes) __builtin_trap();
     }
     return 0;

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "common/bitstream.h"
-#include "qdencode/qd_image.h"
+#include "qd/qd_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint8_t> image(data, data + size);

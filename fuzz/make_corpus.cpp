@@ -7,10 +7,12 @@
 
 #include "common/bitstream.h"
 #include "common/crc16.h"
-#include "fdsencode/fds_format.h"
-#include "fdsencode/side_encoder.h"
-#include "mztencode/side_builder.h"
-#include "qdencode/qd_image.h"
+#include "common/wholefile.h"
+#include "fds/fds_format.h"
+#include "fds/side_encoder.h"
+#include "qd/qd_image.h"
+#include "qd/qd_layout.h"
+#include "qd/side_builder.h"
 #include "samples/imagegen.h"
 
 namespace {
@@ -20,10 +22,7 @@ std::string g_root;
 void Seed(const char* target, const std::string& name, const ByteVector& bytes) {
     const std::filesystem::path folder = std::filesystem::path(g_root) / target;
     std::filesystem::create_directories(folder);
-    std::FILE* file = std::fopen((folder / name).string().c_str(), "wb");
-    if (file == nullptr) return;
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
+    SaveFile((folder / name).string().c_str(), bytes);
 }
 
 ByteVector Cut(ByteVector bytes, std::size_t size) {
@@ -49,24 +48,20 @@ ByteVector Shift(const ByteVector& raw) {
 ByteVector FdsRaw(const ByteVector& image) {
     ByteVector stream;
     Crc16 crc(kFdsWriterCrc);
-    BuildFdsSide(image, kFdsHeaderBytes, stream, crc);
     BitWriter writer;
-    EncodeSide(writer, stream.data(), stream.size());
+    EncodeFdsSide(image, kFdsHeaderBytes, stream, crc, writer);
     return writer.bitstreambuffer;
 }
 
 ByteVector QdRaw(const ByteVector& mzt) {
-    std::string out, err;
-    Console console(&out, &err);
     Crc16 crc(kQdWriterCrc);
     BitWriter writer;
-    EncodeMztSide(mzt, crc, writer, console);
+    EncodeMztSide(mzt, crc, writer);
     return writer.bitstreambuffer;
 }
 
 ByteVector QdImageOf(const ByteVector& raw) {
-    ByteVector image(kQdImageMagic, kQdImageMagic + kQdImageMagicBytes);
-    image.resize(kQdImageHeaderBytes, kQdImagePadByte);
+    ByteVector image = QdImageHeader();
     BitReader reader(raw);
     for (std::int32_t b; (b = reader.ReadByte()) >= 0;)
         image.push_back(static_cast<std::uint8_t>(b));
@@ -93,14 +88,14 @@ void FdsSeeds() {
         Seed("talvret", name, image);
         const ByteVector raw = FdsRaw(image);
         Seed("omblisk", name, raw);
-        Seed("omblisk", name + "_flipped", Flip(raw, 2 * (4224 + 200)));
+        Seed("omblisk", name + "_flipped", Flip(raw, 2 * (kFdsLeadingGapBytes + 200)));
         Seed("omblisk", name + "_cut", Cut(raw, raw.size() / 2));
         Seed("omblisk", name + "_late", Shift(raw));
     }
     Seed("talvret", "short_of", FdsImage({short_of}));
     Seed("talvret", "cut_block", Cut(FdsImage({several}), 16 + 56 + 2 + 16 + 50));
     Seed("talvret", "count_past_end", Cut(FdsImage({several}), 16 + 56 + 1));
-    Seed("omblisk", "lead_in_only", ByteVector(5632, 0x55));
+    Seed("omblisk", "lead_in_only", ByteVector(kFdsSkippedBytes * 2, kFdsGapCells));
 }
 
 void QdSeeds() {
@@ -130,7 +125,7 @@ void QdSeeds() {
     }
     Seed("surbeck", "cut_body", Cut(MztFile({text, binary}), 128 + 6 + 128 + 100));
     Seed("surbeck", "trailing", Cut(MztFile({text, empty}), 128 + 6 + 100));
-    Seed("pelgrane", "skipped_only", ByteVector(6144, 0x55));
+    Seed("pelgrane", "skipped_only", ByteVector(kQdSkippedRawBytes, kQdGapCells));
 }
 
 }  // namespace

@@ -6,33 +6,52 @@
 #include "common/bitstream.h"
 #include "common/console.h"
 #include "common/crc16.h"
+#include "common/messages.h"
 #include "common/pathlib.h"
 #include "common/wholefile.h"
-#include "mztencode/side_builder.h"
+#include "mztencode/messages.h"
+#include "qd/fileinfo.h"
+#include "qd/side_builder.h"
 
+// Lives for the whole run, as the folder browser's component runtime must.
 static Pathlib pathlib;
+
+using namespace surbeck;
 
 namespace {
 
-constexpr const char* kTitle = "MZT image encoder";
-constexpr const char* kUsage = " Usage : Surbeck mztfile";
-constexpr const char* kExtension = ".QDK";
-constexpr const char* kFileSizeError = "ERROR : file size error.\n";
-constexpr const char* kTruncated = "ERROR : MZT record %d runs past the end of the file.\n";
-constexpr const char* kBlockNumberError = "ERROR : MZT block number error. [%d]\n";
+// The lines of a side that was laid out, and its error; true when none.
+bool Report(Console& console, const MztSideResult& side) {
+    switch (side.status) {
+        case MztSideStatus::kTruncated:
+            console.Err(kTruncated, side.value);
+            return false;
+        case MztSideStatus::kTooManyBlocks:
+            console.Err(kBlockNumberError, side.value);
+            return false;
+        case MztSideStatus::kSizeOver:
+        case MztSideStatus::kOk:
+            break;
+    }
+    console.Out(kBlocks, side.blockcount);
+    for (const InfoRecord& info : side.infos) {
+        console.Out("%s", FileInformationText(info).c_str());
+    }
+    console.Line(kRecordsDone);
+    if (side.status != MztSideStatus::kSizeOver) return true;
+    console.Err(kRawSizeOver);
+    return false;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     Console console;
-    if (argc < 2) {
-        PrintUsage(console, kTitle, {kUsage});
-        return 0;
-    }
+    if (ShowUsage(console, argc, 2, kTitle, kUsage)) return 0;
     const char* mztfile = argv[1];
     CFile input;
     LoadStatus load = OpenInput(input, mztfile);
-    if (load == LoadStatus::kOk && input.m_size >= 0 && input.m_size <= kMztHeaderBytes) {
+    if (load == LoadStatus::kOk && input.size() >= 0 && input.size() <= kMztHeaderBytes) {
         console.Err(kFileSizeError);
         return 1;
     }
@@ -44,28 +63,12 @@ int main(int argc, char** argv) {
     }
 
     const std::string outname = Pathlib::SplitFilename(mztfile) + kExtension;
-    CFile output;
-    if (!output.Open(outname.c_str(), "wb")) {
-        console.Err(kFileOpenError);
-        return 1;
-    }
+    OutputFile output;
+    if (!OpenOutput(console, output, outname.c_str(), mztfile, kFileOpenError)) return 1;
     Crc16 crc(kQdWriterCrc);
     BitWriter writer;
-    const MztSideResult side = EncodeMztSide(file, crc, writer, console);
-    switch (side.status) {
-        case MztSideStatus::kTruncated:
-            console.Err(kTruncated, side.value);
-            return 1;
-        case MztSideStatus::kTooManyBlocks:
-            console.Err(kBlockNumberError, side.value);
-            return 1;
-        case MztSideStatus::kSizeOver:
-            console.Err(kRawSizeOver);
-            return 1;
-        case MztSideStatus::kOk:
-            break;
-    }
-    if (!SaveOutput(output, writer.bitstreambuffer)) {
+    if (!Report(console, EncodeMztSide(file, crc, writer))) return 1;
+    if (!output.Save(writer.bitstreambuffer)) {
         console.Err(kFileWriteError);
         return 1;
     }

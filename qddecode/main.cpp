@@ -1,6 +1,9 @@
 // Pelgrane: lists the files on the raw image of one QD side and writes them
 // out as a QD image file, an MZT file or a split dump.
 #include <cstdint>
+#include <cstdio>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "common/console.h"
@@ -8,38 +11,113 @@
 #include "common/messages.h"
 #include "common/pathlib.h"
 #include "common/wholefile.h"
-#include "qddecode/options.h"
-#include "qddecode/outputs.h"
-#include "qddecode/walk.h"
+#include "qd/fileinfo.h"
+#include "qd/options.h"
+#include "qd/side_outputs.h"
+#include "qd/walk.h"
+#include "qddecode/messages.h"
 
+// Lives for the whole run, as the folder browser's component runtime must.
 static Pathlib pathlib;
+
+using namespace pelgrane;
 
 namespace {
 
-constexpr const char* kTitle = "QD image decoder";
-// ERROR: filename がありません
-constexpr const char* kNoFilename =
-    "ERROR: filename \x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n";
-// ファイルを変換します...
-constexpr const char* kConverting =
-    "\x83t\x83@\x83"
-    "C\x83\x8B\x82\xF0\x95\xCF\x8A\xB7\x82\xB5\x82\xDC\x82\xB7...";
-// ファイル情報のみ表示します...
-constexpr const char* kListing =
-    "\x83t\x83@\x83"
-    "C\x83\x8B\x8F\xEE\x95\xF1\x82\xCC\x82\xDD\x95\\\x8E\xA6\x82\xB5\x82\xDC\x82\xB7...";
-// Gapデータが見つかりません。
-constexpr const char* kGapError =
-    "ERROR : Gap\x83"
-    "f\x81[\x83^\x82\xAA\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"
-    "B\n";
-// ブロックIDが異常です(%02X)
-constexpr const char* kIdError =
-    "ERROR : \x83u\x83\x8D\x83"
-    "b\x83NID\x82\xAA\x88\xD9\x8F\xED\x82\xC5\x82\xB7(%02X)\n";
-// CRCエラー(%04X)
-constexpr const char* kCrcError = "ERROR : CRC\x83G\x83\x89\x81[(%04X)\n";
-constexpr const char* kUnknownType = "ERROR: Unknown block type (%02X)\n";
+// The files the options ask for, named from the base name in the current
+// folder, and the lines the walk's events print.
+class Files : public QdOutputFiles {
+public:
+    Files(Console& console, const QdOptions& options, const std::string& input)
+        : m_console(console),
+          m_options(options),
+          m_input(input),
+          m_base(Pathlib::SplitFilename(input.c_str())) {}
+
+    // Opens the QD image and MZT files, printing their names; false after
+    // printing the open error.
+    bool Open() {
+        if (m_options.image && !OpenNamed(m_image, kImageExtension, kDumpFile)) return false;
+        return !m_options.mzt || OpenNamed(m_mzt, kMztExtension, kMztFile);
+    }
+
+    // Writes what the outputs hold and closes every file; false, with one
+    // write error printed for the run, when a byte did not reach its file.
+    // Outputs of a walk that read nothing would only destroy earlier ones.
+    bool Close(const QdSideOutputs& outputs) {
+        if (!m_anyblock) return true;
+        const bool image = !m_image.IsOpen() || m_image.Save(outputs.image());
+        const bool mzt = !m_mzt.IsOpen() || m_mzt.Save(outputs.mzt());
+        if (image && mzt) return true;
+        WriteFailed();
+        return false;
+    }
+
+    void BlockCount(int count) override {
+        m_anyblock = true;
+        m_console.Out(kBlockNum, count);
+    }
+
+    bool Information(const InfoRecord& record, int blocknumber) override {
+        if (m_options.split && !WriteInfoDump(record, blocknumber)) return false;
+        m_console.Out("%s", FileInformationText(record).c_str());
+        if (!m_options.split) return true;
+        const std::string name = DumpName(kDataDumpName, blocknumber + 1);
+        return OpenOutput(m_console, m_dump, name.c_str(), m_input.c_str(), kDumpOpenError);
+    }
+
+    bool DataDumpDone(const std::vector<std::uint8_t>& bytes) override {
+        if (m_dump.Save(bytes)) return true;
+        WriteFailed();
+        return false;
+    }
+
+private:
+    bool OpenNamed(OutputFile& file, const char* extension, const char* announce) {
+        const std::string name = m_base + extension;
+        if (!OpenOutput(m_console, file, name.c_str(), m_input.c_str(), kFileOpenError)) {
+            return false;
+        }
+        m_console.Out(announce, name.c_str());
+        return true;
+    }
+
+    bool WriteInfoDump(const InfoRecord& record, int blocknumber) {
+        const std::string name = DumpName(kInfoDumpName, blocknumber);
+        OutputFile info;
+        if (!OpenOutput(m_console, info, name.c_str(), m_input.c_str(), kDumpOpenError)) {
+            return false;
+        }
+        if (info.Save({record.begin(), record.end()})) return true;
+        m_console.Err(kDumpWriteError, name.c_str());
+        m_writefailed = true;
+        return false;
+    }
+
+    // One message for the run, however many writes failed.
+    void WriteFailed() {
+        if (!m_writefailed) m_console.Err(kFileWriteError);
+        m_writefailed = true;
+    }
+
+    std::string DumpName(const char* format, int blocknumber) const {
+        const int length = std::snprintf(nullptr, 0, format, m_base.c_str(), blocknumber);
+        std::string name(static_cast<std::size_t>(length) + 1, '\0');
+        std::snprintf(name.data(), name.size(), format, m_base.c_str(), blocknumber);
+        name.pop_back();
+        return name;
+    }
+
+    Console& m_console;
+    QdOptions m_options;
+    std::string m_input;
+    std::string m_base;
+    OutputFile m_image;
+    OutputFile m_mzt;
+    OutputFile m_dump;
+    bool m_anyblock = false;
+    bool m_writefailed = false;
+};
 
 void ReportWalkError(Console& console, const QdWalkResult& result) {
     switch (result.outcome) {
@@ -68,12 +146,7 @@ void ReportWalkError(Console& console, const QdWalkResult& result) {
 
 int main(int argc, char** argv) {
     Console console;
-    if (argc < 2) {
-        PrintUsage(console, kTitle,
-                   {"Usage : Pelgrane [option] imagefile", " Options", " -d dump file",
-                    " -s split dump mode", " -m dump mzt file"});
-        return 0;
-    }
+    if (ShowUsage(console, argc, 2, kTitle, kUsage)) return 0;
     const QdCommandLine line = ParseQdCommandLine(argc, argv);
     if (line.imagefile.empty()) {
         console.Err(kNoFilename);
@@ -82,20 +155,22 @@ int main(int argc, char** argv) {
     std::vector<std::uint8_t> bitstreambuffer;
     if (!LoadInput(console, line.imagefile.c_str(), bitstreambuffer)) return 1;
 
-    QdOutputs outputs(console, line.options, Pathlib::SplitFilename(line.imagefile.c_str()));
-    if (!outputs.Open()) {
-        outputs.Close();
+    Files files(console, line.options, line.imagefile);
+    QdSideOutputs outputs(line.options, files);
+    if (!files.Open()) {
+        files.Close(outputs);
         return 1;
     }
     console.Line(line.options.Any() ? kConverting : kListing);
 
     QdReader qd(bitstreambuffer);
     Crc16 crc(kQdCheckerCrc);
-    const QdWalkResult result = WalkQdSide(qd, crc, console, outputs);
+    const QdWalkResult result = WalkQdSide(qd, crc, outputs);
     ReportWalkError(console, result);
-    const bool normal = result.outcome == QdWalkOutcome::kNormalEnd && outputs.Finish();
-    const bool closed = outputs.Close();
-    if (!normal || !closed) return 1;
+    const bool normal = result.outcome == QdWalkOutcome::kNormalEnd;
+    const bool finished = outputs.Finish(normal);
+    const bool closed = files.Close(outputs);
+    if (!normal || !finished || !closed) return 1;
     console.Line(kConversionDone);
     return 0;
 }

@@ -3,28 +3,20 @@
 #include <vector>
 
 #include "common/console.h"
+#include "common/messages.h"
 #include "common/pathlib.h"
 #include "common/wholefile.h"
-#include "qdencode/qd_image.h"
+#include "qd/qd_image.h"
+#include "qdencode/messages.h"
 
+// Lives for the whole run, as the folder browser's component runtime must.
 static Pathlib pathlib;
 
-namespace {
-
-constexpr const char* kTitle = "QD image encoder";
-constexpr const char* kUsage = " Usage : Wenmark imagefile outname";
-constexpr const char* kSizeError = "ERROR : file size error.\n";
-constexpr const char* kFormatError = "ERROR : file format error.\n";
-constexpr const char* kOpenError = "ERROR : file open error. [%s]\n";
-
-}  // namespace
+using namespace wenmark;
 
 int main(int argc, char** argv) {
     Console console;
-    if (argc < 3) {
-        PrintUsage(console, kTitle, {kUsage});
-        return 0;
-    }
+    if (ShowUsage(console, argc, 3, kTitle, kUsage)) return 0;
     const char* imagefile = argv[1];
     const char* outname = argv[2];
 
@@ -41,14 +33,11 @@ int main(int argc, char** argv) {
             break;
     }
 
-    CFile output;
-    if (!output.Open(outname, "wb")) {
-        console.Err(kOpenError, outname);
-        return 1;
-    }
+    OutputFile output;
+    if (!OpenOutput(console, output, outname, imagefile, kOpenError)) return 1;
     BitWriter writer;
     EncodeQdImage(writer, image);
-    if (!SaveOutput(output, writer.bitstreambuffer)) {
+    if (!output.Save(writer.bitstreambuffer)) {
         console.Err(kFileWriteError);
         return 1;
     }

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "fdsencode/fds_format.h"
-#include "mztencode/mzt.h"
+#include "fds/fds_format.h"
+#include "qd/mzt.h"
 
 ByteVector Pattern(std::size_t length, std::uint32_t seed) {
     ByteVector bytes(length);
@@ -16,29 +16,29 @@ ByteVector Pattern(std::size_t length, std::uint32_t seed) {
 }
 
 ByteVector FdsSideBlocks(const FdsSideContent& side) {
-    ByteVector blocks(kDiskInfoBlockBytes);
-    blocks[0] = kDiskInfoBlock;
-    const ByteVector info = Pattern(kDiskInfoBlockBytes - 1, 1);
+    ByteVector blocks(kFdsDiskInfoBlockBytes);
+    blocks[0] = kFdsDiskInfoBlock;
+    const ByteVector info = Pattern(kFdsDiskInfoBlockBytes - 1, 1);
     std::copy(info.begin(), info.end(), blocks.begin() + 1);
 
     const int announced =
         side.announced >= 0 ? side.announced : static_cast<int>(side.files.size());
-    blocks.push_back(kFileAmountBlock);
+    blocks.push_back(kFdsFileAmountBlock);
     blocks.push_back(static_cast<std::uint8_t>(announced));
 
     for (std::size_t n = 0; n < side.files.size(); ++n) {
         const ByteVector& file = side.files[n];
-        ByteVector header(kFileHeaderBlockBytes, 0x20);
-        header[0] = kFileHeaderBlock;
+        ByteVector header(kFdsFileHeaderBlockBytes, 0x20);
+        header[0] = kFdsFileHeaderBlock;
         header[1] = static_cast<std::uint8_t>(n);
         header[2] = static_cast<std::uint8_t>(n);
         header[11] = 0x00;
         header[12] = 0x60;
-        header[kFileSizeOffset] = static_cast<std::uint8_t>(file.size() & 0xFF);
-        header[kFileSizeOffset + 1] = static_cast<std::uint8_t>(file.size() >> 8);
+        header[kFdsFileSizeOffset] = static_cast<std::uint8_t>(file.size() & 0xFF);
+        header[kFdsFileSizeOffset + 1] = static_cast<std::uint8_t>(file.size() >> 8);
         header[15] = 0x00;
         blocks.insert(blocks.end(), header.begin(), header.end());
-        blocks.push_back(kFileDataBlock);
+        blocks.push_back(kFdsFileDataBlock);
         blocks.insert(blocks.end(), file.begin(), file.end());
     }
     return blocks;
@@ -59,7 +59,8 @@ ByteVector FdsImage(const std::vector<FdsSideContent>& sides, int sidecount) {
 }
 
 ByteVector MztRecord(const MztEntry& entry) {
-    ByteVector record(128 + entry.body.size(), 0x00);
+    // Sized whole up front: GCC 12 misreads an insert after a fixed-size start.
+    ByteVector record(kMztHeaderBytes + entry.body.size(), 0x00);
     record[0] = entry.attribute;
     for (std::size_t i = 0; i < 17; ++i) {
         record[1 + i] = i < entry.name.size()    ? static_cast<std::uint8_t>(entry.name[i])
@@ -75,7 +76,7 @@ ByteVector MztRecord(const MztEntry& entry) {
     put16(kMztExec, entry.exec);
     record[kMztCarried] = entry.carried[0];
     record[kMztCarried + 1] = entry.carried[1];
-    std::copy(entry.body.begin(), entry.body.end(), record.begin() + 128);
+    std::copy(entry.body.begin(), entry.body.end(), record.begin() + kMztHeaderBytes);
     return record;
 }
 

@@ -3,16 +3,10 @@
 #include <cstdio>
 #include <string>
 
+#include "common/wholefile.h"
 #include "samples/imagegen.h"
 
 namespace {
-
-bool Save(const std::string& path, const ByteVector& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
-}
 
 MztEntry Program(const char* name, std::uint8_t attribute, std::uint16_t load, ByteVector body) {
     MztEntry entry;
@@ -43,7 +37,8 @@ int main(int argc, char** argv) {
         Program("GAME DATA", 4, 0x3000, Pattern(20000, 5)),
     });
 
-    if (!Save(folder + "/sample.fds", fds) || !Save(folder + "/sample.mzt", mzt)) {
+    if (!SaveFile((folder + "/sample.fds").c_str(), fds) ||
+        !SaveFile((folder + "/sample.mzt").c_str(), mzt)) {
         std::fprintf(stderr, "cannot write the samples into %s\n", folder.c_str());
         return 1;
     }

@@ -7,7 +7,7 @@
 
 #include "common/bitstream.h"
 #include "common/crc16.h"
-#include "fdsencode/side_encoder.h"
+#include "fds/side_encoder.h"
 #include "samples/imagegen.h"
 #include "tests/qd_side.h"
 #include "tests/support.h"
@@ -64,6 +64,15 @@ std::vector<Program> Programs() {
          write,
          read,
          kDoneText},
+        {"Pelgrane",
+         {"-m"},
+         {},
+         QdRaw(QdSide({QdBlock(Hex("A5 02")), QdInfoBlock(1, "F", 4), QdDataBlock(Pattern(4, 1))})),
+         "in.mzt",
+         open,
+         write,
+         read,
+         kDoneText},
         {"Surbeck",
          {},
          {},
@@ -83,6 +92,10 @@ std::vector<Program> Programs() {
          read,
          "Complete."},
     };
+}
+
+long Entries(const TempDir& dir) {
+    return std::distance(std::filesystem::directory_iterator(dir.path()), {});
 }
 
 RunResult RunOn(const TempDir& dir, const Program& p, const std::string& input) {
@@ -125,6 +138,61 @@ TEST(Faults, OutputCannotBeWritten) {
         WriteFile(dir / "in", p.input);
         std::filesystem::create_symlink("/dev/full", dir / p.output);
         ExpectFailure(RunOn(dir, p, "in"), p, p.writeerror, "output linked to /dev/full");
+    }
+}
+
+// The output's own name, another path, a hard link and a symbolic link.
+TEST(Faults, OutputIsTheInput) {
+    for (const Program& p : Programs()) {
+        for (const char* how : {"same name", "hard link", "symbolic link"}) {
+            TempDir dir;
+            const std::string input = how == std::string("same name") ? p.output : "in";
+            WriteFile(dir / input, p.input);
+            if (how == std::string("hard link"))
+                std::filesystem::create_hard_link(dir / "in", dir / p.output);
+            if (how == std::string("symbolic link"))
+                std::filesystem::create_symlink("in", dir / p.output);
+            // In place of the open error, and what follows it.
+            const std::string err = "ERROR : output file is the input file. [" + p.output + "]\n" +
+                                    p.openerror.substr(p.openerror.find('\n') + 1);
+            ExpectFailure(RunOn(dir, p, input), p, err, how);
+            EXPECT_TRUE(SameBytes(p.input, ReadFile(dir / input))) << p.name << ": " << how;
+            EXPECT_EQ(input == "in" ? 2 : 1, Entries(dir))
+                << p.name << ": " << how << ": no other file";
+        }
+    }
+}
+
+// Encoders that fail leave no output, and an earlier one as it was.
+TEST(Faults, FailedEncodersDestroyNothing) {
+    FdsSideContent over;
+    over.files = {Pattern(65535, 3), Pattern(1062, 4)};  // 71681 bytes of side stream
+    Bytes unknown = FdsImage({FdsSideContent{}});
+    unknown[16 + 56 + 2] = 0x07;  // where the first file header would be: no block ID
+    unknown[16 + 56 + 1] = 1;
+    const struct {
+        const char* program;
+        Bytes input;
+        const char* output;
+    } cases[] = {
+        {"Talvret", FdsImage({over}), "in.DKA"},
+        {"Talvret", unknown, "in.DKA"},
+        {"Surbeck",
+         MztFile({MztEntry{1, "A", 0, 0, {0, 0}, Pattern(65535, 1)},
+                  MztEntry{1, "B", 0, 0, {0, 0}, Pattern(7842, 2)}}),
+         "in.QDK"},
+    };
+    for (const auto& c : cases) {
+        for (const bool earlier : {false, true}) {
+            TempDir dir;
+            WriteFile(dir / "in", c.input);
+            if (earlier) WriteFile(dir / c.output, Hex("0E 0A 71"));
+            const RunResult run = RunProgram(dir.path(), c.program, {"in"});
+            EXPECT_EQ(1, run.status) << c.program << run.err;
+            EXPECT_EQ(earlier ? Hex("0E 0A 71") : Bytes{}, ReadFile(dir / c.output)) << c.program;
+            EXPECT_EQ(earlier, FileExists(dir / c.output)) << c.program;
+            EXPECT_EQ(earlier ? 2 : 1, Entries(dir)) << c.program << ": no temporary file left";
+        }
     }
 }
 

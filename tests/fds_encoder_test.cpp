@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "common/crc16.h"
-#include "fdsencode/fds_format.h"
-#include "fdsencode/side_encoder.h"
+#include "fds/fds_format.h"
+#include "fds/side_encoder.h"
 #include "samples/imagegen.h"
 #include "tests/support.h"
 

@@ -20,13 +20,13 @@ TEST(CFile, SizesByMode) {
     for (const auto& c : cases) {
         CFile file;
         ASSERT_TRUE(file.Open(path.c_str(), c.mode)) << c.mode;
-        EXPECT_EQ(c.size, file.m_size) << c.mode;
-        EXPECT_EQ(c.size == 0, file.m_writemode) << c.mode;
+        EXPECT_EQ(c.size, file.size()) << c.mode;
+        EXPECT_EQ(c.size == 0, file.IsWriteMode()) << c.mode;
         if (c.size > 0) {
-            EXPECT_EQ(0, std::ftell(file.m_fp)) << "measuring keeps the position";
+            EXPECT_EQ(0, std::ftell(file.fp())) << "measuring keeps the position";
         }
         EXPECT_TRUE(file.Close());
-        EXPECT_EQ(nullptr, file.m_fp);
+        EXPECT_EQ(nullptr, file.fp());
     }
 }
 
@@ -36,15 +36,15 @@ TEST(CFile, CountsWhatIsWritten) {
     ASSERT_TRUE(file.Open((dir / "out").c_str(), "wb"));
     const Bytes block(64, 0xAB);
     EXPECT_TRUE(file.Write(block.data(), 64));
-    EXPECT_EQ(64, file.m_size);
+    EXPECT_EQ(64, file.size());
     EXPECT_FALSE(file.Write(block.data(), 0));  // a zero-byte block moves nothing
-    EXPECT_EQ(64, file.m_size);
+    EXPECT_EQ(64, file.size());
 
     CFile header;
     ASSERT_TRUE(header.Open((dir / "hdr").c_str(), "wb"));
     header.Puts("-QD format-");
     for (int i = 0; i < 5; ++i) header.Putc(0xFF);
-    EXPECT_EQ(16, header.m_size);
+    EXPECT_EQ(16, header.size());
 }
 
 TEST(CFile, FailedWritesShowAtWriteOrClose) {
@@ -53,12 +53,12 @@ TEST(CFile, FailedWritesShowAtWriteOrClose) {
     ASSERT_TRUE(big.Open("/dev/full", "wb"));
     const Bytes block(1 << 20, 0);
     EXPECT_FALSE(big.Write(block.data(), static_cast<std::int64_t>(block.size())));
-    EXPECT_EQ(0, big.m_size);
+    EXPECT_EQ(0, big.size());
 
     CFile small;
     ASSERT_TRUE(small.Open("/dev/full", "wb"));
     small.Putc('x');
-    EXPECT_EQ(1, small.m_size);  // counted whether or not it was written
+    EXPECT_EQ(1, small.size());  // counted whether or not it was written
     EXPECT_FALSE(small.Close());
 }
 

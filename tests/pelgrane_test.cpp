@@ -3,8 +3,8 @@
 #include <filesystem>
 
 #include "common/crc16.h"
-#include "qddecode/options.h"
-#include "qddecode/walk.h"
+#include "qd/options.h"
+#include "qd/walk.h"
 #include "samples/imagegen.h"
 #include "tests/qd_side.h"
 #include "tests/support.h"
@@ -13,10 +13,8 @@
 namespace {
 
 struct Recorder : QdWalkSink {
-    bool ImageByte(std::uint8_t byte) override {
-        image.push_back(byte);
-        return true;
-    }
+    void BlockCount(int count) override { out += "BLOCK NUM:" + std::to_string(count) + "\n"; }
+    void ImageByte(std::uint8_t byte) override { image.push_back(byte); }
     bool DataByte(std::uint8_t byte, int offset) override {
         data.push_back(byte);
         offsets.push_back(offset);
@@ -30,21 +28,19 @@ struct Recorder : QdWalkSink {
     Bytes image, data;
     std::vector<int> offsets, numbers;
     std::vector<InfoRecord> records;
+    std::string out;
 };
 
 struct Walked {
     QdWalkResult result;
     Recorder sink;
-    std::string out;
 };
 
 Walked Walk(const Bytes& raw) {
     Walked w{};
-    std::string err;
-    Console console(&w.out, &err);
     QdReader qd(raw);
     Crc16 crc(kQdCheckerCrc);
-    w.result = WalkQdSide(qd, crc, console, w.sink);
+    w.result = WalkQdSide(qd, crc, w.sink);
     return w;
 }
 
@@ -100,7 +96,7 @@ TEST(QdWalk, Outcomes) {
         const Walked w = Walk(c.raw);
         EXPECT_EQ(c.outcome, w.result.outcome) << c.what;
         if (c.value >= 0) EXPECT_EQ(c.value, w.result.value) << c.what;
-        EXPECT_EQ(c.out, w.out) << c.what;
+        EXPECT_EQ(c.out, w.sink.out) << c.what;
         EXPECT_EQ(c.records, w.sink.records.size()) << c.what;
         EXPECT_EQ(c.databytes, w.sink.data.size()) << c.what;
         if (c.databytes == 40) EXPECT_TRUE(SameBytes(kBody, w.sink.data)) << c.what;
@@ -267,7 +263,7 @@ TEST_F(PelgraneRun, OutputFailures) {
     RunResult run = Run(raw, {"-d", "-m"});
     EXPECT_EQ("ERROR : file open error.\n", run.err);
     EXPECT_EQ(1, run.status);
-    EXPECT_EQ(16u, ReadFile(dir / "side.qdf").size());  // header only
+    EXPECT_FALSE(FileExists(dir / "side.qdf"));  // nothing read, nothing written
     std::filesystem::remove(dir / "side.mzt");
 
     std::filesystem::create_directory(dir / "side.00.QDINFO");

@@ -115,6 +115,7 @@ TEST_F(SurbeckRun, SideCapacity) {
         {"cut short", cut, 1, "ERROR : MZT record 2 runs past the end of the file.\n", 0},
     };
     for (const auto& c : cases) {
+        std::filesystem::remove(dir / "game.QDK");
         const RunResult run = Run(c.mzt);
         EXPECT_EQ(c.status, run.status) << c.what;
         EXPECT_EQ(c.err, run.err) << c.what;

@@ -127,8 +127,7 @@ TEST(Talvret, SideFailures) {
         EXPECT_EQ("FDS disk number : " + std::to_string(sides) + "\n" + c.out, run.out) << c.what;
         EXPECT_EQ(c.err + kConversionErrorText, run.err) << c.what;
         EXPECT_EQ(1, run.status) << c.what;
-        const std::string last = dir / (c.dkb ? "d.DKB" : "d.DKA");
-        EXPECT_TRUE(FileExists(last) && ReadFile(last).empty()) << c.what;
+        EXPECT_FALSE(FileExists(dir / (c.dkb ? "d.DKB" : "d.DKA"))) << c.what;
         if (c.dkb) {
             EXPECT_EQ(143360u, ReadFile(dir / "d.DKA").size());
         }
@@ -149,6 +148,61 @@ TEST(Talvret, OutputFailures) {
     const RunResult full = RunProgram(dir.path(), "Talvret", {"d.fds"});
     EXPECT_EQ("ERROR : file write error.\n" + kConversionErrorText, full.err);
     EXPECT_EQ(1, full.status);
+}
+
+// Side areas without the header convert as if the header were there; other
+// files are judged as always.
+TEST(Talvret, ImagesWithoutTheHeader) {
+    const std::string verification = "*NINTENDO-HVC*";
+    Bytes one = FdsImage({TwoFiles()}), two = FdsImage({TwoFiles(), FdsSideContent{}});
+    for (Bytes* image : {&one, &two}) {
+        std::copy(verification.begin(), verification.end(), image->begin() + 17);
+    }
+    const std::string sizeerror =
+        "ERROR : FDS\x8C`\x8E\xAE\x82\xCC\x83t\x83@\x83"
+        "C\x83\x8B\x83T\x83"
+        "C\x83Y\x82\xAA\x90\xB3\x82\xB5\x82\xAD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n";
+    const std::string notfds =
+        "ERROR : FDS\x8C`\x8E\xAE\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n";
+    Bytes unmarked = Bytes(two.begin() + 16, two.end());
+    unmarked[5] = '#';
+    Bytes longer = Bytes(two.begin() + 16, two.end());
+    longer.push_back(0);
+    const struct {
+        const char* what;
+        Bytes headerless;
+        Bytes same;  // the image it stands for; empty when it is refused
+        std::string err;
+    } cases[] = {
+        {"one side", Bytes(one.begin() + 16, one.end()), one, ""},
+        {"two sides", Bytes(two.begin() + 16, two.end()), two, ""},
+        {"one side, unmarked", Bytes(unmarked.begin(), unmarked.begin() + 65500), {}, sizeerror},
+        {"two sides, unmarked", unmarked, {}, notfds},
+        {"a byte too many", longer, {}, notfds},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        WriteFile(dir / "bare.fds", c.headerless);
+        const RunResult bare = RunProgram(dir.path(), "Talvret", {"bare.fds"});
+        EXPECT_EQ(c.err, bare.err) << c.what;
+        if (c.same.empty()) {
+            EXPECT_EQ(1, bare.status) << c.what;
+            continue;
+        }
+        WriteFile(dir / "full.fds", c.same);
+        const RunResult full = RunProgram(dir.path(), "Talvret", {"full.fds"});
+        EXPECT_EQ(0, bare.status) << c.what;
+        std::string shown = bare.out;
+        for (std::size_t at; (at = shown.find("bare.")) != std::string::npos;) {
+            shown.replace(at, 4, "full");
+        }
+        EXPECT_EQ(full.out, shown) << c.what;
+        for (const char* side : {".DKA", ".DKB"}) {
+            EXPECT_EQ(ReadFile(dir / (std::string("full") + side)),
+                      ReadFile(dir / (std::string("bare") + side)))
+                << c.what << side;
+        }
+    }
 }
 
 }  // namespace

@@ -93,14 +93,6 @@ TEST(Wenmark, SizeIsNotTakenModulo4GiB) {
     EXPECT_FALSE(FileExists(dir / "out.raw"));
 }
 
-TEST(Wenmark, SameFileInAndOut) {
-    TempDir dir;
-    WriteFile(dir / "side", QdImage(81920));
-    const RunResult run = RunProgram(dir.path(), "Wenmark", {"side", "side"});
-    EXPECT_EQ(0, run.status);
-    EXPECT_EQ(163840u, ReadFile(dir / "side").size());
-}
-
 TEST(Wenmark, OutputFailures) {
     TempDir dir;
     WriteFile(dir / "in.qdf", QdImage(81920));

@@ -1,8 +1,9 @@
-#include "fdsencode/side_encoder.h"
+#include "fds/side_encoder.h"
 
 #include <algorithm>
 
-#include "fdsencode/fds_format.h"
+#include "common/crcblock.h"
+#include "fds/fds_format.h"
 
 FdsImageCheck CheckFdsImage(const std::vector<std::uint8_t>& fdsbuffer) {
     if (fdsbuffer.size() < static_cast<std::size_t>(kFdsMinImageBytes)) {
@@ -15,31 +16,44 @@ FdsImageCheck CheckFdsImage(const std::vector<std::uint8_t>& fdsbuffer) {
     return FdsImageCheck::kOk;
 }
 
+bool IsHeaderlessFdsImage(const std::vector<std::uint8_t>& image) {
+    const std::size_t sides = image.size() / kFdsSideAreaBytes;
+    if (sides == 0 || sides > kFdsMaxSideCount || image.size() % kFdsSideAreaBytes != 0) {
+        return false;
+    }
+    const auto text = reinterpret_cast<const std::uint8_t*>(kFdsDiskVerification);
+    return image[0] == kFdsDiskInfoBlock &&
+           std::equal(text, text + kFdsDiskVerificationBytes, image.begin() + 1);
+}
+
+std::vector<std::uint8_t> WithFdsHeader(const std::vector<std::uint8_t>& areas) {
+    std::vector<std::uint8_t> image(kFdsMagic, kFdsMagic + kFdsMagicBytes);
+    image.push_back(static_cast<std::uint8_t>(areas.size() / kFdsSideAreaBytes));
+    image.resize(kFdsHeaderBytes, kFdsImageFillByte);
+    image.insert(image.end(), areas.begin(), areas.end());
+    return image;
+}
+
 int FdsSidesToConvert(const std::vector<std::uint8_t>& fdsbuffer) {
     return std::min<int>(fdsbuffer[kFdsSideCountOffset], kFdsMaxSidesConverted);
 }
 
 namespace {
 
-// Start mark, the block, its CRC low byte first, and the gap behind it.
+// Start mark, the block, its CRC and the gap behind it.
 void AppendBlock(std::vector<std::uint8_t>& rawbuffer, Crc16& crc, const std::uint8_t* block,
                  int length) {
-    rawbuffer.push_back(kBlockStartMark);
-    std::uint16_t value = 0;
-    for (int k = 0; k < length; ++k) {
-        rawbuffer.push_back(block[k]);
-        value = crc.CRC_check(block[k], k == 0);
-    }
-    rawbuffer.push_back(static_cast<std::uint8_t>(value & 0xFF));
-    rawbuffer.push_back(static_cast<std::uint8_t>(value >> 8));
-    rawbuffer.insert(rawbuffer.end(), kFdsBlockGapBytes, 0x00);
+    rawbuffer.push_back(kFdsBlockStartMark);
+    AppendCrc(rawbuffer,
+              AppendChecked(rawbuffer, crc, block, static_cast<std::size_t>(length), true));
+    rawbuffer.insert(rawbuffer.end(), kFdsBlockGapBytes, kFdsGapByte);
 }
 
 }  // namespace
 
 FdsSideResult BuildFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size_t offset,
                            std::vector<std::uint8_t>& rawbuffer, Crc16& crc) {
-    rawbuffer.assign(kFdsLeadingGapBytes, 0x00);
+    rawbuffer.assign(kFdsLeadingGapBytes, kFdsGapByte);
     std::size_t position = offset;
     std::uint8_t announced = 0;
     int filesdone = -1;  // no file amount block yet
@@ -70,18 +84,25 @@ FdsSideResult BuildFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size
         over = over || rawbuffer.size() + length + kFdsBlockOverheadBytes >
                            static_cast<std::size_t>(kFdsSideStreamBytes);
         if (!over) AppendBlock(rawbuffer, crc, block, length);
-        if (id == kFileAmountBlock) {
-            announced = block[kFileCountOffset];
+        if (id == kFdsFileAmountBlock) {
+            announced = block[kFdsFileCountOffset];
             filesdone = 0;
-        } else if (id == kFileHeaderBlock) {
-            filesize = static_cast<std::uint16_t>(block[kFileSizeOffset] |
-                                                  block[kFileSizeOffset + 1] << 8);
+        } else if (id == kFdsFileHeaderBlock) {
+            filesize = static_cast<std::uint16_t>(block[kFdsFileSizeOffset] |
+                                                  block[kFdsFileSizeOffset + 1] << 8);
         }
-        if (id == kFileDataBlock) ++filesdone;
+        if (id == kFdsFileDataBlock) ++filesdone;
         position += static_cast<std::size_t>(length);
     }
 
     if (over) return {FdsSideStatus::kSizeOver, 0};
-    rawbuffer.resize(kFdsSideStreamBytes, 0x00);
+    rawbuffer.resize(kFdsSideStreamBytes, kFdsGapByte);
     return {FdsSideStatus::kOk, 0};
+}
+
+FdsSideResult EncodeFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size_t offset,
+                            std::vector<std::uint8_t>& rawbuffer, Crc16& crc, BitWriter& writer) {
+    const FdsSideResult side = BuildFdsSide(fdsbuffer, offset, rawbuffer, crc);
+    if (side.status == FdsSideStatus::kOk) EncodeSide(writer, rawbuffer.data(), rawbuffer.size());
+    return side;
 }

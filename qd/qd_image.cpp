@@ -1,6 +1,12 @@
-#include "qdencode/qd_image.h"
+#include "qd/qd_image.h"
 
 #include <algorithm>
+
+std::vector<std::uint8_t> QdImageHeader() {
+    std::vector<std::uint8_t> header(kQdImageMagic, kQdImageMagic + kQdImageMagicBytes);
+    header.resize(kQdImageHeaderBytes, kQdImagePadByte);
+    return header;
+}
 
 QdImageCheck CheckQdImage(const std::vector<std::uint8_t>& image) {
     if (image.size() < static_cast<std::size_t>(kQdImageBytes)) return QdImageCheck::kSizeError;

@@ -6,14 +6,8 @@
 #include <vector>
 
 #include "common/bitstream.h"
-#include "common/console.h"
 #include "common/crc16.h"
-#include "qddecode/qd_layout.h"
-
-// Cells searched for the sync byte after a gap, in data bits.
-inline constexpr int kSyncSearchBits = 16;
-// Bytes passed over blindly after the byte that ends a block's sync run.
-inline constexpr int kPostBlockSkipBytes = 32;
+#include "qd/qd_layout.h"
 
 // The cell-level searches, with the sync register of the run.
 struct QdReader {
@@ -28,16 +22,18 @@ struct QdReader {
     std::uint8_t syncbyte = 0;
 };
 
-// What the walk hands on. A false return stops the walk: the output has
-// failed and has said so.
+// What the walk hands on, in the order it reads the side.
 class QdWalkSink {
 public:
     virtual ~QdWalkSink() = default;
+    // The block-count block, before its CRC is known.
+    virtual void BlockCount(int count) { (void)count; }
     // The side stream as the walk rebuilds it.
-    virtual bool ImageByte(std::uint8_t byte) = 0;
-    // A body byte of a data block, before the block's CRC is known.
+    virtual void ImageByte(std::uint8_t byte) = 0;
+    // A body byte of a data block, before the block's CRC is known, and an
+    // information block that has passed its CRC. False stops the walk: the
+    // receiver has failed and has said so.
     virtual bool DataByte(std::uint8_t byte, int offset) = 0;
-    // An information block that has passed its CRC.
     virtual bool Information(const InfoRecord& record, int blocknumber) = 0;
 };
 
@@ -56,5 +52,5 @@ struct QdWalkResult {
     int value;
 };
 
-// Walks the side from raw byte 6144 on; prints "BLOCK NUM" lines.
-QdWalkResult WalkQdSide(QdReader& qd, Crc16& crc, Console& console, QdWalkSink& sink);
+// Walks the side from the end of the skipped lead-in on.
+QdWalkResult WalkQdSide(QdReader& qd, Crc16& crc, QdWalkSink& sink);

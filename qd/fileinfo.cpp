@@ -1,4 +1,4 @@
-#include "qddecode/fileinfo.h"
+#include "qd/fileinfo.h"
 
 #include <cstdio>
 
@@ -27,12 +27,10 @@ std::string ShownName(const InfoRecord& record) {
     return name;
 }
 
-void PrintFileInformation(Console& console, const InfoRecord& record) {
-    console.Line("FILE INFORMATION");
-    console.Out("NAME:%s\n", ShownName(record).c_str());
-    console.Out("ATTR:%02X\n", record[kInfoAttribute]);
-    console.Out("SIZE:%04X\n", Word(record, kInfoSize));
-    console.Out("LOAD:%04X\n", Word(record, kInfoLoad));
-    console.Out("EXEC:%04X\n", Word(record, kInfoExec));
-    console.Out("\n");
+std::string FileInformationText(const InfoRecord& record) {
+    char numbers[64];
+    std::snprintf(numbers, sizeof numbers, "ATTR:%02X\nSIZE:%04X\nLOAD:%04X\nEXEC:%04X\n\n",
+                  record[kInfoAttribute], Word(record, kInfoSize), Word(record, kInfoLoad),
+                  Word(record, kInfoExec));
+    return "FILE INFORMATION\nNAME:" + ShownName(record) + "\n" + numbers;
 }

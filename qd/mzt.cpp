@@ -1,4 +1,4 @@
-#include "mztencode/mzt.h"
+#include "qd/mzt.h"
 
 #include <algorithm>
 

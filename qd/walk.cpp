@@ -1,10 +1,6 @@
-#include "qddecode/walk.h"
+#include "qd/walk.h"
 
 namespace {
-
-// Cells of a run of zero data bits, in step and one cell out of step.
-constexpr std::int32_t kGapCells = 0x55;
-constexpr std::int32_t kGapCellsOutOfStep = 0xAA;
 
 enum class State {
     kGapSearch,
@@ -18,8 +14,8 @@ enum class State {
 
 class Walk {
 public:
-    Walk(QdReader& qd, Crc16& crc, Console& console, QdWalkSink& sink)
-        : m_qd(qd), m_reader(qd.reader), m_crc(crc), m_console(console), m_sink(sink) {}
+    Walk(QdReader& qd, Crc16& crc, QdWalkSink& sink)
+        : m_qd(qd), m_reader(qd.reader), m_crc(crc), m_sink(sink) {}
 
     QdWalkResult Run();
 
@@ -32,12 +28,24 @@ private:
     static Step Next() { return {false, {QdWalkOutcome::kNormalEnd, 0}}; }
     static Step End(QdWalkOutcome outcome, int value = 0) { return {true, {outcome, value}}; }
 
-    Step EndOfData() const {
-        return End(m_blocknumber >= m_blockcount ? QdWalkOutcome::kNormalEnd
-                                                 : QdWalkOutcome::kEndOfFile);
+    // Running out of data or of gap is normal once every block is in.
+    Step EndUnlessComplete(QdWalkOutcome outcome) const {
+        return End(m_blocknumber >= m_blockcount ? QdWalkOutcome::kNormalEnd : outcome);
     }
-    bool Emit(std::uint8_t byte) { return m_sink.ImageByte(byte); }
+    Step EndOfData() const { return EndUnlessComplete(QdWalkOutcome::kEndOfFile); }
     void MarkFill() { m_fillpoint = m_reader.bitstreampos; }
+    // A sync byte continues the run: it is kept, and the gap count restarts.
+    bool ContinuesSync(std::int32_t b) {
+        if (b != kQdSyncByte) return false;
+        m_sink.ImageByte(kQdSyncByte);
+        MarkFill();
+        return true;
+    }
+    // A byte of a block: into the stream and the CRC.
+    void Take(std::uint8_t byte) {
+        m_check = m_crc.CRC_check(byte, false);
+        m_sink.ImageByte(byte);
+    }
 
     Step Advance();
     Step GapSearch();
@@ -51,7 +59,6 @@ private:
     QdReader& m_qd;
     BitReader& m_reader;
     Crc16& m_crc;
-    Console& m_console;
     QdWalkSink& m_sink;
 
     State m_state = State::kGapSearch;
@@ -61,14 +68,14 @@ private:
     bool m_firstblock = true;
     int m_remaining = 0;
     int m_offset = 0;
-    std::uint8_t m_header[kBlockHeaderBytes] = {};
+    std::uint8_t m_header[kQdBlockHeaderBytes] = {};
     InfoRecord m_record{};
     std::uint32_t m_fillpoint = 0;
     std::uint16_t m_check = 0;
 };
 
 QdWalkResult Walk::Run() {
-    m_reader.Seek(kSkippedRawBytes);
+    m_reader.Seek(kQdSkippedRawBytes);
     for (;;) {
         const Step step = Advance();
         if (step.done) return step.result;
@@ -96,16 +103,13 @@ Walk::Step Walk::Advance() {
 }
 
 Walk::Step Walk::GapSearch() {
-    if (m_qd.SearchGap() < 0) {
-        return End(m_blocknumber >= m_blockcount ? QdWalkOutcome::kNormalEnd
-                                                 : QdWalkOutcome::kGapError);
-    }
+    if (m_qd.SearchGap() < 0) return EndUnlessComplete(QdWalkOutcome::kGapError);
     // The gap comes out as one 0x00 for every two raw bytes since the
     // last byte that the rebuilt stream accounts for.
     const std::uint32_t position = m_reader.bitstreampos;
     if (position > m_fillpoint) {
         for (std::uint32_t n = (position - m_fillpoint + 1) / 2; n > 0; --n) {
-            if (!Emit(kGapByte)) return End(QdWalkOutcome::kOutputFailed);
+            m_sink.ImageByte(kQdGapByte);
         }
     }
     m_fillpoint = position;
@@ -116,28 +120,24 @@ Walk::Step Walk::GapSearch() {
 Walk::Step Walk::SyncSearch() {
     const std::int32_t found = m_qd.FindSync();
     if (found < 0) return EndOfData();
-    if (found == kSyncByte) m_state = State::kPreMark;
+    if (found == kQdSyncByte) m_state = State::kPreMark;
     return Next();
 }
 
 Walk::Step Walk::PreMark() {
     const std::int32_t b = m_reader.ReadByte();
     if (b < 0) return EndOfData();
-    if (b == kSyncByte) {
-        if (!Emit(kSyncByte)) return End(QdWalkOutcome::kOutputFailed);
-        MarkFill();
-        return Next();
-    }
-    if (b != idmark && b != kAltIdMark) {
+    if (ContinuesSync(b)) return Next();
+    if (b != idmark && b != kQdAltIdMark) {
         if (m_blocknumber >= m_blockcount) return End(QdWalkOutcome::kNormalEnd);
         return End(QdWalkOutcome::kIdError, b);
     }
     if (m_sidemark < 0) m_sidemark = b;
     if (b != m_sidemark) return End(QdWalkOutcome::kIdError, b);
-    if (!Emit(static_cast<std::uint8_t>(b))) return End(QdWalkOutcome::kOutputFailed);
+    m_sink.ImageByte(static_cast<std::uint8_t>(b));
     m_crc.CRC_check(static_cast<std::uint8_t>(b), true);
     m_header[0] = static_cast<std::uint8_t>(b);
-    m_remaining = m_firstblock ? kBlockCountBlockBytes - 1 : kBlockHeaderBytes - 1;
+    m_remaining = m_firstblock ? kQdBlockCountBlockBytes - 1 : kQdBlockHeaderBytes - 1;
     m_offset = 1;
     m_state = m_firstblock ? State::kBlockCount : State::kBlockHeader;
     return Next();
@@ -147,12 +147,11 @@ Walk::Step Walk::BlockCount() {
     const std::int32_t b = m_reader.ReadByte();
     if (b < 0) return EndOfData();
     if (m_offset == 1) {
-        m_console.Out("BLOCK NUM:%d\n", b);
+        m_sink.BlockCount(b);
         m_blockcount = b;
         m_blocknumber = 0;
     }
-    m_check = m_crc.CRC_check(static_cast<std::uint8_t>(b), false);
-    if (!Emit(static_cast<std::uint8_t>(b))) return End(QdWalkOutcome::kOutputFailed);
+    Take(static_cast<std::uint8_t>(b));
     ++m_offset;
     if (--m_remaining > 0) return Next();
     if (m_check != 0) return End(QdWalkOutcome::kCrcError, m_check);
@@ -164,15 +163,14 @@ Walk::Step Walk::BlockCount() {
 Walk::Step Walk::BlockHeader() {
     const std::int32_t b = m_reader.ReadByte();
     if (b < 0) return EndOfData();
-    if (m_offset < kBlockHeaderBytes) m_header[m_offset] = static_cast<std::uint8_t>(b);
-    m_check = m_crc.CRC_check(static_cast<std::uint8_t>(b), false);
-    if (!Emit(static_cast<std::uint8_t>(b))) return End(QdWalkOutcome::kOutputFailed);
+    if (m_offset < kQdBlockHeaderBytes) m_header[m_offset] = static_cast<std::uint8_t>(b);
+    Take(static_cast<std::uint8_t>(b));
     if (--m_remaining > 0) {
         ++m_offset;
         return Next();
     }
-    if (m_header[1] > kMaxBlockType) return End(QdWalkOutcome::kUnknownType, m_header[1]);
-    m_remaining = m_header[3] * 256 + m_header[2] + kCrcBytes;
+    if (m_header[1] > kQdMaxBlockType) return End(QdWalkOutcome::kUnknownType, m_header[1]);
+    m_remaining = m_header[3] * 256 + m_header[2] + kQdCrcBytes;
     m_offset = 0;
     m_state = State::kBlockBody;
     return Next();
@@ -182,18 +180,18 @@ Walk::Step Walk::BlockBody() {
     const std::int32_t b = m_reader.ReadByte();
     if (b < 0) return EndOfData();
     const auto byte = static_cast<std::uint8_t>(b);
-    const bool data = IsDataBlock(m_header[1]);
-    if (data && m_remaining > kCrcBytes && !m_sink.DataByte(byte, m_offset)) {
+    const bool data = IsQdDataBlock(m_header[1]);
+    if (data && m_remaining > kQdCrcBytes && !m_sink.DataByte(byte, m_offset)) {
         return End(QdWalkOutcome::kOutputFailed);
     }
     if (!data && m_offset < kInfoRecordBytes) m_record[m_offset] = byte;
-    m_check = m_crc.CRC_check(byte, false);
-    if (!Emit(byte)) return End(QdWalkOutcome::kOutputFailed);
+    Take(byte);
     ++m_offset;
     if (--m_remaining > 0) return Next();
     if (m_check != 0) return End(QdWalkOutcome::kCrcError, m_check);
-    if (!data && !m_sink.Information(m_record, m_blocknumber))
+    if (!data && !m_sink.Information(m_record, m_blocknumber)) {
         return End(QdWalkOutcome::kOutputFailed);
+    }
     ++m_blocknumber;
     m_state = State::kPostBlock;
     return Next();
@@ -202,16 +200,12 @@ Walk::Step Walk::BlockBody() {
 Walk::Step Walk::PostBlock() {
     const std::int32_t b = m_reader.ReadByte();
     if (b < 0) return EndOfData();
-    if (b == kSyncByte) {
-        if (!Emit(kSyncByte)) return End(QdWalkOutcome::kOutputFailed);
-        MarkFill();
-        return Next();
-    }
+    if (ContinuesSync(b)) return Next();
     // The byte that ends the sync run is dropped; the next ones are taken
     // as gap, unread.
-    for (int i = 0; i < kPostBlockSkipBytes; ++i) {
+    for (int i = 0; i < kQdPostBlockSkipBytes; ++i) {
         if (m_reader.ReadByte() < 0) return EndOfData();
-        if (!Emit(kGapByte)) return End(QdWalkOutcome::kOutputFailed);
+        m_sink.ImageByte(kQdGapByte);
     }
     MarkFill();
     m_state = State::kGapSearch;
@@ -225,9 +219,9 @@ std::int32_t QdReader::SearchGap() {
     for (;;) {
         const std::int32_t cells = reader.ReadBits(8);
         if (cells < 0) return -1;
-        if (cells == kGapCells) {
+        if (cells == kQdGapCells) {
             gapseen = true;
-        } else if (cells == kGapCellsOutOfStep) {
+        } else if (cells == kQdGapCellsOutOfStep) {
             reader.ReadBits(1);  // fall into step
             gapseen = true;
         } else if (gapseen) {
@@ -239,17 +233,17 @@ std::int32_t QdReader::SearchGap() {
 std::int32_t QdReader::FindSync() {
     // The register holds the last eight data bits, the latest in bit 7,
     // so 0x16 is found at any bit offset.
-    for (int i = 0; i < kSyncSearchBits; ++i) {
+    for (int i = 0; i < kQdSyncSearchBits; ++i) {
         syncbyte = static_cast<std::uint8_t>(syncbyte >> 1);
         const std::int32_t pair = reader.ReadBits(2);
         if (pair < 0) return -1;
         if (pair & 2) syncbyte |= 0x80;
-        if (syncbyte == kSyncByte) return kSyncByte;
+        if (syncbyte == kQdSyncByte) return kQdSyncByte;
     }
     return 0;
 }
 
-QdWalkResult WalkQdSide(QdReader& qd, Crc16& crc, Console& console, QdWalkSink& sink) {
-    Walk walk(qd, crc, console, sink);
+QdWalkResult WalkQdSide(QdReader& qd, Crc16& crc, QdWalkSink& sink) {
+    Walk walk(qd, crc, sink);
     return walk.Run();
 }

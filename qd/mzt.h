@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "qddecode/qd_layout.h"
+#include "qd/qd_layout.h"
 
 inline constexpr int kMztHeaderBytes = 128;
 inline constexpr int kMztAttribute = 0;

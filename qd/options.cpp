@@ -1,4 +1,4 @@
-#include "qddecode/options.h"
+#include "qd/options.h"
 
 #include <cctype>
 #include <cstring>

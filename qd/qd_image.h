@@ -6,18 +6,20 @@
 #include <vector>
 
 #include "common/bitstream.h"
-#include "qddecode/qd_layout.h"
+#include "qd/qd_layout.h"
 
 inline constexpr char kQdImageMagic[] = "-QD format-";
 inline constexpr int kQdImageMagicBytes = sizeof(kQdImageMagic) - 1;
 inline constexpr std::uint8_t kQdImagePadByte = 0xFF;
 inline constexpr int kQdImageHeaderBytes = 16;
-inline constexpr int kQdImageBytes = kQdImageHeaderBytes + kSideStreamBytes;
+inline constexpr int kQdImageBytes = kQdImageHeaderBytes + kQdSideStreamBytes;
 static_assert(kQdImageMagicBytes == 11);
 static_assert(kQdImageBytes == 0x14010);
 
 enum class QdImageCheck { kOk, kSizeError, kFormatError };
 
+// The header alone: the magic, then pad bytes.
+std::vector<std::uint8_t> QdImageHeader();
 QdImageCheck CheckQdImage(const std::vector<std::uint8_t>& image);
 // Codes every byte after the header into writer.bitstreambuffer.
 void EncodeQdImage(BitWriter& writer, const std::vector<std::uint8_t>& image);

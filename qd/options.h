@@ -3,7 +3,13 @@
 
 #include <string>
 
-#include "qddecode/outputs.h"
+// What the walk's outputs are written to.
+struct QdOptions {
+    bool image = false;  // -d: the QD image file
+    bool split = false;  // -s: a dump file per block
+    bool mzt = false;    // -m: the MZT file
+    bool Any() const { return image || split || mzt; }
+};
 
 struct QdCommandLine {
     QdOptions options;

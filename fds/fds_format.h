@@ -1,0 +1,86 @@
+// FDS images and the on-disk layout of an FDS side.
+//
+// Image: a 16-byte header ("FDS", 0x1A, side count) and one 65500-byte area
+// per side holding the side's blocks back to back, then 0x00 bytes.
+// Side on disk: a leading gap, then for every block a start mark, the block,
+// its CRC (low byte first) and a gap, filled with 0x00 to a fixed length.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+inline constexpr std::uint8_t kFdsMagic[] = {'F', 'D', 'S', 0x1A};
+inline constexpr int kFdsMagicBytes = sizeof(kFdsMagic);
+inline constexpr int kFdsSideCountOffset = 4;
+inline constexpr int kFdsHeaderBytes = 16;
+inline constexpr int kFdsSideAreaBytes = 65500;
+inline constexpr int kFdsMinImageBytes = kFdsHeaderBytes + kFdsSideAreaBytes;
+inline constexpr int kFdsMaxSidesConverted = 2;
+inline constexpr int kFdsMaxSideCount = 255;  // what the header's count byte holds
+// What pads the header and each side area.
+inline constexpr std::uint8_t kFdsImageFillByte = 0x00;
+static_assert(kFdsMinImageBytes == 65516);
+
+inline constexpr std::size_t FdsSideOffset(int side) {
+    return kFdsHeaderBytes + static_cast<std::size_t>(kFdsSideAreaBytes) * side;
+}
+
+// Block IDs, each block's first byte.
+inline constexpr std::uint8_t kFdsDiskInfoBlock = 1;
+inline constexpr std::uint8_t kFdsFileAmountBlock = 2;
+inline constexpr std::uint8_t kFdsFileHeaderBlock = 3;
+inline constexpr std::uint8_t kFdsFileDataBlock = 4;
+// An ID byte 5 where a block begins ends a side at once.
+inline constexpr std::uint8_t kFdsEndOfSideId = 5;
+
+// Lengths with the ID byte; a file data block is the ID and the file.
+inline constexpr int kFdsDiskInfoBlockBytes = 56;
+inline constexpr int kFdsFileAmountBlockBytes = 2;
+inline constexpr int kFdsFileHeaderBlockBytes = 16;
+inline constexpr int kFdsFileCountOffset = 1;  // in the file amount block
+inline constexpr int kFdsFileSizeOffset = 13;  // in the file header block, LE
+
+// The disk info block opens with its ID and this verification text.
+inline constexpr char kFdsDiskVerification[] = "*NINTENDO-HVC*";
+inline constexpr int kFdsDiskVerificationBytes = sizeof(kFdsDiskVerification) - 1;
+
+// ID and payload length of a block, 0 for a byte that is no block ID.
+inline constexpr int FdsBlockBytes(std::uint8_t id, std::uint16_t filesize) {
+    switch (id) {
+        case kFdsDiskInfoBlock:
+            return kFdsDiskInfoBlockBytes;
+        case kFdsFileAmountBlock:
+            return kFdsFileAmountBlockBytes;
+        case kFdsFileHeaderBlock:
+            return kFdsFileHeaderBlockBytes;
+        case kFdsFileDataBlock:
+            return 1 + filesize;
+        default:
+            return 0;
+    }
+}
+
+// The side stream as written.
+inline constexpr int kFdsLeadingGapBytes = 4224;
+inline constexpr std::uint8_t kFdsGapByte = 0x00;
+// Seven zero bits that continue the gap, then the first set bit after it.
+inline constexpr std::uint8_t kFdsBlockStartMark = 0x80;
+inline constexpr int kFdsCrcBytes = 2;
+inline constexpr int kFdsBlockGapBytes = 125;
+// What each block costs beyond its own bytes: mark, CRC and gap.
+inline constexpr int kFdsBlockOverheadBytes = 1 + kFdsCrcBytes + kFdsBlockGapBytes;
+static_assert(kFdsBlockOverheadBytes == 128);
+inline constexpr int kFdsSideStreamBytes = 71680;
+inline constexpr int kFdsRawSideBytes = kFdsSideStreamBytes * 2;
+static_assert(kFdsRawSideBytes == 143360);
+
+// Reading a side back.
+// Logical bytes passed over blindly at the start of a raw side.
+inline constexpr int kFdsSkippedBytes = 2816;
+// Eight cells of a gap, two zero data bits: in step 0x55, one cell late 0xAA.
+inline constexpr std::int32_t kFdsGapCells = 0x55;
+inline constexpr std::int32_t kFdsGapCellsOutOfStep = 0xAA;
+// More than this many gap cell groups in step make a gap before a start mark.
+inline constexpr int kFdsSyncGapGroups = 128;
+// The start mark's one set data bit as a cell pair: clock 0, data 1.
+inline constexpr std::int32_t kFdsStartMarkCells = 2;

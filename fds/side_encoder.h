@@ -1,0 +1,37 @@
+// The FDS image checks and the encoding of one side.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "common/bitstream.h"
+#include "common/crc16.h"
+
+enum class FdsImageCheck { kOk, kSizeError, kNotFds, kNoSides };
+
+FdsImageCheck CheckFdsImage(const std::vector<std::uint8_t>& fdsbuffer);
+// Many images are the side areas alone: a whole number of them, the first
+// beginning with the disk info block.
+bool IsHeaderlessFdsImage(const std::vector<std::uint8_t>& image);
+// The same image with the header that counts its sides in front.
+std::vector<std::uint8_t> WithFdsHeader(const std::vector<std::uint8_t>& areas);
+// Sides to convert: the header's count, at most two.
+int FdsSidesToConvert(const std::vector<std::uint8_t>& fdsbuffer);
+
+enum class FdsSideStatus { kOk, kEndOfImage, kUnknownId, kSizeOver };
+
+struct FdsSideResult {
+    FdsSideStatus status;
+    std::uint8_t id;  // the offending byte, for kUnknownId
+};
+
+// Lays out the side whose blocks begin at offset into rawbuffer: a whole side
+// stream on success. The walk ends at the first byte that is no block ID once the
+// announced files are in; it never reads past fdsbuffer.
+FdsSideResult BuildFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size_t offset,
+                           std::vector<std::uint8_t>& rawbuffer, Crc16& crc);
+
+// BuildFdsSide, then on success the side's cells into writer.bitstreambuffer.
+FdsSideResult EncodeFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size_t offset,
+                            std::vector<std::uint8_t>& rawbuffer, Crc16& crc, BitWriter& writer);

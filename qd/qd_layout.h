@@ -1,0 +1,78 @@
+// The layout of one QD side as a side stream: gaps of 0x00, runs of sync
+// bytes, and blocks that each begin with the ID mark and end with a CRC-16
+// (CRC-16/ARC, stored low byte first) over the block from its ID mark on.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+inline constexpr std::uint8_t kQdGapByte = 0x00;
+inline constexpr std::uint8_t kQdSyncByte = 0x16;
+inline constexpr std::uint8_t idmark = 0xA5;
+// A side may use this mark instead, on every one of its blocks.
+inline constexpr std::uint8_t kQdAltIdMark = 0x01;
+
+inline constexpr int kQdSideStreamBytes = 81920;
+inline constexpr int kQdRawSideBytes = kQdSideStreamBytes * 2;
+
+inline constexpr int kQdCrcBytes = 2;
+// Block-count block: ID mark, block count, CRC.
+inline constexpr int kQdBlockCountBlockBytes = 2 + kQdCrcBytes;
+inline constexpr int kQdMaxBlockCount = 255;
+// Every other block: ID mark, block type, body size (LE), body, CRC.
+inline constexpr int kQdBlockHeaderBytes = 4;
+
+// Bit 0 of the block type tells the kinds apart.
+inline constexpr std::uint8_t kQdInfoBlockType = 0;
+inline constexpr std::uint8_t kQdDataBlockType = 5;
+inline constexpr std::uint8_t kQdMaxBlockType = 7;
+inline constexpr bool IsQdDataBlock(std::uint8_t type) {
+    return (type & 1) != 0;
+}
+
+// Information record: the body of an information block.
+inline constexpr int kInfoRecordBytes = 64;
+inline constexpr int kInfoAttribute = 0;
+inline constexpr int kInfoName = 1;
+inline constexpr int kFileNameBytes = 17;
+inline constexpr int kInfoCarried = 18;  // two bytes carried unread
+inline constexpr int kInfoSize = 20;
+inline constexpr int kInfoLoad = 22;
+inline constexpr int kInfoExec = 24;
+static_assert(kInfoName + kFileNameBytes == kInfoCarried);
+using InfoRecord = std::array<std::uint8_t, kInfoRecordBytes>;
+
+// The attribute whose data the split dump trims.
+inline constexpr std::uint8_t kTextAttribute = 3;
+
+// A freshly formatted side, as the kit builds it.
+inline constexpr int kQdLeadingGapBytes = 4785;
+inline constexpr int kQdFirstInfoGapBytes = 2755;
+inline constexpr int kQdGapBytes = 256;
+inline constexpr int kQdSyncBeforeBytes = 10;
+inline constexpr int kQdSyncAfterBytes = 6;
+
+// leading gap + sync + block-count block + sync
+inline constexpr int kQdSideHeaderBytes =
+    kQdLeadingGapBytes + kQdSyncBeforeBytes + kQdBlockCountBlockBytes + kQdSyncAfterBytes;
+static_assert(kQdSideHeaderBytes == 4805);
+// What a record adds besides its leading gap and its body: the information
+// block and the data block, each in its sync runs, and the gap between them.
+inline constexpr int kQdRecordFrameBytes =
+    kQdSyncBeforeBytes + kQdBlockHeaderBytes + kInfoRecordBytes + kQdCrcBytes + kQdSyncAfterBytes +
+    kQdGapBytes + kQdSyncBeforeBytes + kQdBlockHeaderBytes + kQdCrcBytes + kQdSyncAfterBytes;
+static_assert(kQdRecordFrameBytes == 364);
+static_assert(kQdSideHeaderBytes + kQdFirstInfoGapBytes + kQdRecordFrameBytes == 7924);
+
+// Reading a side back.
+// The decoder never reads this much of a raw image's start.
+inline constexpr std::uint32_t kQdSkippedRawBytes = 6144;
+// The first sync run must lie beyond what the decoder skips.
+static_assert(2 * kQdLeadingGapBytes > static_cast<int>(kQdSkippedRawBytes));
+// Eight cells of a gap, two zero data bits: in step 0x55, one cell late 0xAA.
+inline constexpr std::int32_t kQdGapCells = 0x55;
+inline constexpr std::int32_t kQdGapCellsOutOfStep = 0xAA;
+// Cells searched for the sync byte after a gap, in data bits.
+inline constexpr int kQdSyncSearchBits = 16;
+// Bytes passed over blindly after the byte that ends a block's sync run.
+inline constexpr int kQdPostBlockSkipBytes = 32;
