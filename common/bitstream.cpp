@@ -102,22 +102,29 @@ std::int32_t BitReader::ReadByteNearEnd() {
 }
 
 std::size_t BitReader::ReadBytes(std::uint8_t* out, std::size_t count) {
-    std::size_t done = 0;
-    if (bitstreampos + 3 < size) {
-        // Bytes whose window of four raw bytes lies inside the data.
-        const std::size_t whole = (size - bitstreampos - 2) / kRawBytesPerByte;
-        const std::size_t fast = whole < count ? whole : count;
-        const std::uint8_t* in = bitstreambuffer + bitstreampos;
-        const unsigned offset = Offset();
-        for (; done < fast; ++done, in += kRawBytesPerByte)
-            out[done] =
-                static_cast<std::uint8_t>(mfm_detail::DataBits(mfm_detail::Load32(in) >> offset));
-        bitstreampos += static_cast<std::uint32_t>(fast * kRawBytesPerByte);
+    const std::size_t whole = WholeBytes();
+    const std::size_t fast = whole < count ? whole : count;
+    const std::uint8_t* in = bitstreambuffer + bitstreampos;
+    const unsigned offset = Offset();
+    for (std::size_t i = 0; i < fast; ++i, in += kRawBytesPerByte) {
+        out[i] = static_cast<std::uint8_t>(mfm_detail::DataBits(mfm_detail::Load32(in) >> offset));
     }
+    bitstreampos += static_cast<std::uint32_t>(fast * kRawBytesPerByte);
+    std::size_t done = fast;
     for (; done < count; ++done) {
-        const std::int32_t byte = ReadByte();
+        const std::int32_t byte = ReadByteNearEnd();
         if (byte < 0) break;
         out[done] = static_cast<std::uint8_t>(byte);
+    }
+    return done;
+}
+
+std::size_t BitReader::SkipBytes(std::size_t count) {
+    const std::size_t whole = WholeBytes();
+    const std::size_t fast = whole < count ? whole : count;
+    bitstreampos += static_cast<std::uint32_t>(fast * kRawBytesPerByte);
+    std::size_t done = fast;
+    for (; done < count && ReadByteNearEnd() >= 0; ++done) {
     }
     return done;
 }

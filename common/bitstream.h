@@ -132,6 +132,8 @@ struct BitReader {
     // Up to count bytes as ReadByte gives them, stopping at the first -1;
     // returns how many were read.
     std::size_t ReadBytes(std::uint8_t* out, std::size_t count);
+    // The same without keeping the bytes.
+    std::size_t SkipBytes(std::size_t count);
 
     // Passes over up to most 8-cell groups equal to group, as ReadBits(8)
     // would one by one; stops before a different group, or early within eight
@@ -152,6 +154,10 @@ private:
         const unsigned end = Offset() + cells;
         bitstreampos += end >> 3;
         bitstreammask = static_cast<std::uint8_t>(1u << (end & 7));
+    }
+    // Bytes from the position whose four raw bytes all lie inside the data.
+    std::size_t WholeBytes() const {
+        return bitstreampos + 3 < size ? (size - bitstreampos - 2) / kRawBytesPerByte : 0;
     }
     // Cell by cell, for reads that may run into the end of the data.
     std::int32_t ReadBitsNearEnd(std::int32_t n);

@@ -94,6 +94,10 @@ FdsDecodeOutcome SideWalk::Run() {
 int SearchSync(BitReader& reader) {
     int groups = 0;
     while (groups <= kFdsSyncGapGroups) {
+        // Gap in step passes a word at a time.
+        groups += static_cast<int>(reader.SkipGroups(
+            kFdsGapCells, static_cast<std::uint32_t>(kFdsSyncGapGroups + 1 - groups)));
+        if (groups > kFdsSyncGapGroups) break;
         const std::int32_t cells = reader.ReadBits(8);
         if (cells < 0) return -1;
         if (cells == kFdsGapCells) {
@@ -104,11 +108,7 @@ int SearchSync(BitReader& reader) {
             groups = 0;
         }
     }
-    for (;;) {
-        const std::int32_t pair = reader.ReadBits(2);
-        if (pair < 0) return -1;
-        if (pair == kFdsStartMarkCells) return 1;
-    }
+    return reader.FindPair(kFdsStartMarkCells);
 }
 
 FdsDecodeOutcome DecodeFdsSide(const std::vector<std::uint8_t>& raw,

@@ -1,5 +1,7 @@
 #include "qd/walk.h"
 
+#include <cstdint>
+
 namespace {
 
 enum class State {
@@ -217,6 +219,8 @@ Walk::Step Walk::PostBlock() {
 std::int32_t QdReader::SearchGap() {
     bool gapseen = false;
     for (;;) {
+        // Gap in step passes a word at a time.
+        if (reader.SkipGroups(kQdGapCells, UINT32_MAX) > 0) gapseen = true;
         const std::int32_t cells = reader.ReadBits(8);
         if (cells < 0) return -1;
         if (cells == kQdGapCells) {

@@ -6,6 +6,8 @@
 
 #include "common/bitstream.h"
 #include "common/crc16.h"
+#include "fds/side_decoder.h"
+#include "qd/walk.h"
 #include "tests/reference_kernels.h"
 #include "tests/support.h"
 
@@ -142,6 +144,12 @@ TEST(FastKernels, BulkReadsMatchReadBytesOneByOne) {
             got.resize(readers.fast.ReadBytes(got.data(), count));
             ASSERT_EQ(want, got) << "length " << length << " cell " << cell;
             ASSERT_TRUE(readers.Same());
+            BitReader skipper(raw);
+            skipper.Seek(cell / 8);
+            skipper.ReadBits(static_cast<std::int32_t>(cell % 8));
+            ASSERT_EQ(want.size(), skipper.SkipBytes(count));
+            ASSERT_EQ(readers.fast.bitstreampos, skipper.bitstreampos);
+            ASSERT_EQ(readers.fast.bitstreammask, skipper.bitstreammask);
         }
     }
 }
@@ -181,6 +189,29 @@ TEST(FastKernels, PairSearchMatchesReadingPairByPair) {
         }
         ASSERT_EQ(want, readers.fast.FindPair(pair)) << "trial " << trial;
         ASSERT_TRUE(readers.Same()) << "trial " << trial;
+    }
+}
+
+// Gaps long and short, in and out of step, broken or cut by the end.
+TEST(FastKernels, GapSearchesMatchTheCellByCellOnes) {
+    std::mt19937 rng(17);
+    for (int trial = 0; trial < 3000; ++trial) {
+        Bytes raw;
+        while (raw.size() < 700 && rng() % 4 != 0) {
+            raw.insert(raw.end(), rng() % (trial % 2 ? 300 : 40), 0x55);
+            const Bytes noise = RandomBytes(rng, rng() % 4);
+            raw.insert(raw.end(), noise.begin(), noise.end());
+        }
+        const auto cell = static_cast<std::uint32_t>(rng() % (8 * raw.size() + 2));
+        ReaderPair fds(raw, cell);
+        ASSERT_EQ(reference::FdsSearchSync(fds.slow), SearchSync(fds.fast)) << "trial " << trial;
+        ASSERT_TRUE(fds.Same()) << "FDS, trial " << trial;
+        ReaderPair qd(raw, cell);
+        QdReader reader(raw);
+        reader.reader = qd.fast;
+        ASSERT_EQ(reference::QdSearchGap(qd.slow), reader.SearchGap()) << "trial " << trial;
+        qd.fast = reader.reader;
+        ASSERT_TRUE(qd.Same()) << "QD, trial " << trial;
     }
 }
 

@@ -1,5 +1,8 @@
 #include "tests/reference_kernels.h"
 
+#include "fds/fds_format.h"
+#include "qd/qd_layout.h"
+
 namespace reference {
 
 void BitWriter::WriteBits(std::uint8_t cell) {
@@ -87,6 +90,41 @@ std::uint16_t CrcStep(const CrcVariant& variant, std::uint16_t reg, std::uint8_t
         if (feedback) reg ^= variant.polynomial;
     }
     return reg;
+}
+
+int FdsSearchSync(BitReader& reader) {
+    int groups = 0;
+    while (groups <= kFdsSyncGapGroups) {
+        const std::int32_t cells = reader.ReadBits(8);
+        if (cells < 0) return -1;
+        if (cells == kFdsGapCells) {
+            ++groups;
+        } else {
+            if (cells == kFdsGapCellsOutOfStep) reader.ReadBits(1);
+            groups = 0;
+        }
+    }
+    for (;;) {
+        const std::int32_t pair = reader.ReadBits(2);
+        if (pair < 0) return -1;
+        if (pair == kFdsStartMarkCells) return 1;
+    }
+}
+
+std::int32_t QdSearchGap(BitReader& reader) {
+    bool gapseen = false;
+    for (;;) {
+        const std::int32_t cells = reader.ReadBits(8);
+        if (cells < 0) return -1;
+        if (cells == kQdGapCells) {
+            gapseen = true;
+        } else if (cells == kQdGapCellsOutOfStep) {
+            reader.ReadBits(1);
+            gapseen = true;
+        } else if (gapseen) {
+            return 0;
+        }
+    }
 }
 
 }  // namespace reference

@@ -42,4 +42,8 @@ struct BitReader {
 
 std::uint16_t CrcStep(const CrcVariant& variant, std::uint16_t reg, std::uint8_t data);
 
+// The searches over gap, a group or a pair of cells at a time.
+int FdsSearchSync(BitReader& reader);
+std::int32_t QdSearchGap(BitReader& reader);
+
 }  // namespace reference
