@@ -53,6 +53,7 @@ void AppendBlock(std::vector<std::uint8_t>& rawbuffer, Crc16& crc, const std::ui
 
 FdsSideResult BuildFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size_t offset,
                            std::vector<std::uint8_t>& rawbuffer, Crc16& crc) {
+    rawbuffer.reserve(kFdsSideStreamBytes);
     rawbuffer.assign(kFdsLeadingGapBytes, kFdsGapByte);
     std::size_t position = offset;
     std::uint8_t announced = 0;

@@ -7,6 +7,7 @@
 #include "common/bitstream.h"
 #include "common/crc16.h"
 #include "fds/side_decoder.h"
+#include "qd/side_outputs.h"
 #include "qd/walk.h"
 #include "tests/reference_kernels.h"
 #include "tests/support.h"
@@ -212,6 +213,54 @@ TEST(FastKernels, GapSearchesMatchTheCellByCellOnes) {
         ASSERT_EQ(reference::QdSearchGap(qd.slow), reader.SearchGap()) << "trial " << trial;
         qd.fast = reader.reader;
         ASSERT_TRUE(qd.Same()) << "QD, trial " << trial;
+    }
+}
+
+// Pelgrane's outputs given a body in runs or byte by byte, a text file's dump
+// ending (and failing to be written) anywhere.
+TEST(FastKernels, OutputsTakeRunsAsTheyTakeBytes) {
+    struct Dumps : QdOutputFiles {
+        explicit Dumps(bool failing) : fail(failing) {}
+        void BlockCount(int) override {}
+        bool Information(const InfoRecord&, int) override { return true; }
+        bool DataDumpDone(const std::vector<std::uint8_t>& bytes) override {
+            written.push_back(bytes);
+            return !fail;
+        }
+        bool fail;
+        std::vector<Bytes> written;
+    };
+    std::mt19937 rng(18);
+    for (int trial = 0; trial < 500; ++trial) {
+        QdOptions options;
+        options.mzt = options.split = options.image = true;
+        InfoRecord record{};
+        record[kInfoAttribute] = rng() % 2 ? kTextAttribute : 1;
+        Bytes body = RandomBytes(rng, rng() % 12);
+        if (!body.empty() && rng() % 2) body[rng() % body.size()] = 0x1A;
+        const int offset = static_cast<int>(rng() % 4);
+        Dumps runfiles(rng() % 2 == 0), bytefiles(runfiles.fail);
+        QdSideOutputs runs(options, runfiles), bytes(options, bytefiles);
+        runs.Information(record, 0);
+        bytes.Information(record, 0);
+        std::size_t want = 0;
+        while (want < body.size() && bytes.DataByte(body[want], offset + int(want))) ++want;
+        std::size_t got = 0;
+        while (got < body.size()) {
+            const std::size_t n = 1 + rng() % (body.size() - got);
+            const std::size_t taken = runs.DataBytes(body.data() + got, n, offset + int(got));
+            got += taken;
+            if (taken < n) break;
+        }
+        runs.ImageRun(0, 3);
+        bytes.ImageByte(0), bytes.ImageByte(0), bytes.ImageByte(0);
+        runs.ImageBytes(body.data(), body.size());
+        for (std::uint8_t b : body) bytes.ImageByte(b);
+        ASSERT_EQ(want, got) << "trial " << trial;
+        ASSERT_EQ(bytes.mzt(), runs.mzt()) << "trial " << trial;
+        ASSERT_EQ(bytes.image(), runs.image()) << "trial " << trial;
+        ASSERT_EQ(bytes.Finish(true), runs.Finish(true));
+        ASSERT_EQ(bytefiles.written, runfiles.written) << "trial " << trial;
     }
 }
 
