@@ -16,10 +16,14 @@ constexpr int kTextSkippedBytes = 2;
 
 QdSideOutputs::QdSideOutputs(const QdOptions& options, QdOutputFiles& files)
     : m_options(options), m_files(files) {
+    // Room for a whole side up front: the outputs of a side as it should be
+    // never move as they grow.
     if (m_options.image) {
         m_image = QdImageHeader();
         m_image.reserve(kQdImageBytes);
     }
+    if (m_options.mzt) m_mzt.reserve(kQdSideStreamBytes);
+    if (m_options.split) m_dump.reserve(kQdSideStreamBytes);
 }
 
 void QdSideOutputs::ImageByte(std::uint8_t byte) {
