@@ -112,5 +112,3 @@ BENCHMARK_CAPTURE(CrcBulk, QdWriter, kQdWriterCrc);
 BENCHMARK_CAPTURE(CrcBulk, QdChecker, kQdCheckerCrc);
 
 }  // namespace
-
-BENCHMARK_MAIN();
