@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/crcblock.h"
+#include "fds/fds_blocks.h"
 #include "fds/fds_format.h"
 
 FdsImageCheck CheckFdsImage(const std::vector<std::uint8_t>& fdsbuffer) {
@@ -21,9 +22,7 @@ bool IsHeaderlessFdsImage(const std::vector<std::uint8_t>& image) {
     if (sides == 0 || sides > kFdsMaxSideCount || image.size() % kFdsSideAreaBytes != 0) {
         return false;
     }
-    const auto text = reinterpret_cast<const std::uint8_t*>(kFdsDiskVerification);
-    return image[0] == kFdsDiskInfoBlock &&
-           std::equal(text, text + kFdsDiskVerificationBytes, image.begin() + 1);
+    return StartsWithDiskInfo(image.data(), image.size());
 }
 
 std::vector<std::uint8_t> WithFdsHeader(const std::vector<std::uint8_t>& areas) {
@@ -52,58 +51,43 @@ void AppendBlock(std::vector<std::uint8_t>& rawbuffer, Crc16& crc, const std::ui
 }  // namespace
 
 FdsSideResult BuildFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size_t offset,
-                           std::vector<std::uint8_t>& rawbuffer, Crc16& crc) {
+                           std::vector<std::uint8_t>& rawbuffer, Crc16& crc, MissingFiles missing) {
     rawbuffer.reserve(kFdsSideStreamBytes);
     rawbuffer.assign(kFdsLeadingGapBytes, kFdsGapByte);
-    std::size_t position = offset;
-    std::uint8_t announced = 0;
-    int filesdone = -1;  // no file amount block yet
-    std::uint16_t filesize = 0;
     // Once the stream cannot fit, the walk goes on to find any error that
     // comes before the size error, but no longer grows the stream: an image
     // of many tiny blocks would otherwise take 129 bytes for each of its own.
     bool over = false;
-    const auto pending = [&] { return filesdone < 0 || filesdone < announced; };
-
-    for (;;) {
-        if (position >= fdsbuffer.size()) {
-            if (pending()) return {FdsSideStatus::kEndOfImage, 0};
+    const FdsWalkResult walk =
+        WalkFdsBlocks(fdsbuffer, offset, fdsbuffer.size(), [&](const FdsBlockRef& block) {
+            over = over || rawbuffer.size() + block.length + kFdsBlockOverheadBytes >
+                               static_cast<std::size_t>(kFdsSideStreamBytes);
+            if (!over) AppendBlock(rawbuffer, crc, &fdsbuffer[block.offset], block.length);
+        });
+    const bool strict = missing == MissingFiles::kError;
+    switch (walk.end) {
+        case FdsWalkEnd::kComplete:
             break;
-        }
-        const std::uint8_t id = fdsbuffer[position];
-        const int length = FdsBlockBytes(id, filesize);
-        if (length == 0) {
-            if (pending()) return {FdsSideStatus::kUnknownId, id};
+        case FdsWalkEnd::kUnknownId:
+            if (strict) return {FdsSideStatus::kUnknownId, walk.id};
             break;
-        }
+        case FdsWalkEnd::kEndOfImage:
+            if (strict) return {FdsSideStatus::kEndOfImage, 0};
+            break;
         // A block cut short by the end of the image fails whether or not
         // the announced files are in.
-        if (fdsbuffer.size() - position < static_cast<std::size_t>(length)) {
+        case FdsWalkEnd::kCutShort:
             return {FdsSideStatus::kEndOfImage, 0};
-        }
-        const std::uint8_t* block = &fdsbuffer[position];
-        over = over || rawbuffer.size() + length + kFdsBlockOverheadBytes >
-                           static_cast<std::size_t>(kFdsSideStreamBytes);
-        if (!over) AppendBlock(rawbuffer, crc, block, length);
-        if (id == kFdsFileAmountBlock) {
-            announced = block[kFdsFileCountOffset];
-            filesdone = 0;
-        } else if (id == kFdsFileHeaderBlock) {
-            filesize = static_cast<std::uint16_t>(block[kFdsFileSizeOffset] |
-                                                  block[kFdsFileSizeOffset + 1] << 8);
-        }
-        if (id == kFdsFileDataBlock) ++filesdone;
-        position += static_cast<std::size_t>(length);
     }
-
     if (over) return {FdsSideStatus::kSizeOver, 0};
     rawbuffer.resize(kFdsSideStreamBytes, kFdsGapByte);
     return {FdsSideStatus::kOk, 0};
 }
 
 FdsSideResult EncodeFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size_t offset,
-                            std::vector<std::uint8_t>& rawbuffer, Crc16& crc, BitWriter& writer) {
-    const FdsSideResult side = BuildFdsSide(fdsbuffer, offset, rawbuffer, crc);
+                            std::vector<std::uint8_t>& rawbuffer, Crc16& crc, BitWriter& writer,
+                            MissingFiles missing) {
+    const FdsSideResult side = BuildFdsSide(fdsbuffer, offset, rawbuffer, crc, missing);
     if (side.status == FdsSideStatus::kOk) EncodeSide(writer, rawbuffer.data(), rawbuffer.size());
     return side;
 }

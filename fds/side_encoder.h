@@ -26,12 +26,18 @@ struct FdsSideResult {
     std::uint8_t id;  // the offending byte, for kUnknownId
 };
 
+// What a side whose file amount block announces more files than follow
+// gives: an error, or a side that ends where the blocks do, as on the disk.
+enum class MissingFiles { kError, kEndSide };
+
 // Lays out the side whose blocks begin at offset into rawbuffer: a whole side
 // stream on success. The walk ends at the first byte that is no block ID once the
 // announced files are in; it never reads past fdsbuffer.
 FdsSideResult BuildFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size_t offset,
-                           std::vector<std::uint8_t>& rawbuffer, Crc16& crc);
+                           std::vector<std::uint8_t>& rawbuffer, Crc16& crc,
+                           MissingFiles missing = MissingFiles::kError);
 
 // BuildFdsSide, then on success the side's cells into writer.bitstreambuffer.
 FdsSideResult EncodeFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size_t offset,
-                            std::vector<std::uint8_t>& rawbuffer, Crc16& crc, BitWriter& writer);
+                            std::vector<std::uint8_t>& rawbuffer, Crc16& crc, BitWriter& writer,
+                            MissingFiles missing = MissingFiles::kError);

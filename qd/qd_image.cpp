@@ -10,12 +10,16 @@ std::vector<std::uint8_t> QdImageHeader() {
 
 QdImageCheck CheckQdImage(const std::vector<std::uint8_t>& image) {
     if (image.size() < static_cast<std::size_t>(kQdImageBytes)) return QdImageCheck::kSizeError;
+    return IsQdImageHeader(image.data(), image.size()) ? QdImageCheck::kOk
+                                                       : QdImageCheck::kFormatError;
+}
+
+bool IsQdImageHeader(const std::uint8_t* bytes, std::size_t size) {
+    if (size < static_cast<std::size_t>(kQdImageHeaderBytes)) return false;
     const auto magic = reinterpret_cast<const std::uint8_t*>(kQdImageMagic);
-    const auto pad = image.begin() + kQdImageMagicBytes;
-    const bool header = std::equal(magic, magic + kQdImageMagicBytes, image.begin()) &&
-                        std::all_of(pad, image.begin() + kQdImageHeaderBytes,
-                                    [](std::uint8_t b) { return b == kQdImagePadByte; });
-    return header ? QdImageCheck::kOk : QdImageCheck::kFormatError;
+    return std::equal(magic, magic + kQdImageMagicBytes, bytes) &&
+           std::all_of(bytes + kQdImageMagicBytes, bytes + kQdImageHeaderBytes,
+                       [](std::uint8_t b) { return b == kQdImagePadByte; });
 }
 
 void EncodeQdImage(BitWriter& writer, const std::vector<std::uint8_t>& image) {

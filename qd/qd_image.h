@@ -2,6 +2,7 @@
 // cells, at least the nominal side length and with no upper bound.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -21,5 +22,7 @@ enum class QdImageCheck { kOk, kSizeError, kFormatError };
 // The header alone: the magic, then pad bytes.
 std::vector<std::uint8_t> QdImageHeader();
 QdImageCheck CheckQdImage(const std::vector<std::uint8_t>& image);
+// The magic and its padding, whatever the size.
+bool IsQdImageHeader(const std::uint8_t* bytes, std::size_t size);
 // Codes every byte after the header into writer.bitstreambuffer.
 void EncodeQdImage(BitWriter& writer, const std::vector<std::uint8_t>& image);

@@ -35,6 +35,8 @@ inline constexpr int kInfoRecordBytes = 64;
 inline constexpr int kInfoAttribute = 0;
 inline constexpr int kInfoName = 1;
 inline constexpr int kFileNameBytes = 17;
+// A shorter name ends with this byte.
+inline constexpr std::uint8_t kQdNameEnd = 0x0D;
 inline constexpr int kInfoCarried = 18;  // two bytes carried unread
 inline constexpr int kInfoSize = 20;
 inline constexpr int kInfoLoad = 22;

@@ -154,6 +154,7 @@ Walk::Step Walk::BlockCount() {
     Take(static_cast<std::uint8_t>(b));
     ++m_offset;
     if (--m_remaining > 0) return Next();
+    m_sink.Block({-1, 0, m_check});
     if (m_check != 0) return End(QdWalkOutcome::kCrcError, m_check);
     m_firstblock = false;
     m_state = State::kPostBlock;
@@ -203,6 +204,7 @@ Walk::Step Walk::BlockBody() {
     Take(byte);
     ++m_offset;
     if (--m_remaining > 0) return Next();
+    m_sink.Block({m_header[1], m_header[3] * 256 + m_header[2], m_check});
     if (m_check != 0) return End(QdWalkOutcome::kCrcError, m_check);
     if (!data && !m_sink.Information(m_record, m_blocknumber)) {
         return End(QdWalkOutcome::kOutputFailed);

@@ -23,12 +23,21 @@ struct QdReader {
     std::uint8_t syncbyte = 0;
 };
 
+// A block as the walk read it, once its CRC is known.
+struct QdBlockSeen {
+    int type;             // -1 for the block-count block
+    int size;             // of the body
+    std::uint16_t check;  // 0 when the CRC holds
+};
+
 // What the walk hands on, in the order it reads the side.
 class QdWalkSink {
 public:
     virtual ~QdWalkSink() = default;
     // The block-count block, before its CRC is known.
     virtual void BlockCount(int count) { (void)count; }
+    // Every block, the block-count block too, as its CRC becomes known.
+    virtual void Block(const QdBlockSeen& block) { (void)block; }
     // The side stream as the walk rebuilds it.
     virtual void ImageByte(std::uint8_t byte) = 0;
     // A body byte of a data block, before the block's CRC is known, and an

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "fds/fds_blocks.h"
 #include "fds/fds_format.h"
 #include "qd/mzt.h"
 
@@ -20,6 +21,9 @@ ByteVector FdsSideBlocks(const FdsSideContent& side) {
     blocks[0] = kFdsDiskInfoBlock;
     const ByteVector info = Pattern(kFdsDiskInfoBlockBytes - 1, 1);
     std::copy(info.begin(), info.end(), blocks.begin() + 1);
+    std::copy_n(kFdsDiskVerification, kFdsDiskVerificationBytes, blocks.begin() + 1);
+    const char name[] = "KIT";
+    std::copy_n(name, kDiskInfoGameName.bytes, blocks.begin() + kDiskInfoGameName.offset);
 
     const int announced =
         side.announced >= 0 ? side.announced : static_cast<int>(side.files.size());

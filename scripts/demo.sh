@@ -28,5 +28,18 @@ cd again
 step "$bin/Wenmark" ../sample.qdf side.raw
 step "$bin/Pelgrane" -m side.raw
 cmp ../../sample.mzt side.mzt && echo "and again through the QD image file"
+
+if [ -x "$bin/qdkit" ]; then
+  echo
+  echo "== qdkit: the same files read, checked, converted and brought back"
+  mkdir -p ../../kit && cd ../../kit
+  step "$bin/qdkit" info ../sample.fds ../sample.mzt
+  step "$bin/qdkit" convert ../sample.fds ../sample.mzt
+  step "$bin/qdkit" verify sample.DKA sample.QDK ../qd/sample.qdf
+  mkdir -p back
+  step "$bin/qdkit" convert -C back sample.DKA sample.QDK
+  cmp ../sample.fds back/sample.fds && cmp ../sample.mzt back/sample.mzt &&
+    echo "both came back byte for byte"
+fi
 echo
 echo "Outputs are in demo/."

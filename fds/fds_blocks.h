@@ -1,0 +1,86 @@
+// The blocks of an FDS side area as the encoder walks them, and the fields
+// of its disk info and file header blocks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "fds/fds_format.h"
+
+struct FdsField {
+    const char* name;
+    int offset;  // in the block, counting its ID byte
+    int bytes;
+};
+
+// The disk info block's fields that identify a disk; the game name is text.
+inline constexpr FdsField kDiskInfoGameName{"game_name", 16, 3};
+inline constexpr FdsField kDiskInfoFields[] = {
+    {"maker", 15, 1},   {"game_type", 19, 1}, {"revision", 20, 1},      {"side", 21, 1},
+    {"disk", 22, 1},    {"disk_type", 23, 1}, {"boot_file", 25, 1},     {"manufactured", 31, 3},
+    {"country", 34, 1}, {"rewritten", 44, 3}, {"rewrite_count", 52, 1}, {"actual_side", 53, 1},
+};
+
+// The file header block's fields.
+inline constexpr int kFdsFileNumberOffset = 1;
+inline constexpr int kFdsFileIdOffset = 2;
+inline constexpr int kFdsFileNameOffset = 3;
+inline constexpr int kFdsFileNameBytes = 8;
+inline constexpr int kFdsFileLoadOffset = 11;
+inline constexpr int kFdsFileTypeOffset = 15;
+inline constexpr std::uint8_t kFdsProgramFile = 0;
+inline constexpr std::uint8_t kFdsCharacterFile = 1;
+inline constexpr std::uint8_t kFdsNameTableFile = 2;
+
+// Whether bytes begin with a disk info block's ID and text: the start of
+// every side area, and of an image that has no header.
+bool StartsWithDiskInfo(const std::uint8_t* bytes, std::size_t size);
+
+struct FdsBlockRef {
+    std::uint8_t id;
+    std::size_t offset;  // of the ID byte
+    int length;          // with the ID byte
+};
+
+enum class FdsWalkEnd {
+    kComplete,    // the announced files are in: ended at a byte that is no ID, or at the end
+    kUnknownId,   // a byte that is no block ID while announced files were missing
+    kEndOfImage,  // the end, while announced files were missing
+    kCutShort,    // a block runs past the end
+};
+
+struct FdsWalkResult {
+    FdsWalkEnd end;
+    std::size_t position;  // where the walk stopped
+    std::uint8_t id;       // the byte there, for kUnknownId
+    int announced;         // the file amount block's count; -1 without one
+    int datablocks;        // file data blocks walked
+};
+
+// Walks the blocks from offset to at most end, as the encoder lays them on a
+// side, handing each whole block to visit.
+FdsWalkResult WalkFdsBlocks(const std::vector<std::uint8_t>& image, std::size_t offset,
+                            std::size_t end, const std::function<void(const FdsBlockRef&)>& visit);
+
+// A little-endian 16-bit field.
+inline int FdsWord(const std::uint8_t* bytes) {
+    return bytes[0] | bytes[1] << 8;
+}
+
+// Where the side areas of an FDS image lie: behind the 16-byte header, or
+// from the start of an image that has none. The last area may be cut short.
+struct FdsImageLayout {
+    bool header;
+    int headersides;            // the header's side count; 0 without a header
+    std::size_t firstarea;      // offset of side 1's area
+    int sides;                  // areas the file holds, whole or begun
+    std::size_t lastareabytes;  // bytes of the last area present
+};
+
+FdsImageLayout MeasureFdsImage(const std::vector<std::uint8_t>& image);
+// Side side's area (from 0), with the bytes the file lacks as 0x00.
+std::vector<std::uint8_t> FdsSideArea(const std::vector<std::uint8_t>& image,
+                                      const FdsImageLayout& layout, int side);

@@ -1,0 +1,26 @@
+// The commands of qdkit. Each handles its files one after the other and
+// returns the exit status: 0 when every file succeeded, 1 when any failed.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "qdkit/detect.h"
+
+int RunInfo(const std::vector<std::string>& files, bool json);
+int RunVerify(const std::vector<std::string>& files);
+
+struct ConvertOptions {
+    std::optional<Kind> to;  // the target kind, where there is a choice
+    std::string output;      // -o: the one output's name
+    std::string folder;      // -C: where outputs go; empty for the current folder
+    std::vector<int> sides;  // --side: FDS sides, counted from 1; empty for all
+    bool force = false;      // replace existing outputs
+    bool strict = false;     // every warning fails its file
+};
+
+int RunConvert(const std::vector<std::string>& files, const ConvertOptions& options);
+
+// Joins sides (raw FDS sides, one-side FDS images) into one FDS image.
+int RunJoin(const std::vector<std::string>& sides, const std::string& output, bool force);

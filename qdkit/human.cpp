@@ -1,0 +1,176 @@
+#include "qdkit/human.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "fds/fds_blocks.h"
+#include "qdkit/text.h"
+
+namespace {
+
+using Row = std::vector<std::string>;
+
+// Columns padded to their widest cell; numbers (and their headings) to the right.
+void PrintTable(const std::string& indent, const std::vector<Row>& rows,
+                const std::vector<bool>& right) {
+    std::vector<std::size_t> widths(right.size(), 0);
+    for (const Row& row : rows) {
+        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
+    }
+    for (const Row& row : rows) {
+        std::string line = indent;
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            const std::string pad(widths[c] - row[c].size(), ' ');
+            line += right[c] ? pad + row[c] : row[c] + (c + 1 < row.size() ? pad : "");
+            if (c + 1 < row.size()) line += "  ";
+        }
+        std::printf("%s\n", line.c_str());
+    }
+}
+
+std::string Hex(const Json& value, int width) {
+    if (value.is_null()) return "-";
+    if (value.is_array()) {
+        std::string text;
+        for (const Json& item : value) text += (text.empty() ? "" : " ") + Hex(item, 2);
+        return text;
+    }
+    return HexValue(value.get<unsigned>(), width);
+}
+
+std::string Count(const Json& value) {
+    return value.is_null() ? "-" : std::to_string(value.get<long long>());
+}
+
+std::string Plural(std::size_t n, const char* word) {
+    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+}
+
+const char* FdsFileType(unsigned type) {
+    switch (type) {
+        case kFdsProgramFile:
+            return "PRG";
+        case kFdsCharacterFile:
+            return "CHR";
+        case kFdsNameTableFile:
+            return "NT";
+        default:
+            return "?";
+    }
+}
+
+void PrintFdsSide(const Json& side) {
+    std::string line = "  side " + side["label"].get<std::string>() + ":";
+    if (side["blank"].get<bool>()) {
+        std::printf("%s blank\n", line.c_str());
+        return;
+    }
+    const Json& info = side["disk_info"];
+    if (info.is_null()) {
+        line += " no disk info block";
+    } else {
+        line += " \"" + info["game_name"].get<std::string>() + "\"  maker " +
+                Hex(info["maker"], 2) + "  side " + Count(info["side"]) + "  disk " +
+                Count(info["disk"]);
+    }
+    line +=
+        "  files " + std::to_string(side["files"].size()) + " of " + Count(side["announced_files"]);
+    std::printf("%s\n", line.c_str());
+    if (!info.is_null()) {
+        std::string rest;
+        for (const auto& field : info.items()) {
+            if (field.key() == "game_name" || field.key() == "maker" || field.key() == "side" ||
+                field.key() == "disk")
+                continue;
+            rest += (rest.empty() ? "" : "  ") + field.key() + " " + Hex(field.value(), 2);
+        }
+        std::printf("    %s\n", rest.c_str());
+    }
+    if (side["files"].empty()) return;
+    std::vector<Row> rows{{"NO", "ID", "NAME", "TYPE", "SIZE", "LOAD"}};
+    for (const Json& file : side["files"]) {
+        rows.push_back(
+            {Hex(file["number"], 2), Hex(file["id"], 2),
+             file["name"].get<std::string>() + (file["data"].get<bool>() ? "" : " (no data)"),
+             FdsFileType(file["type"].get<unsigned>()), Count(file["size"]), Hex(file["load"], 4)});
+    }
+    PrintTable("    ", rows, {false, false, false, false, true, false});
+}
+
+void PrintFds(const Json& facts) {
+    const Json& sides = facts["sides"];
+    std::string header = "no header";
+    if (facts["header"].get<bool>()) {
+        header = facts["header_sides"] == sides.size()
+                     ? "header"
+                     : "header says " + Count(facts["header_sides"]);
+    }
+    std::printf("  %s, %s\n", Plural(sides.size(), "side").c_str(), header.c_str());
+    for (const Json& side : sides) PrintFdsSide(side);
+}
+
+// "10 blocks, all CRCs good, complete, canonical"
+void PrintSideState(const Json& facts) {
+    const Json& blocks = facts["blocks"];
+    std::string bad;
+    for (std::size_t n = 0; n < blocks.size(); ++n) {
+        if (!blocks[n]["crc_ok"].get<bool>())
+            bad += (bad.empty() ? "" : ", ") + std::to_string(n + 1);
+    }
+    std::string line = "  " + Plural(blocks.size(), "block");
+    if (facts.contains("block_count")) line += " (count " + Count(facts["block_count"]) + ")";
+    line += bad.empty() ? ", all CRCs good" : ", CRC bad in block " + bad;
+    line += facts["complete"].get<bool>() ? ", complete" : ", incomplete";
+    if (facts.contains("canonical")) {
+        const Json& cell = facts["first_difference"];
+        line += facts["canonical"].get<bool>() ? ", canonical"
+                : cell.is_null()               ? ", not what the kit would write"
+                                 : ", differs from the kit's cells at cell " + Count(cell);
+    }
+    std::printf("%s\n", line.c_str());
+}
+
+void PrintQdFiles(const Json& facts) {
+    std::vector<Row> rows{{"#", "ATTR", "NAME", "SIZE", "LOAD", "EXEC"}};
+    int n = 0;
+    for (const Json& file : facts["files"]) {
+        rows.push_back({std::to_string(++n), Hex(file["attribute"], 2),
+                        file["name"].get<std::string>(), Count(file["size"]), Hex(file["load"], 4),
+                        Hex(file["exec"], 4)});
+    }
+    if (n > 0) PrintTable("  ", rows, {true, false, false, true, false, false});
+}
+
+void PrintMzt(const Json& facts) {
+    std::vector<Row> rows{{"#", "ATTR", "NAME", "SIZE", "LOAD", "EXEC"}};
+    int n = 0;
+    for (const Json& record : facts["records"]) {
+        std::string size = Count(record["size"]);
+        if (record["body_bytes"] != record["size"]) size = Count(record["body_bytes"]) + "/" + size;
+        rows.push_back({std::to_string(++n), Hex(record["attribute"], 2),
+                        record["name"].get<std::string>(), size, Hex(record["load"], 4),
+                        Hex(record["exec"], 4)});
+    }
+    PrintTable("  ", rows, {true, false, false, true, false, false});
+}
+
+}  // namespace
+
+void PrintHuman(const FileReport& report) {
+    if (report.kind.empty()) return;
+    const Json& facts = report.facts;
+    std::printf("%s: %s, %s bytes\n", report.file.c_str(), report.kind.c_str(),
+                Count(facts["size"]).c_str());
+    if (report.kind == "fds") PrintFds(facts);
+    if (report.kind == "mzt") PrintMzt(facts);
+    if (report.kind == "fds-raw") {
+        PrintSideState(facts);
+        PrintFdsSide(facts["side"]);
+    }
+    if (report.kind == "qd-raw" || report.kind == "qdf") {
+        PrintSideState(facts);
+        PrintQdFiles(facts);
+    }
+}

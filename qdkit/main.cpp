@@ -1,0 +1,91 @@
+// qdkit: reads, checks and converts every kind of file the kit knows.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "qdkit/commands.h"
+
+namespace {
+
+constexpr int kUsageStatus = 2;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Reads, checks and converts FDS and QD disk images, raw sides and MZT files.",
+                 "qdkit"};
+    app.set_version_flag("--version", std::string("qdkit ") + KIT_VERSION);
+    app.require_subcommand(1);
+    app.footer(
+        "Kinds: fds, fds-raw, qd-raw, qdf, mzt, told apart by content.\n"
+        "Exit status: 0 success, 1 a file failed, 2 a wrong command line.\n");
+
+    std::vector<std::string> files;
+    bool json = false;
+    CLI::App* info = app.add_subcommand("info", "Show each file's kind and what it holds.");
+    info->add_flag("--json", json, "Write one JSON document: an array, one object per file.");
+    info->add_option("FILE", files, "Files to read.")->required();
+
+    CLI::App* verify =
+        app.add_subcommand("verify", "Check that each file survives the trip through a side.");
+    verify->add_option("FILE", files, "Files to check.")->required();
+
+    ConvertOptions options;
+    std::string to;
+    CLI::App* convert = app.add_subcommand("convert", "Convert each file to another kind.");
+    convert->add_option("--to", to, "Target kind where there is a choice (default: see below).")
+        ->check(CLI::IsMember({"fds", "fds-raw", "qd-raw", "qdf", "mzt"}));
+    convert->add_option("-o", options.output, "Name of the output, when there is exactly one.");
+    convert->add_option("-C", options.folder, "Folder for the outputs (default: the current one).")
+        ->check(CLI::ExistingDirectory);
+    convert->add_option("--side", options.sides, "FDS sides to convert, counted from 1.")
+        ->delimiter(',')
+        ->check(CLI::PositiveNumber);
+    convert->add_flag("--force", options.force,
+                      "Replace existing outputs, and keep a raw side that does not decode "
+                      "cleanly as decoded.");
+    convert->add_flag("--strict", options.strict, "Fail a file on any warning, writing nothing.");
+    convert->add_option("FILE", files, "Files to convert.")->required();
+    convert->footer(
+        "Conversions (default first): fds -> fds-raw (BASE.DKA, BASE.DKB, ...);\n"
+        "fds-raw -> fds; mzt -> qd-raw (BASE.QDK) or qdf; qdf -> qd-raw or mzt;\n"
+        "qd-raw -> mzt or qdf. BASE is the input's name without folder and extension.\n");
+
+    std::string joined;
+    bool keep = false;
+    CLI::App* join =
+        app.add_subcommand("join", "Join FDS sides into one FDS image with the header.");
+    join->add_option("-o", joined, "The image to write.")->required();
+    join->add_flag("--force", keep,
+                   "Keep a side that does not decode cleanly, and replace an existing image.");
+    join->add_option("SIDE", files, "Raw FDS sides or one-side FDS images, in order.")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::fprintf(stderr, "qdkit: error: %s\nRun 'qdkit --help' for more information.\n",
+                     e.what());
+        return kUsageStatus;
+    }
+    if (info->parsed()) return RunInfo(files, json);
+    if (verify->parsed()) return RunVerify(files);
+    if (join->parsed()) return RunJoin(files, joined, keep);
+    if (convert->parsed()) {
+        if (!options.output.empty() && files.size() > 1) {
+            const std::string count = std::to_string(files.size());
+            std::fprintf(stderr, "qdkit: error: -o names one output, but %s files are given\n",
+                         count.c_str());
+            return kUsageStatus;
+        }
+        if (!to.empty()) options.to = KindFromName(to);
+        return RunConvert(files, options);
+    }
+    return kUsageStatus;
+}

@@ -1,0 +1,284 @@
+// qdkit convert and join through the built binary: the classic programs'
+// bytes where they apply, the files real collections hold, and the safety of
+// every output.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "tests/qdkit_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Step {
+    std::string program;
+    std::vector<std::string> args;
+};
+
+const Bytes kTape = MztFile({Entry("MONITOR", 4096, 1), Entry("HELLO", 31, 2)});
+const Bytes kTwoSides = FdsImage({FdsSide(2, 1), FdsSide(3, 2)});
+
+TEST(QdkitConvert, SameBytesAsTheClassicPrograms) {
+    const struct {
+        std::string input;
+        Bytes bytes;
+        std::vector<std::string> args;  // after "convert"
+        std::vector<Step> classic;
+        std::vector<std::pair<std::string, std::string>> outputs;  // qdkit's, the classic one
+    } cases[] = {
+        {"two.fds",
+         kTwoSides,
+         {},
+         {{"Talvret", {"../two.fds"}}},
+         {{"two.DKA", "two.DKA"}, {"two.DKB", "two.DKB"}}},
+        {"plain",
+         Headerless(kTwoSides),
+         {},
+         {{"Talvret", {"../plain"}}},
+         {{"plain.DKA", "plain.DKA"}, {"plain.DKB", "plain.DKB"}}},
+        {"side.DKA",
+         FdsRaw(FdsSide(3, 4)),
+         {},
+         {{"Omblisk", {"../side.DKA"}}},
+         {{"side.fds", "side.fds"}}},
+        {"tape.mzt", kTape, {}, {{"Surbeck", {"../tape.mzt"}}}, {{"tape.QDK", "tape.QDK"}}},
+        {"tape.qdf",
+         QdImageOf(kTape),
+         {},
+         {{"Wenmark", {"../tape.qdf", "t.raw"}}},
+         {{"tape.QDK", "t.raw"}}},
+        {"side.QDK",
+         QdRaw(QdStream(kTape)),
+         {},
+         {{"Pelgrane", {"-m", "../side.QDK"}}},
+         {{"side.mzt", "side.mzt"}}},
+        {"side.QDK",
+         QdRaw(QdStream(kTape)),
+         {"--to", "qdf"},
+         {{"Pelgrane", {"-d", "../side.QDK"}}},
+         {{"side.qdf", "side.qdf"}}},
+        {"tape.mzt",
+         kTape,
+         {"--to", "qdf"},
+         {{"Surbeck", {"../tape.mzt"}}, {"Pelgrane", {"-d", "tape.QDK"}}},
+         {{"tape.qdf", "tape.qdf"}}},
+        {"tape.qdf",
+         QdImageOf(kTape),
+         {"--to", "mzt"},
+         {{"Wenmark", {"../tape.qdf", "t.raw"}}, {"Pelgrane", {"-m", "t.raw"}}},
+         {{"tape.mzt", "t.mzt"}}},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        fs::create_directory(dir / "kit");
+        fs::create_directory(dir / "classic");
+        WriteFile(dir / c.input, c.bytes);
+        for (const Step& step : c.classic) {
+            ASSERT_EQ(0, RunProgram(dir / "classic", step.program, step.args).status)
+                << step.program;
+        }
+        std::vector<std::string> args{"convert"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.push_back("../" + c.input);
+        const RunResult run = RunProgram(dir / "kit", "qdkit", args);
+        EXPECT_EQ(0, run.status) << c.input << run.err;
+        EXPECT_EQ(c.input == "plain" ? "qdkit: warning: ../plain: no header: the file holds the "
+                                       "side areas alone\n"
+                                     : "",
+                  run.err);
+        std::vector<std::string> names;
+        for (const auto& [kit, classic] : c.outputs) {
+            EXPECT_TRUE(
+                SameBytes(ReadFile(dir / "classic/" + classic), ReadFile(dir / "kit/" + kit)))
+                << c.input << " " << kit;
+            names.push_back(kit);
+        }
+        std::vector<std::string> written;
+        for (const auto& entry : fs::directory_iterator(dir / "kit")) {
+            written.push_back(entry.path().filename().string());
+        }
+        std::sort(written.begin(), written.end());
+        EXPECT_EQ(names, written) << c.input;
+    }
+}
+
+// What real collections hold: each converts with a warning that names it,
+// and --strict refuses it, writing nothing. Back through qdkit, every side
+// area and every record comes back.
+TEST(QdkitConvert, RealWorldInputsAndTheirWayBack) {
+    const Bytes one = FdsImage({FdsSide(2, 1)});
+    const Bytes shortened(kTwoSides.begin(), kTwoSides.end() - 60000);
+    const Bytes cut(kTape.begin(), kTape.end() - 11);
+    const struct {
+        std::string input;
+        Bytes bytes;
+        std::vector<std::string> outputs;
+        std::string warning;
+        Bytes back;  // what converting the outputs back (and joining them) gives
+    } cases[] = {
+        {"trick.fds",
+         FdsImage({FdsSide(2, 1, 3)}),
+         {"trick.DKA"},
+         "side A: the file amount block announces 3 files, the side holds 2",
+         FdsImage({FdsSide(2, 1, 3)})},
+        {"plain",
+         Headerless(kTwoSides),
+         {"plain.DKA", "plain.DKB"},
+         "no header: the file holds the side areas alone",
+         kTwoSides},
+        {"short.fds",
+         shortened,
+         {"short.DKA", "short.DKB"},
+         "side B is cut short by the end of the file (5500 of 65500 bytes; the rest taken as "
+         "0x00)",
+         kTwoSides},
+        {"blank.fds", WithBlankSide(one), {"blank.DKA"}, "side B: blank, skipped", one},
+        {"cut.mzt",
+         cut,
+         {"cut.QDK"},
+         "record 2 is cut short by 11 bytes; its body is filled with 0x00",
+         Concat({cut, Bytes(11, 0)})},
+        {"tail.mzt",
+         Concat({kTape, Bytes(5, 0x1A)}),
+         {"tail.QDK"},
+         "5 bytes after the last record are ignored",
+         kTape},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        WriteFile(dir / c.input, c.bytes);
+        RunResult run = RunProgram(dir.path(), "qdkit", {"convert", "--strict", c.input});
+        EXPECT_EQ(1, run.status) << c.input;
+        EXPECT_EQ("qdkit: error: " + c.input + ": " + c.warning + " (--strict)\n", run.err);
+        for (const std::string& name : c.outputs) EXPECT_FALSE(FileExists(dir / name)) << name;
+
+        run = RunProgram(dir.path(), "qdkit", {"convert", c.input});
+        EXPECT_EQ(0, run.status) << c.input;
+        EXPECT_EQ("qdkit: warning: " + c.input + ": " + c.warning + "\n", run.err);
+        for (const std::string& name : c.outputs) EXPECT_TRUE(FileExists(dir / name)) << name;
+
+        std::vector<std::string> args{"join", "-o", "back"};
+        if (c.input.find(".mzt") != std::string::npos) args = {"convert", "-o", "back"};
+        args.insert(args.end(), c.outputs.begin(), c.outputs.end());
+        run = RunProgram(dir.path(), "qdkit", args);
+        EXPECT_EQ(0, run.status) << c.input << run.err;
+        EXPECT_TRUE(SameBytes(c.back, ReadFile(dir / "back"))) << c.input;
+    }
+}
+
+TEST(QdkitConvert, FourSides) {
+    const Bytes four = FdsImage({FdsSide(1, 10), FdsSide(2, 20), FdsSide(3, 30), FdsSide(4, 40)});
+    TempDir dir;
+    fs::create_directory(dir / "some");
+    WriteFile(dir / "four.fds", four);
+    ASSERT_EQ(0, RunProgram(dir.path(), "qdkit", {"convert", "four.fds"}).status);
+    RunResult run =
+        RunProgram(dir.path(), "qdkit", {"convert", "--side", "3,4", "-C", "some", "four.fds"});
+    EXPECT_EQ("four.fds -> some/four.DKC\nfour.fds -> some/four.DKD\n", run.out);
+    EXPECT_FALSE(FileExists(dir / "some/four.DKA"));
+    for (const std::string name : {"four.DKC", "four.DKD"}) {
+        EXPECT_TRUE(SameBytes(ReadFile(dir / name), ReadFile(dir / ("some/" + name))));
+    }
+    run = RunProgram(dir.path(), "qdkit",
+                     {"join", "-o", "back.fds", "four.DKA", "four.DKB", "four.DKC", "four.DKD"});
+    EXPECT_EQ("back.fds <- 4 sides\n", run.out);
+    EXPECT_TRUE(SameBytes(four, ReadFile(dir / "back.fds")));
+    // One-side images join as well as raw sides.
+    ASSERT_EQ(0, RunProgram(dir.path(), "qdkit", {"convert", "-C", "some", "four.DKB"}).status);
+    run = RunProgram(dir.path(), "qdkit", {"join", "-o", "ab.fds", "four.DKA", "some/four.fds"});
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_TRUE(SameBytes(FdsImage({FdsSide(1, 10), FdsSide(2, 20)}), ReadFile(dir / "ab.fds")));
+}
+
+TEST(QdkitConvert, Refusals) {
+    const Bytes raw = FdsRaw(FdsSide(2, 1));
+    const Bytes damaged = FlipDataBit(raw, 4700);
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+        std::vector<std::string> unchanged;  // files that must keep their bytes
+    } cases[] = {
+        {{"convert", "two.fds"},
+         "qdkit: error: two.fds: output two.DKA exists (--force replaces it)\n"
+         "qdkit: error: two.fds: output two.DKB exists (--force replaces it)\n",
+         {"two.DKA"}},
+        {{"convert", "--force", "side.fds"},
+         "qdkit: error: side.fds: output side.fds is an input of this call\n",
+         {"side.fds"}},
+        {{"convert", "--force", "tape.QDK", "-o", "link.mzt"},
+         "qdkit: error: tape.QDK: output link.mzt is an input of this call\n",
+         {"tape.QDK"}},
+        {{"convert", "--force", "two.DKA", "-o", "hard.DKA"},
+         "qdkit: error: two.DKA: output hard.DKA is an input of this call\n",
+         {"two.DKA"}},
+        {{"convert", "-o", "x", "two.fds"},
+         "qdkit: error: two.fds: -o names one output, this conversion writes 2\n",
+         {}},
+        {{"convert", "--to", "fds", "tape.QDK"},
+         "qdkit: error: tape.QDK: a qd-raw file does not convert to fds\n",
+         {}},
+        {{"convert", "--side", "3", "two.fds"},
+         "qdkit: error: two.fds: side 3: the image has 2 sides\n",
+         {}},
+        {{"convert", "--side", "1", "tape.QDK"},
+         "qdkit: error: tape.QDK: --side applies to FDS images only\n",
+         {}},
+        {{"convert", "crc.DKA"},
+         "qdkit: error: crc.DKA: block 4 (ID 04) fails its CRC (--force keeps what was decoded)\n",
+         {}},
+        {{"join", "-o", "j.fds", "two.DKA", "crc.DKA"},
+         "qdkit: error: crc.DKA: block 4 (ID 04) fails its CRC (--force keeps what was decoded)\n",
+         {}},
+        {{"join", "-o", "two.fds", "two.DKA"},
+         "qdkit: error: two.fds: output two.fds exists (--force replaces it)\n",
+         {"two.fds"}},
+        {{"convert", "--to", "qdf", "big.mzt"},
+         "qdkit: error: big.mzt: record 2 (BIG) does not fit on the side: it needs 50620 bytes, "
+         "the side has 43996 left\n",
+         {}},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        WriteFile(dir / "two.fds", kTwoSides);
+        WriteFile(dir / "side.fds", raw);  // a raw side, named as an image
+        WriteFile(dir / "crc.DKA", damaged);
+        WriteFile(dir / "tape.QDK", QdRaw(QdStream(kTape)));
+        WriteFile(dir / "big.mzt", MztFile({Entry("SMALL", 30000, 1), Entry("BIG", 50000, 2)}));
+        ASSERT_EQ(0, RunProgram(dir.path(), "qdkit", {"convert", "two.fds"}).status);
+        fs::create_symlink("tape.QDK", dir / "link.mzt");
+        fs::create_hard_link(dir / "two.DKA", dir / "hard.DKA");
+        std::vector<Bytes> before;
+        for (const std::string& name : c.unchanged) before.push_back(ReadFile(dir / name));
+
+        const RunResult run = RunProgram(dir.path(), "qdkit", c.args);
+        EXPECT_EQ(1, run.status) << c.err;
+        EXPECT_EQ(c.err, run.err);
+        EXPECT_EQ("", run.out);
+        for (std::size_t i = 0; i < c.unchanged.size(); ++i) {
+            EXPECT_EQ(before[i], ReadFile(dir / c.unchanged[i])) << c.unchanged[i];
+        }
+        EXPECT_FALSE(FileExists(dir / "crc.fds"));
+        EXPECT_FALSE(FileExists(dir / "j.fds"));
+        EXPECT_FALSE(FileExists(dir / "big.qdf"));
+    }
+}
+
+TEST(QdkitConvert, ForceReplacesAndKeeps) {
+    TempDir dir;
+    WriteFile(dir / "two.fds", kTwoSides);
+    WriteFile(dir / "two.DKA", Bytes(10, 1));
+    WriteFile(dir / "crc.DKA", FlipDataBit(FdsRaw(FdsSide(2, 1)), 4700));
+    RunResult run = RunProgram(dir.path(), "qdkit", {"convert", "--force", "two.fds", "crc.DKA"});
+    EXPECT_EQ(0, run.status);
+    EXPECT_EQ(143360u, ReadFile(dir / "two.DKA").size());
+    EXPECT_EQ("qdkit: warning: crc.DKA: block 4 (ID 04) fails its CRC (kept as decoded)\n",
+              run.err);
+    EXPECT_EQ(65516u, ReadFile(dir / "crc.fds").size());
+    run = RunProgram(dir.path(), "qdkit", {"join", "--force", "-o", "j.fds", "crc.DKA", "two.DKB"});
+    EXPECT_EQ(0, run.status);
+    EXPECT_EQ(16u + 2 * 65500, ReadFile(dir / "j.fds").size());
+}
+
+}  // namespace
