@@ -9,11 +9,8 @@ struct DataByteTable {
 
 constexpr DataByteTable MakeDataByteTable() {
     DataByteTable table{};
-    for (std::uint32_t cells = 0; cells < (1u << kCellsPerByte); ++cells) {
-        std::uint32_t byte = 0;
-        for (unsigned k = 0; k < 8; ++k) byte |= ((cells >> (2 * k + 1)) & 1u) << k;
-        table.byte[cells] = static_cast<std::uint8_t>(byte);
-    }
+    for (std::uint32_t cells = 0; cells < (1u << kCellsPerByte); ++cells)
+        table.byte[cells] = static_cast<std::uint8_t>(mfm_detail::DataBits(cells));
     return table;
 }
 

@@ -61,7 +61,7 @@ constexpr std::array<std::uint8_t, 256> DataNibbleTable() {
 inline constexpr std::array<std::uint8_t, 256> kDataNibble = DataNibbleTable();
 
 // The data bits of 16 cells in bits 0-15, as a byte.
-inline std::uint32_t DataBits(std::uint32_t cells) {
+constexpr std::uint32_t DataBits(std::uint32_t cells) {
     return kDataNibble[cells & 0xFF] | (std::uint32_t{kDataNibble[(cells >> 8) & 0xFF]} << 4);
 }
 
