@@ -1,5 +1,23 @@
 #include "common/bitstream.h"
 
+namespace {
+
+// The data byte of every 16 cells, for decoding runs: one look-up a byte.
+struct DataByteTable {
+    std::uint8_t byte[1 << kCellsPerByte];
+};
+
+constexpr DataByteTable MakeDataByteTable() {
+    DataByteTable table{};
+    for (std::uint32_t cells = 0; cells < (1u << kCellsPerByte); ++cells)
+        table.byte[cells] = static_cast<std::uint8_t>(mfm_detail::DataBits(cells));
+    return table;
+}
+
+constexpr DataByteTable kDataByteOf = MakeDataByteTable();
+
+}  // namespace
+
 void BitWriter::WriteBits(std::uint8_t cell) {
     const auto bit = static_cast<std::uint8_t>(1u << bitstreamshift);
     if (cell != 0) {
@@ -15,19 +33,13 @@ void BitWriter::WriteBits(std::uint8_t cell) {
 }
 
 void BitWriter::MFM_encoder(std::uint8_t byte) {
-    std::uint32_t spread = 0;
-    for (int i = 0; i < 8; ++i) {
-        if (byte & (1u << i)) spread |= 3u << (2 * i);
-    }
-    const std::uint32_t pattern = spread ^ 0x5555u;
-    xorbits = (pattern << 16) | xorbits;
-    // A cell is 1 where the pattern has a 1 not preceded by a 1: the data
-    // bit itself, or a clock between two zero data bits.
-    for (int k = 0; k < 16; ++k) {
-        const bool one = (xorbits & 0x10000u) && !(xorbits & 0x8000u);
-        WriteBits(one ? 1 : 0);
-        xorbits >>= 1;
-    }
+    const std::uint32_t upper = MfmPattern(byte) | (xorbits >> 16);
+    const std::uint32_t cells = (bitstreamdata & ((1u << bitstreamshift) - 1)) |
+                                (std::uint32_t{MfmCells(upper, xorbits)} << bitstreamshift);
+    xorbits = upper;
+    bitstreambuffer.push_back(static_cast<std::uint8_t>(cells));
+    bitstreambuffer.push_back(static_cast<std::uint8_t>(cells >> 8));
+    bitstreamdata = static_cast<std::uint8_t>(cells >> 16);
 }
 
 void BitWriter::FlushBits() {
@@ -39,13 +51,46 @@ void BitWriter::FlushBits() {
 }
 
 void EncodeSide(BitWriter& writer, const std::uint8_t* sidestream, std::size_t length) {
-    writer.bitstreambuffer.clear();
-    writer.bitstreambuffer.reserve(length * kRawBytesPerByte);
-    for (std::size_t i = 0; i < length; ++i) writer.MFM_encoder(sidestream[i]);
+    std::vector<std::uint8_t>& buffer = writer.bitstreambuffer;
+    buffer.clear();
+    if (length == 0) {
+        writer.FlushBits();
+        return;
+    }
+    // The first byte may meet the start state; the rest only the bit before.
+    writer.MFM_encoder(sidestream[0]);
+    buffer.reserve(length * kRawBytesPerByte + 1);
+    buffer.resize(length * kRawBytesPerByte);
+    std::uint8_t* out = buffer.data() + kRawBytesPerByte;
+    const unsigned shift = writer.bitstreamshift;
+    if (shift == 0 && (writer.xorbits >> 15) == (sidestream[0] >> 7)) {
+        // In step, as every side is: the bit before is the byte before's bit 7.
+        for (std::size_t i = 1; i < length; ++i) {
+            const std::uint32_t cells =
+                mfm_detail::kCells[sidestream[i]] & ~(std::uint32_t{sidestream[i - 1]} >> 7);
+            out[0] = static_cast<std::uint8_t>(cells);
+            out[1] = static_cast<std::uint8_t>(cells >> 8);
+            out += kRawBytesPerByte;
+        }
+    } else {
+        std::uint32_t pending = writer.bitstreamdata & ((1u << shift) - 1);
+        unsigned last = (writer.xorbits >> 15) & 1u;
+        for (std::size_t i = 1; i < length; ++i) {
+            const std::uint8_t byte = sidestream[i];
+            pending |= (mfm_detail::kCells[byte] & ~last) << shift;
+            last = byte >> 7;
+            out[0] = static_cast<std::uint8_t>(pending);
+            out[1] = static_cast<std::uint8_t>(pending >> 8);
+            out += kRawBytesPerByte;
+            pending >>= 16;
+        }
+        writer.bitstreamdata = static_cast<std::uint8_t>(pending);
+    }
+    if (length > 1) writer.xorbits = MfmPattern(sidestream[length - 1]);
     writer.FlushBits();
 }
 
-std::int32_t BitReader::ReadBits(std::int32_t n) {
+std::int32_t BitReader::ReadBitsNearEnd(std::int32_t n) {
     if (bitstreampos >= size) return -1;
     if (n <= 0) return 0;
     std::uint32_t result = 0;
@@ -64,12 +109,89 @@ std::int32_t BitReader::ReadBits(std::int32_t n) {
     return static_cast<std::int32_t>(result);
 }
 
-std::int32_t BitReader::ReadByte() {
+std::int32_t BitReader::ReadByteNearEnd() {
     std::int32_t result = 0;
     for (int j = 0; j < 8; ++j) {
-        const std::int32_t pair = ReadBits(2);
+        const std::int32_t pair = ReadBitsNearEnd(2);
         if (pair < 0) return -1;
         if (pair & 2) result |= 1 << j;
     }
     return result;
+}
+
+std::size_t BitReader::ReadBytes(std::uint8_t* out, std::size_t count) {
+    const std::size_t whole = WholeBytes();
+    const std::size_t fast = whole < count ? whole : count;
+    const std::uint8_t* in = bitstreambuffer + bitstreampos;
+    const unsigned offset = Offset();
+    std::size_t i = 0;
+    // Two bytes from eight raw bytes while three more bytes follow.
+    for (; i + 3 < fast; i += 2, in += 2 * kRawBytesPerByte) {
+        const std::uint64_t cells = mfm_detail::Load64(in) >> offset;
+        out[i] = kDataByteOf.byte[cells & 0xFFFF];
+        out[i + 1] = kDataByteOf.byte[(cells >> 16) & 0xFFFF];
+    }
+    for (; i < fast; ++i, in += kRawBytesPerByte)
+        out[i] = kDataByteOf.byte[(mfm_detail::Load32(in) >> offset) & 0xFFFF];
+    bitstreampos += static_cast<std::uint32_t>(fast * kRawBytesPerByte);
+    std::size_t done = fast;
+    for (; done < count; ++done) {
+        const std::int32_t byte = ReadByteNearEnd();
+        if (byte < 0) break;
+        out[done] = static_cast<std::uint8_t>(byte);
+    }
+    return done;
+}
+
+std::size_t BitReader::SkipBytes(std::size_t count) {
+    const std::size_t whole = WholeBytes();
+    const std::size_t fast = whole < count ? whole : count;
+    bitstreampos += static_cast<std::uint32_t>(fast * kRawBytesPerByte);
+    std::size_t done = fast;
+    for (; done < count && ReadByteNearEnd() >= 0; ++done) {
+    }
+    return done;
+}
+
+std::uint32_t BitReader::SkipGroups(std::uint8_t group, std::uint32_t most) {
+    constexpr std::uint64_t kSevenGroups = 0x00FFFFFFFFFFFFFFu;
+    const std::uint64_t pattern = 0x0101010101010101u * group;
+    const unsigned offset = Offset();
+    std::uint32_t skipped = 0;
+    // Eight raw bytes hold seven whole groups at any offset.
+    while (skipped < most && bitstreampos + 7 < size) {
+        const std::uint64_t differ =
+            ((mfm_detail::Load64(bitstreambuffer + bitstreampos) >> offset) ^ pattern) &
+            kSevenGroups;
+        std::uint32_t same = 0;
+        while (same < 7 && ((differ >> (8 * same)) & 0xFF) == 0) ++same;
+        if (same > most - skipped) same = most - skipped;
+        bitstreampos += same;
+        skipped += same;
+        if (same < 7) break;
+    }
+    return skipped;
+}
+
+std::int32_t BitReader::FindPair(std::int32_t pair) {
+    constexpr std::uint32_t kTwelvePairs = 0x00555555u;
+    while (bitstreampos + 3 < size) {
+        const std::uint32_t cells = Window32();
+        const std::uint32_t first = (pair & 1) ? cells : ~cells;
+        const std::uint32_t second = (pair & 2) ? cells >> 1 : ~(cells >> 1);
+        std::uint32_t found = first & second & kTwelvePairs;
+        if (found == 0) {
+            Advance(24);
+            continue;
+        }
+        unsigned at = 0;
+        for (; (found & 1) == 0; found >>= 2) at += 2;
+        Advance(at + 2);
+        return 1;
+    }
+    for (;;) {
+        const std::int32_t cells = ReadBitsNearEnd(2);
+        if (cells < 0) return -1;
+        if (cells == pair) return 1;
+    }
 }

@@ -8,6 +8,7 @@
 
 #include "common/platform.h"
 #include "common/shiftjis.h"
+#include "common/version.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -179,8 +180,14 @@ void PrintUsage(Console& console, const char* title, const char* usage) {
     console.Line(usage);
 }
 
-bool ShowUsage(Console& console, int argc, int needed, const char* title, const char* usage) {
-    if (argc >= needed) return false;
+bool ShowUsage(Console& console, int argc, const char* const* argv, int needed, const char* name,
+               const char* title, const char* usage) {
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (first == "--version") {
+        console.Out("%s %s\n", name, KIT_VERSION);
+        return true;
+    }
+    if (argc >= needed && first != "--help") return false;
     PrintUsage(console, title, usage);
     return true;
 }

@@ -43,6 +43,10 @@ inline constexpr const char* kOwnerNotice = "  (C) 2026 Quick Disk kit developer
 
 // The usage text: the title and the owner notice, then the usage lines.
 void PrintUsage(Console& console, const char* title, const char* usage);
-// Prints the usage text when the command line has fewer than needed words
-// (the program's name included); true when it did.
-bool ShowUsage(Console& console, int argc, int needed, const char* title, const char* usage);
+// What every program answers alike before its own work: the usage text for
+// fewer than needed words (the program's name included) or for --help as the
+// first argument, and "<name> <kit version>" for --version there. Only those
+// exact words in that place count; every other command line is the
+// program's. True when it answered.
+bool ShowUsage(Console& console, int argc, const char* const* argv, int needed, const char* name,
+               const char* title, const char* usage);

@@ -11,11 +11,8 @@
 // start), and returns the register after the last.
 inline std::uint16_t AppendChecked(std::vector<std::uint8_t>& stream, Crc16& crc,
                                    const std::uint8_t* bytes, std::size_t n, bool start) {
-    for (std::size_t i = 0; i < n; ++i) {
-        stream.push_back(bytes[i]);
-        crc.CRC_check(bytes[i], start && i == 0);
-    }
-    return crc.crc;
+    stream.insert(stream.end(), bytes, bytes + n);
+    return crc.Update(bytes, n, start);
 }
 
 // Blocks carry their CRC low byte first.

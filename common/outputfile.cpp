@@ -14,8 +14,9 @@ namespace {
 
 // A name beside target that nothing holds yet.
 std::string TemporaryName(const fs::path& target) {
-    std::random_device seed;
-    std::mt19937 random(seed());
+    // Drawn straight from the device: seeding a generator would cost more
+    // than the few names a run needs.
+    std::random_device random;
     for (;;) {
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));

@@ -25,13 +25,11 @@ struct SideWalk {
 
     bool Complete() const { return headersseen >= 2 && filesdone >= announced; }
 
-    void Write(std::uint8_t byte) {
-        image.push_back(byte);
-        ++sidebytes;
-    }
-
     FdsDecodeOutcome Finish() {
-        while (sidebytes < kFdsSideAreaBytes) Write(kFdsImageFillByte);
+        if (sidebytes < kFdsSideAreaBytes) {
+            image.resize(image.size() + (kFdsSideAreaBytes - sidebytes), kFdsImageFillByte);
+            sidebytes = kFdsSideAreaBytes;
+        }
         return damaged ? FdsDecodeOutcome::kDamaged : FdsDecodeOutcome::kComplete;
     }
 
@@ -50,7 +48,7 @@ FdsDecodeOutcome SideWalk::Run() {
     for (;;) {
         const std::int32_t id = reader.ReadByte();
         if (id < 0) return EndOfData();
-        std::uint16_t value = crc.CRC_check(static_cast<std::uint8_t>(id), true);
+        crc.CRC_check(static_cast<std::uint8_t>(id), true);
         if (id == kFdsEndOfSideId) return Finish();
         if (id == kFdsFileHeaderBlock) filesize = 0;
         const int length = BytesToRead(id, filesize);
@@ -60,20 +58,27 @@ FdsDecodeOutcome SideWalk::Run() {
                            static_cast<int>(reader.bitstreampos));
             return FdsDecodeOutcome::kFailed;
         }
+        // The payload goes straight into the image, the CRC bytes beside it.
         const std::size_t blockstart = image.size();
-        Write(static_cast<std::uint8_t>(id));
-        for (int k = 1; k < length; ++k) {
-            const std::int32_t b = reader.ReadByte();
-            if (b < 0) return EndOfData();
-            if (k < length - kFdsCrcBytes) Write(static_cast<std::uint8_t>(b));
-            value = crc.CRC_check(static_cast<std::uint8_t>(b), false);
-            if (id == kFdsFileAmountBlock && k == kFdsFileCountOffset) {
-                events.FileCount(b);
-                announced = b;
-            }
-            if (id == kFdsFileHeaderBlock && k == kFdsFileSizeOffset) filesize = b;
-            if (id == kFdsFileHeaderBlock && k == kFdsFileSizeOffset + 1) filesize += 256 * b;
+        const auto payload = static_cast<std::size_t>(length - 1 - kFdsCrcBytes);
+        image.resize(blockstart + 1 + payload);
+        image[blockstart] = static_cast<std::uint8_t>(id);
+        std::uint8_t* body = image.data() + blockstart + 1;
+        const std::size_t got = reader.ReadBytes(body, payload);
+        std::uint8_t stored[kFdsCrcBytes] = {};
+        const std::size_t gotcrc = got < payload ? 0 : reader.ReadBytes(stored, kFdsCrcBytes);
+        image.resize(blockstart + 1 + got);
+        sidebytes += static_cast<int>(1 + got);
+        crc.Update(body, got, false);
+        const std::uint16_t value = crc.Update(stored, gotcrc, false);
+        if (id == kFdsFileAmountBlock && got >= kFdsFileCountOffset) {
+            announced = body[kFdsFileCountOffset - 1];
+            events.FileCount(announced);
         }
+        if (id == kFdsFileHeaderBlock && got > kFdsFileSizeOffset) {
+            filesize = body[kFdsFileSizeOffset - 1] + 256 * body[kFdsFileSizeOffset];
+        }
+        if (gotcrc < kFdsCrcBytes) return EndOfData();
         events.Block({static_cast<std::uint8_t>(id), blockstart, length - kFdsCrcBytes, value});
         if (value != 0) {
             events.Problem(FdsDecodeProblem::kBadCrc, filesdone, value);
@@ -94,6 +99,10 @@ FdsDecodeOutcome SideWalk::Run() {
 int SearchSync(BitReader& reader) {
     int groups = 0;
     while (groups <= kFdsSyncGapGroups) {
+        // Gap in step passes a word at a time.
+        groups += static_cast<int>(reader.SkipGroups(
+            kFdsGapCells, static_cast<std::uint32_t>(kFdsSyncGapGroups + 1 - groups)));
+        if (groups > kFdsSyncGapGroups) break;
         const std::int32_t cells = reader.ReadBits(8);
         if (cells < 0) return -1;
         if (cells == kFdsGapCells) {
@@ -104,11 +113,7 @@ int SearchSync(BitReader& reader) {
             groups = 0;
         }
     }
-    for (;;) {
-        const std::int32_t pair = reader.ReadBits(2);
-        if (pair < 0) return -1;
-        if (pair == kFdsStartMarkCells) return 1;
-    }
+    return reader.FindPair(kFdsStartMarkCells);
 }
 
 FdsDecodeOutcome DecodeFdsSide(const std::vector<std::uint8_t>& raw,
@@ -117,13 +122,12 @@ FdsDecodeOutcome DecodeFdsSide(const std::vector<std::uint8_t>& raw,
     image.assign(kFdsMagic, kFdsMagic + kFdsMagicBytes);
     image.push_back(1);
     image.resize(kFdsHeaderBytes, kFdsImageFillByte);
+    image.reserve(kFdsHeaderBytes + kFdsSideAreaBytes);
 
     BitReader reader(raw);
-    for (int i = 0; i < kFdsSkippedBytes; ++i) {
-        if (reader.ReadByte() < 0) {
-            events.Problem(FdsDecodeProblem::kDataEnded, 0, 0);
-            return FdsDecodeOutcome::kFailed;
-        }
+    if (reader.SkipBytes(kFdsSkippedBytes) < kFdsSkippedBytes) {
+        events.Problem(FdsDecodeProblem::kDataEnded, 0, 0);
+        return FdsDecodeOutcome::kFailed;
     }
     if (SearchSync(reader) < 0) {
         events.Problem(FdsDecodeProblem::kNoFirstSync, 0, 0);

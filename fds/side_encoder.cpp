@@ -52,6 +52,7 @@ void AppendBlock(std::vector<std::uint8_t>& rawbuffer, Crc16& crc, const std::ui
 
 FdsSideResult BuildFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::size_t offset,
                            std::vector<std::uint8_t>& rawbuffer, Crc16& crc, MissingFiles missing) {
+    rawbuffer.reserve(kFdsSideStreamBytes);
     rawbuffer.assign(kFdsLeadingGapBytes, kFdsGapByte);
     // Once the stream cannot fit, the walk goes on to find any error that
     // comes before the size error, but no longer grows the stream: an image

@@ -60,7 +60,7 @@ private:
 int main(int argc, char** argv) {
     TakeCommandLine(argc, argv);
     Console console;
-    if (ShowUsage(console, argc, 2, kTitle, kUsage)) return 0;
+    if (ShowUsage(console, argc, argv, 2, kName, kTitle, kUsage)) return 0;
     std::vector<std::uint8_t> bitstreambuffer;
     if (!LoadInput(console, argv[1], bitstreambuffer)) return 1;
     const std::string outname = Pathlib::SplitFilename(argv[1]) + kExtension;

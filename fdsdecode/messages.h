@@ -3,6 +3,7 @@
 
 namespace omblisk {
 
+inline constexpr const char* kName = "Omblisk";
 inline constexpr const char* kTitle = "FDS image decoder";
 inline constexpr const char* kUsage = " Usage : Omblisk filename";
 inline constexpr const char* kOutputFile = "出力ファイル:%s\n";

@@ -82,7 +82,7 @@ bool rawconvert(Run& run, Console& console, const char* filename, const char* in
 int main(int argc, char** argv) {
     TakeCommandLine(argc, argv);
     Console console;
-    if (ShowUsage(console, argc, 2, kTitle, kUsage)) return 0;
+    if (ShowUsage(console, argc, argv, 2, kName, kTitle, kUsage)) return 0;
     Run run;
     if (!LoadInput(console, argv[1], run.fdsbuffer)) return 1;
     if (IsHeaderlessFdsImage(run.fdsbuffer)) run.fdsbuffer = WithFdsHeader(run.fdsbuffer);

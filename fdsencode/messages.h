@@ -3,6 +3,7 @@
 
 namespace talvret {
 
+inline constexpr const char* kName = "Talvret";
 inline constexpr const char* kTitle = "FDS image encoder";
 inline constexpr const char* kUsage = " Usage : Talvret filename";
 inline constexpr const char* kSizeError = "ERROR : FDS形式のファイルサイズが正しくありません\n";

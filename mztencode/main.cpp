@@ -49,7 +49,7 @@ bool Report(Console& console, const MztSideResult& side) {
 int main(int argc, char** argv) {
     TakeCommandLine(argc, argv);
     Console console;
-    if (ShowUsage(console, argc, 2, kTitle, kUsage)) return 0;
+    if (ShowUsage(console, argc, argv, 2, kName, kTitle, kUsage)) return 0;
     const char* mztfile = argv[1];
     CFile input;
     LoadStatus load = OpenInput(input, mztfile);

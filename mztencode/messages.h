@@ -4,6 +4,7 @@
 
 namespace surbeck {
 
+inline constexpr const char* kName = "Surbeck";
 inline constexpr const char* kTitle = "MZT image encoder";
 inline constexpr const char* kUsage = " Usage : Surbeck mztfile";
 inline constexpr const char* kFileSizeError = "ERROR : file size error.\n";

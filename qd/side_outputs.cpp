@@ -1,5 +1,7 @@
 #include "qd/side_outputs.h"
 
+#include <algorithm>
+
 #include "qd/mzt.h"
 #include "qd/qd_image.h"
 
@@ -14,7 +16,14 @@ constexpr int kTextSkippedBytes = 2;
 
 QdSideOutputs::QdSideOutputs(const QdOptions& options, QdOutputFiles& files)
     : m_options(options), m_files(files) {
-    if (m_options.image) m_image = QdImageHeader();
+    // Room for a whole side up front: the outputs of a side as it should be
+    // never move as they grow.
+    if (m_options.image) {
+        m_image = QdImageHeader();
+        m_image.reserve(kQdImageBytes);
+    }
+    if (m_options.mzt) m_mzt.reserve(kQdSideStreamBytes);
+    if (m_options.split) m_dump.reserve(kQdSideStreamBytes);
 }
 
 void QdSideOutputs::ImageByte(std::uint8_t byte) {
@@ -34,6 +43,33 @@ bool QdSideOutputs::DataByte(std::uint8_t byte, int offset) {
         m_dump.push_back(byte);
     }
     return true;
+}
+
+void QdSideOutputs::ImageBytes(const std::uint8_t* bytes, std::size_t n) {
+    if (m_options.image) m_image.insert(m_image.end(), bytes, bytes + n);
+}
+
+void QdSideOutputs::ImageRun(std::uint8_t byte, std::size_t n) {
+    if (m_options.image) m_image.insert(m_image.end(), n, byte);
+}
+
+// DataByte over a run: the same bytes end up in the same places.
+std::size_t QdSideOutputs::DataBytes(const std::uint8_t* bytes, std::size_t n, int offset) {
+    std::size_t taken = n;
+    if (m_dumpopen && m_current[kInfoAttribute] != kTextAttribute) {
+        m_dump.insert(m_dump.end(), bytes, bytes + n);
+    } else if (m_dumpopen) {
+        const auto end = static_cast<std::size_t>(std::find(bytes, bytes + n, kTextEnd) - bytes);
+        const std::size_t from =
+            offset >= kTextSkippedBytes
+                ? 0
+                : std::min(end, static_cast<std::size_t>(kTextSkippedBytes - offset));
+        m_dump.insert(m_dump.end(), bytes + from, bytes + end);
+        if (end < n && !EndDataDump()) taken = end;
+    }
+    // The byte whose dump failed still reached the MZT file.
+    if (m_options.mzt) m_mzt.insert(m_mzt.end(), bytes, bytes + (taken < n ? taken + 1 : n));
+    return taken;
 }
 
 bool QdSideOutputs::Information(const InfoRecord& record, int blocknumber) {

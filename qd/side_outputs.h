@@ -3,6 +3,7 @@
 // owns the files; this decides which bytes go into them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -37,6 +38,9 @@ public:
     void ImageByte(std::uint8_t byte) override;
     bool DataByte(std::uint8_t byte, int offset) override;
     bool Information(const InfoRecord& record, int blocknumber) override;
+    void ImageBytes(const std::uint8_t* bytes, std::size_t n) override;
+    void ImageRun(std::uint8_t byte, std::size_t n) override;
+    std::size_t DataBytes(const std::uint8_t* bytes, std::size_t n, int offset) override;
 
 private:
     bool EndDataDump();

@@ -1,5 +1,8 @@
 #include "qd/walk.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace {
 
 enum class State {
@@ -72,6 +75,7 @@ private:
     InfoRecord m_record{};
     std::uint32_t m_fillpoint = 0;
     std::uint16_t m_check = 0;
+    std::uint8_t m_run[1024];  // body bytes on their way to the sink
 };
 
 QdWalkResult Walk::Run() {
@@ -107,11 +111,7 @@ Walk::Step Walk::GapSearch() {
     // The gap comes out as one 0x00 for every two raw bytes since the
     // last byte that the rebuilt stream accounts for.
     const std::uint32_t position = m_reader.bitstreampos;
-    if (position > m_fillpoint) {
-        for (std::uint32_t n = (position - m_fillpoint + 1) / 2; n > 0; --n) {
-            m_sink.ImageByte(kQdGapByte);
-        }
-    }
+    if (position > m_fillpoint) m_sink.ImageRun(kQdGapByte, (position - m_fillpoint + 1) / 2);
     m_fillpoint = position;
     m_state = State::kSyncSearch;
     return Next();
@@ -178,13 +178,28 @@ Walk::Step Walk::BlockHeader() {
 }
 
 Walk::Step Walk::BlockBody() {
+    const bool data = IsQdDataBlock(m_header[1]);
+    // The body before the CRC goes in runs.
+    while (m_remaining > kQdCrcBytes) {
+        const auto want = std::min<std::size_t>(m_remaining - kQdCrcBytes, sizeof m_run);
+        const std::size_t got = m_reader.ReadBytes(m_run, want);
+        std::size_t taken = got;
+        if (data) {
+            taken = m_sink.DataBytes(m_run, got, m_offset);
+        } else {
+            for (std::size_t i = 0; i < got && m_offset + i < kInfoRecordBytes; ++i)
+                m_record[m_offset + i] = m_run[i];
+        }
+        m_check = m_crc.Update(m_run, taken, false);
+        m_sink.ImageBytes(m_run, taken);
+        m_offset += static_cast<int>(taken);
+        m_remaining -= static_cast<int>(taken);
+        if (taken < got) return End(QdWalkOutcome::kOutputFailed);
+        if (got < want) return EndOfData();
+    }
     const std::int32_t b = m_reader.ReadByte();
     if (b < 0) return EndOfData();
     const auto byte = static_cast<std::uint8_t>(b);
-    const bool data = IsQdDataBlock(m_header[1]);
-    if (data && m_remaining > kQdCrcBytes && !m_sink.DataByte(byte, m_offset)) {
-        return End(QdWalkOutcome::kOutputFailed);
-    }
     if (!data && m_offset < kInfoRecordBytes) m_record[m_offset] = byte;
     Take(byte);
     ++m_offset;
@@ -205,10 +220,9 @@ Walk::Step Walk::PostBlock() {
     if (ContinuesSync(b)) return Next();
     // The byte that ends the sync run is dropped; the next ones are taken
     // as gap, unread.
-    for (int i = 0; i < kQdPostBlockSkipBytes; ++i) {
-        if (m_reader.ReadByte() < 0) return EndOfData();
-        m_sink.ImageByte(kQdGapByte);
-    }
+    const std::size_t skipped = m_reader.SkipBytes(kQdPostBlockSkipBytes);
+    m_sink.ImageRun(kQdGapByte, skipped);
+    if (skipped < kQdPostBlockSkipBytes) return EndOfData();
     MarkFill();
     m_state = State::kGapSearch;
     return Next();
@@ -219,6 +233,8 @@ Walk::Step Walk::PostBlock() {
 std::int32_t QdReader::SearchGap() {
     bool gapseen = false;
     for (;;) {
+        // Gap in step passes a word at a time.
+        if (reader.SkipGroups(kQdGapCells, UINT32_MAX) > 0) gapseen = true;
         const std::int32_t cells = reader.ReadBits(8);
         if (cells < 0) return -1;
         if (cells == kQdGapCells) {

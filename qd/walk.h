@@ -2,6 +2,7 @@
 // CRC, over and over, handing what it reads to the outputs as it goes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -44,6 +45,23 @@ public:
     // receiver has failed and has said so.
     virtual bool DataByte(std::uint8_t byte, int offset) = 0;
     virtual bool Information(const InfoRecord& record, int blocknumber) = 0;
+
+    // Runs of the above as the walk reads them; byte by byte unless a sink
+    // takes them whole. Of a run of body bytes, every one goes to DataBytes
+    // before any goes to ImageBytes; it returns how many it took before one
+    // failed (n when none did).
+    virtual void ImageBytes(const std::uint8_t* bytes, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) ImageByte(bytes[i]);
+    }
+    virtual void ImageRun(std::uint8_t byte, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) ImageByte(byte);
+    }
+    virtual std::size_t DataBytes(const std::uint8_t* bytes, std::size_t n, int offset) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!DataByte(bytes[i], offset + static_cast<int>(i))) return i;
+        }
+        return n;
+    }
 };
 
 enum class QdWalkOutcome {

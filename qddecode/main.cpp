@@ -148,7 +148,7 @@ void ReportWalkError(Console& console, const QdWalkResult& result) {
 int main(int argc, char** argv) {
     TakeCommandLine(argc, argv);
     Console console;
-    if (ShowUsage(console, argc, 2, kTitle, kUsage)) return 0;
+    if (ShowUsage(console, argc, argv, 2, kName, kTitle, kUsage)) return 0;
     const QdCommandLine line = ParseQdCommandLine(argc, argv);
     if (line.imagefile.empty()) {
         console.Err(kNoFilename);

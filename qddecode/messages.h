@@ -4,6 +4,7 @@
 
 namespace pelgrane {
 
+inline constexpr const char* kName = "Pelgrane";
 inline constexpr const char* kTitle = "QD image decoder";
 inline constexpr const char* kUsage =
     "Usage : Pelgrane [option] imagefile\n"

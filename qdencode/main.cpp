@@ -18,7 +18,7 @@ using namespace wenmark;
 int main(int argc, char** argv) {
     TakeCommandLine(argc, argv);
     Console console;
-    if (ShowUsage(console, argc, 3, kTitle, kUsage)) return 0;
+    if (ShowUsage(console, argc, argv, 3, kName, kTitle, kUsage)) return 0;
     const char* imagefile = argv[1];
     const char* outname = argv[2];
 

@@ -3,6 +3,7 @@
 
 namespace wenmark {
 
+inline constexpr const char* kName = "Wenmark";
 inline constexpr const char* kTitle = "QD image encoder";
 inline constexpr const char* kUsage = " Usage : Wenmark imagefile outname";
 inline constexpr const char* kSizeError = "ERROR : file size error.\n";

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/version.h"
 #include "qdkit/commands.h"
 
 namespace {

@@ -16,6 +16,8 @@ for extra in "$@"; do
     fuzzer) ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 \
               || missing+=(libclang-rt-dev) ;;
     clang-format) command -v clang-format >/dev/null 2>&1 || missing+=(clang-format) ;;
+    benchmark) [ -f /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev) ;;
+    valgrind) command -v valgrind >/dev/null 2>&1 || missing+=(valgrind) ;;
   esac
 done
 

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "common/version.h"
 #include "samples/imagegen.h"
 #include "tests/qdkit_support.h"
 #include "tests/support.h"
@@ -64,7 +65,7 @@ TEST(Qdkit, CommandLine) {
         std::string out;  // found in the standard output
         std::string err;  // found in the standard error stream
     } cases[] = {
-        {{"--version"}, 0, "qdkit 1.0.0\n", ""},
+        {{"--version"}, 0, std::string("qdkit ") + KIT_VERSION + "\n", ""},
         {{"--help"}, 0, "Usage: qdkit", ""},
         {{"info", "--help"}, 0, "--json", ""},
         {{"verify", "--help"}, 0, "FILE", ""},

@@ -1,0 +1,141 @@
+// Each program's whole conversion in memory, from the loaded input to the
+// bytes it would write, on full sides; figures in bytes of side stream.
+#include <benchmark/benchmark.h>
+
+#include "bench/bench_inputs.h"
+#include "common/bitstream.h"
+#include "common/crc16.h"
+#include "fds/fds_format.h"
+#include "fds/side_decoder.h"
+#include "fds/side_encoder.h"
+#include "qd/qd_image.h"
+#include "qd/side_builder.h"
+#include "qd/side_outputs.h"
+#include "qd/walk.h"
+
+namespace {
+
+const ByteVector& FdsInput() {
+    static const ByteVector image = FullFdsImage();
+    return image;
+}
+
+const ByteVector& MztInput() {
+    static const ByteVector file = FullMztFile();
+    return file;
+}
+
+const ByteVector& FdsRawSide() {
+    static const ByteVector raw = [] {
+        BitWriter writer;
+        ByteVector stream;
+        Crc16 crc(kFdsWriterCrc);
+        EncodeFdsSide(FdsInput(), FdsSideOffset(0), stream, crc, writer);
+        return writer.bitstreambuffer;
+    }();
+    return raw;
+}
+
+const ByteVector& QdRawSide() {
+    static const ByteVector raw = [] {
+        BitWriter writer;
+        Crc16 crc(kQdWriterCrc);
+        EncodeMztSide(MztInput(), crc, writer);
+        return writer.bitstreambuffer;
+    }();
+    return raw;
+}
+
+const ByteVector& QdImageInput() {
+    static const ByteVector image = [] {
+        QdReader qd(QdRawSide());
+        Crc16 crc(kQdCheckerCrc);
+        struct Files : QdOutputFiles {
+            void BlockCount(int) override {}
+            bool Information(const InfoRecord&, int) override { return true; }
+            bool DataDumpDone(const std::vector<std::uint8_t>&) override { return true; }
+        } files;
+        QdOptions options;
+        options.image = true;
+        QdSideOutputs outputs(options, files);
+        WalkQdSide(qd, crc, outputs);
+        outputs.Finish(true);
+        return outputs.image();
+    }();
+    return image;
+}
+
+void PerSide(benchmark::State& state, std::size_t sidebytes) {
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * sidebytes));
+}
+
+void Talvret(benchmark::State& state) {
+    for (auto _ : state) {
+        BitWriter writer;
+        ByteVector stream;
+        Crc16 crc(kFdsWriterCrc);
+        for (int side = 0; side < 2; ++side) {
+            EncodeFdsSide(FdsInput(), FdsSideOffset(side), stream, crc, writer);
+            benchmark::DoNotOptimize(writer.bitstreambuffer.data());
+        }
+    }
+    PerSide(state, 2 * kFdsSideStreamBytes);
+}
+BENCHMARK(Talvret);
+
+void Omblisk(benchmark::State& state) {
+    FdsDecodeEvents events;
+    for (auto _ : state) {
+        ByteVector image;
+        Crc16 crc(kFdsCheckerCrc);
+        benchmark::DoNotOptimize(DecodeFdsSide(FdsRawSide(), image, crc, events));
+    }
+    PerSide(state, kFdsSideStreamBytes);
+}
+BENCHMARK(Omblisk);
+
+// Listing alone (false), or every output (true): -d -m -s.
+void Pelgrane(benchmark::State& state, bool outputs) {
+    struct Files : QdOutputFiles {
+        void BlockCount(int) override {}
+        bool Information(const InfoRecord&, int) override { return true; }
+        bool DataDumpDone(const std::vector<std::uint8_t>& bytes) override {
+            benchmark::DoNotOptimize(bytes.data());
+            return true;
+        }
+    } files;
+    QdOptions options;
+    options.image = options.mzt = options.split = outputs;
+    for (auto _ : state) {
+        QdReader qd(QdRawSide());
+        Crc16 crc(kQdCheckerCrc);
+        QdSideOutputs sink(options, files);
+        benchmark::DoNotOptimize(WalkQdSide(qd, crc, sink));
+        sink.Finish(true);
+    }
+    PerSide(state, kQdSideStreamBytes);
+}
+BENCHMARK_CAPTURE(Pelgrane, Listing, false);
+BENCHMARK_CAPTURE(Pelgrane, AllOutputs, true);
+
+void Surbeck(benchmark::State& state) {
+    for (auto _ : state) {
+        BitWriter writer;
+        Crc16 crc(kQdWriterCrc);
+        benchmark::DoNotOptimize(EncodeMztSide(MztInput(), crc, writer));
+    }
+    PerSide(state, kQdSideStreamBytes);
+}
+BENCHMARK(Surbeck);
+
+void Wenmark(benchmark::State& state) {
+    for (auto _ : state) {
+        BitWriter writer;
+        EncodeQdImage(writer, QdImageInput());
+        benchmark::DoNotOptimize(writer.bitstreambuffer.data());
+    }
+    PerSide(state, kQdSideStreamBytes);
+}
+BENCHMARK(Wenmark);
+
+}  // namespace

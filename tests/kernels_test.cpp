@@ -1,0 +1,295 @@
+// The fast kernels against the cell-by-cell reference: random inputs, every
+// bit offset, state carried from call to call, and the end of the data.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "common/bitstream.h"
+#include "common/crc16.h"
+#include "fds/side_decoder.h"
+#include "qd/side_outputs.h"
+#include "qd/walk.h"
+#include "tests/reference_kernels.h"
+#include "tests/support.h"
+
+namespace {
+
+Bytes RandomBytes(std::mt19937& rng, std::size_t length) {
+    Bytes bytes(length);
+    // Runs of 0x00 and 0xFF as well as noise, so both previous-bit cases occur.
+    const int kind = static_cast<int>(rng() % 3);
+    for (std::uint8_t& b : bytes) {
+        b = kind == 0 ? static_cast<std::uint8_t>(rng()) : (rng() % 4 ? 0x00 : 0xFF);
+        if (kind == 2 && rng() % 3 == 0) b = static_cast<std::uint8_t>(rng());
+    }
+    return bytes;
+}
+
+::testing::AssertionResult SameWriter(const reference::BitWriter& want, const BitWriter& got) {
+    if (want.bitstreambuffer != got.bitstreambuffer)
+        return SameBytes(want.bitstreambuffer, got.bitstreambuffer);
+    if (want.bitstreamshift != got.bitstreamshift || want.bitstreamdata != got.bitstreamdata ||
+        want.xorbits != got.xorbits) {
+        return ::testing::AssertionFailure()
+               << "state " << int(got.bitstreamshift) << "/" << int(got.bitstreamdata) << "/"
+               << got.xorbits << ", want " << int(want.bitstreamshift) << "/"
+               << int(want.bitstreamdata) << "/" << want.xorbits;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST(FastKernels, EncoderMatchesReferenceAcrossCalls) {
+    std::mt19937 rng(11);
+    for (int trial = 0; trial < 400; ++trial) {
+        BitWriter fast;  // both start in the 0x5555 state
+        reference::BitWriter slow;
+        for (int op = 0; op < 10; ++op) {
+            switch (rng() % 5) {
+                case 0: {
+                    const auto byte = static_cast<std::uint8_t>(rng());
+                    fast.MFM_encoder(byte);
+                    slow.MFM_encoder(byte);
+                    break;
+                }
+                case 1: {  // a stray cell puts later bytes out of step
+                    const auto cell = static_cast<std::uint8_t>(rng() % 3);
+                    fast.WriteBits(cell);
+                    slow.WriteBits(cell);
+                    break;
+                }
+                case 2: {
+                    const Bytes side = RandomBytes(rng, rng() % 40);
+                    EncodeSide(fast, side.data(), side.size());
+                    reference::EncodeSide(slow, side.data(), side.size());
+                    break;
+                }
+                case 3:
+                    fast.FlushBits();
+                    slow.FlushBits();
+                    break;
+                default:  // the next output file
+                    fast.bitstreambuffer.clear();
+                    slow.bitstreambuffer.clear();
+            }
+            ASSERT_TRUE(SameWriter(slow, fast)) << "trial " << trial << " op " << op;
+        }
+    }
+}
+
+TEST(FastKernels, ReaderMatchesReferenceFromEveryCell) {
+    std::mt19937 rng(12);
+    for (std::size_t length = 0; length < 48; ++length) {
+        const Bytes raw = RandomBytes(rng, length);
+        for (std::uint32_t start = 0; start <= 8 * length + 1; ++start) {
+            BitReader fast(raw);
+            reference::BitReader slow(raw);
+            fast.Seek(start / 8);
+            slow.Seek(start / 8);
+            fast.ReadBits(static_cast<std::int32_t>(start % 8));
+            slow.ReadBits(static_cast<std::int32_t>(start % 8));
+            // Until both have reported the end twice.
+            for (int ends = 0, op = 0; ends < 2; ++op) {
+                const bool byte = rng() % 2 == 0;
+                const auto n = static_cast<std::int32_t>(rng() % 27) - 1;
+                const std::int32_t want = byte ? slow.ReadByte() : slow.ReadBits(n);
+                const std::int32_t got = byte ? fast.ReadByte() : fast.ReadBits(n);
+                ASSERT_EQ(want, got) << "length " << length << " start " << start << " op " << op
+                                     << (byte ? " byte" : " bits ") << n;
+                ASSERT_EQ(slow.bitstreampos, fast.bitstreampos);
+                ASSERT_EQ(slow.bitstreammask, fast.bitstreammask);
+                if (want < 0) ++ends;
+            }
+        }
+    }
+}
+
+// Raw gap (0x55 in step) broken now and then, with a random tail.
+Bytes RawGap(std::mt19937& rng, std::size_t length) {
+    Bytes raw(length, 0x55);
+    for (std::uint8_t& b : raw) {
+        if (rng() % 23 == 0) b = static_cast<std::uint8_t>(rng());
+    }
+    return raw;
+}
+
+// Readers over the same data from the same cell.
+struct ReaderPair {
+    ReaderPair(const Bytes& raw, std::uint32_t cell) : fast(raw), slow(raw) {
+        fast.Seek(cell / 8);
+        slow.Seek(cell / 8);
+        fast.ReadBits(static_cast<std::int32_t>(cell % 8));
+        slow.ReadBits(static_cast<std::int32_t>(cell % 8));
+    }
+    ::testing::AssertionResult Same() const {
+        if (fast.bitstreampos == slow.bitstreampos && fast.bitstreammask == slow.bitstreammask)
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << "at " << fast.bitstreampos << "/" << int(fast.bitstreammask) << ", want "
+               << slow.bitstreampos << "/" << int(slow.bitstreammask);
+    }
+    BitReader fast;
+    reference::BitReader slow;
+};
+
+TEST(FastKernels, BulkReadsMatchReadBytesOneByOne) {
+    std::mt19937 rng(14);
+    for (std::size_t length = 0; length < 40; ++length) {
+        const Bytes raw = RandomBytes(rng, length);
+        for (std::uint32_t cell = 0; cell <= 8 * length; ++cell) {
+            ReaderPair readers(raw, cell);
+            const std::size_t count = rng() % (length + 2);
+            Bytes want;
+            for (std::int32_t b; want.size() < count && (b = readers.slow.ReadByte()) >= 0;)
+                want.push_back(static_cast<std::uint8_t>(b));
+            Bytes got(count + 1, 0xEE);
+            got.resize(readers.fast.ReadBytes(got.data(), count));
+            ASSERT_EQ(want, got) << "length " << length << " cell " << cell;
+            ASSERT_TRUE(readers.Same());
+            BitReader skipper(raw);
+            skipper.Seek(cell / 8);
+            skipper.ReadBits(static_cast<std::int32_t>(cell % 8));
+            ASSERT_EQ(want.size(), skipper.SkipBytes(count));
+            ASSERT_EQ(readers.fast.bitstreampos, skipper.bitstreampos);
+            ASSERT_EQ(readers.fast.bitstreammask, skipper.bitstreammask);
+        }
+    }
+}
+
+TEST(FastKernels, GroupSkipMatchesReadingGroupByGroup) {
+    std::mt19937 rng(15);
+    for (int trial = 0; trial < 400; ++trial) {
+        const Bytes raw = RawGap(rng, rng() % 120);
+        const auto cell = static_cast<std::uint32_t>(rng() % (8 * raw.size() + 1));
+        const std::uint8_t group = rng() % 4 ? 0x55 : 0xAA;
+        const std::uint32_t most = rng() % 2 ? 1000 : rng() % 30;
+        ReaderPair readers(raw, cell);
+        const std::uint32_t skipped = readers.fast.SkipGroups(group, most);
+        ASSERT_LE(skipped, most);
+        for (std::uint32_t n = 0; n < skipped; ++n) ASSERT_EQ(group, readers.slow.ReadBits(8));
+        ASSERT_TRUE(readers.Same()) << "trial " << trial;
+        // It stops early only at a different group or near the end.
+        if (skipped < most && readers.fast.bitstreampos + 8 < raw.size())
+            ASSERT_NE(group, readers.slow.ReadBits(8)) << "trial " << trial;
+    }
+}
+
+TEST(FastKernels, PairSearchMatchesReadingPairByPair) {
+    std::mt19937 rng(16);
+    for (int trial = 0; trial < 2000; ++trial) {
+        Bytes raw = RawGap(rng, rng() % 60);
+        if (trial % 2 == 0) raw = RandomBytes(rng, rng() % 12);
+        const auto cell = static_cast<std::uint32_t>(rng() % (8 * raw.size() + 2));
+        const auto pair = static_cast<std::int32_t>(rng() % 4);
+        ReaderPair readers(raw, cell);
+        std::int32_t want = -1;
+        for (std::int32_t cells; (cells = readers.slow.ReadBits(2)) >= 0;) {
+            if (cells == pair) {
+                want = 1;
+                break;
+            }
+        }
+        ASSERT_EQ(want, readers.fast.FindPair(pair)) << "trial " << trial;
+        ASSERT_TRUE(readers.Same()) << "trial " << trial;
+    }
+}
+
+// Gaps long and short, in and out of step, broken or cut by the end.
+TEST(FastKernels, GapSearchesMatchTheCellByCellOnes) {
+    std::mt19937 rng(17);
+    for (int trial = 0; trial < 3000; ++trial) {
+        Bytes raw;
+        while (raw.size() < 700 && rng() % 4 != 0) {
+            raw.insert(raw.end(), rng() % (trial % 2 ? 300 : 40), 0x55);
+            const Bytes noise = RandomBytes(rng, rng() % 4);
+            raw.insert(raw.end(), noise.begin(), noise.end());
+        }
+        const auto cell = static_cast<std::uint32_t>(rng() % (8 * raw.size() + 2));
+        ReaderPair fds(raw, cell);
+        ASSERT_EQ(reference::FdsSearchSync(fds.slow), SearchSync(fds.fast)) << "trial " << trial;
+        ASSERT_TRUE(fds.Same()) << "FDS, trial " << trial;
+        ReaderPair qd(raw, cell);
+        QdReader reader(raw);
+        reader.reader = qd.fast;
+        ASSERT_EQ(reference::QdSearchGap(qd.slow), reader.SearchGap()) << "trial " << trial;
+        qd.fast = reader.reader;
+        ASSERT_TRUE(qd.Same()) << "QD, trial " << trial;
+    }
+}
+
+// Pelgrane's outputs given a body in runs or byte by byte, a text file's dump
+// ending (and failing to be written) anywhere.
+TEST(FastKernels, OutputsTakeRunsAsTheyTakeBytes) {
+    struct Dumps : QdOutputFiles {
+        explicit Dumps(bool failing) : fail(failing) {}
+        void BlockCount(int) override {}
+        bool Information(const InfoRecord&, int) override { return true; }
+        bool DataDumpDone(const std::vector<std::uint8_t>& bytes) override {
+            written.push_back(bytes);
+            return !fail;
+        }
+        bool fail;
+        std::vector<Bytes> written;
+    };
+    std::mt19937 rng(18);
+    for (int trial = 0; trial < 500; ++trial) {
+        QdOptions options;
+        options.mzt = options.split = options.image = true;
+        InfoRecord record{};
+        record[kInfoAttribute] = rng() % 2 ? kTextAttribute : 1;
+        Bytes body = RandomBytes(rng, rng() % 12);
+        if (!body.empty() && rng() % 2) body[rng() % body.size()] = 0x1A;
+        const int offset = static_cast<int>(rng() % 4);
+        Dumps runfiles(rng() % 2 == 0), bytefiles(runfiles.fail);
+        QdSideOutputs runs(options, runfiles), bytes(options, bytefiles);
+        runs.Information(record, 0);
+        bytes.Information(record, 0);
+        std::size_t want = 0;
+        while (want < body.size() && bytes.DataByte(body[want], offset + int(want))) ++want;
+        std::size_t got = 0;
+        while (got < body.size()) {
+            const std::size_t n = 1 + rng() % (body.size() - got);
+            const std::size_t taken = runs.DataBytes(body.data() + got, n, offset + int(got));
+            got += taken;
+            if (taken < n) break;
+        }
+        runs.ImageRun(0, 3);
+        bytes.ImageByte(0), bytes.ImageByte(0), bytes.ImageByte(0);
+        runs.ImageBytes(body.data(), body.size());
+        for (std::uint8_t b : body) bytes.ImageByte(b);
+        ASSERT_EQ(want, got) << "trial " << trial;
+        ASSERT_EQ(bytes.mzt(), runs.mzt()) << "trial " << trial;
+        ASSERT_EQ(bytes.image(), runs.image()) << "trial " << trial;
+        ASSERT_EQ(bytes.Finish(true), runs.Finish(true));
+        ASSERT_EQ(bytefiles.written, runfiles.written) << "trial " << trial;
+    }
+}
+
+TEST(FastKernels, CrcMatchesReferenceForEveryVariant) {
+    std::mt19937 rng(13);
+    const CrcVariant variants[] = {kFdsWriterCrc, kFdsCheckerCrc,         kQdWriterCrc,
+                                   kQdCheckerCrc, {true, 0x1234, 0x4321}, {false, 0x8BB7, 0xFFFF}};
+    for (const CrcVariant& variant : variants) {
+        SCOPED_TRACE(testing::Message() << "polynomial " << variant.polynomial);
+        for (int i = 0; i < 4096; ++i) {
+            const auto reg = static_cast<std::uint16_t>(rng());
+            const auto data = static_cast<std::uint8_t>(rng());
+            ASSERT_EQ(reference::CrcStep(variant, reg, data), CrcStep(variant, reg, data));
+        }
+        Crc16 bytewise(variant);
+        Crc16 bulk(variant);
+        std::uint16_t reg = 0;
+        for (int block = 0; block < 50; ++block) {
+            const Bytes bytes = RandomBytes(rng, rng() % 300);
+            const bool reset = rng() % 2 == 0;
+            for (std::size_t i = 0; i < bytes.size(); ++i) {
+                if (reset && i == 0) reg = variant.reset;
+                reg = reference::CrcStep(variant, reg, bytes[i]);
+                ASSERT_EQ(reg, bytewise.CRC_check(bytes[i], reset && i == 0));
+            }
+            ASSERT_EQ(reg, bulk.Update(bytes.data(), bytes.size(), reset));
+            ASSERT_EQ(reg, bulk.crc);
+        }
+    }
+}
+
+}  // namespace
