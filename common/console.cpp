@@ -184,7 +184,7 @@ bool ShowUsage(Console& console, int argc, const char* const* argv, int needed, 
                const char* title, const char* usage) {
     const std::string first = argc > 1 ? argv[1] : "";
     if (first == "--version") {
-        console.Out("%s %s\n", name, KIT_VERSION);
+        console.Line((std::string(name) + " " + KIT_VERSION).c_str());
         return true;
     }
     if (argc >= needed && first != "--help") return false;
