@@ -7,7 +7,6 @@
 #include "common/platform.h"
 #include "samples/imagegen.h"
 #include "tests/support.h"
-#include "tests/texts.h"
 
 namespace {
 
