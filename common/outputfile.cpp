@@ -35,16 +35,19 @@ bool SameFile(const char* a, const char* b) {
 }
 
 OutputOpen OutputFile::Open(const char* path, const char* input) {
-    if (input != nullptr && SameFile(path, input)) return OutputOpen::kIsInput;
     std::error_code error;
-    const fs::file_status status = fs::status(NativePath(path), error);
-    if (fs::exists(status) && !fs::is_regular_file(status)) {
+    const fs::path native = NativePath(path);
+    const fs::file_status status = fs::status(native, error);
+    const bool exists = fs::exists(status);
+    // Only a file that exists can be the input.
+    if (exists && input != nullptr && SameFile(path, input)) return OutputOpen::kIsInput;
+    if (exists && !fs::is_regular_file(status)) {
         m_target.clear();
         m_temporary.clear();
         return m_file.Open(path, "wb") ? OutputOpen::kOk : OutputOpen::kOpenError;
     }
     // A link is followed: the file it points to is replaced, the link stays.
-    fs::path target = NativePath(path);
+    fs::path target = native;
     if (fs::is_symlink(fs::symlink_status(target, error))) {
         target = fs::weakly_canonical(target, error);
         if (error) return OutputOpen::kOpenError;
@@ -56,7 +59,7 @@ OutputOpen OutputFile::Open(const char* path, const char* input) {
         return OutputOpen::kOpenError;
     }
     // A replaced file keeps its permissions.
-    if (fs::exists(status)) fs::permissions(NativePath(m_temporary), status.permissions(), error);
+    if (exists) fs::permissions(NativePath(m_temporary), status.permissions(), error);
     return OutputOpen::kOk;
 }
 
