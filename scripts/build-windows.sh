@@ -36,7 +36,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-  -DKIT_TESTS=OFF -DKIT_QDKIT=OFF "$@"
+  -DKIT_TESTS=OFF "$@"
 cmake --build "$build" --parallel "$(nproc 2>/dev/null || echo 2)"
 
 # Only Windows' own DLLs may remain.
