@@ -4,6 +4,7 @@
 #include <set>
 
 #include "common/pathlib.h"
+#include "common/platform.h"
 #include "qdkit/commands.h"
 #include "qdkit/conversions.h"
 #include "qdkit/detect.h"
@@ -67,7 +68,7 @@ std::vector<Produced> Convert(const Input& input, Kind to, const ConvertOptions&
 
 std::string OutputPath(const ConvertOptions& options, const std::string& name) {
     if (options.folder.empty()) return name;
-    return (std::filesystem::path(options.folder) / name).string();
+    return KitName(NativePath(options.folder) / NativePath(name));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "common/platform.h"
 #include "common/wholefile.h"
 #include "fds/fds_blocks.h"
 #include "qd/mzt.h"
@@ -98,7 +99,8 @@ bool IsQdRawSide(const std::vector<std::uint8_t>& raw) {
 Input ReadKnownFile(const std::string& path) {
     Input input;
     std::error_code error;
-    const auto status = std::filesystem::status(path, error);
+    const std::filesystem::path native = NativePath(path);
+    const auto status = std::filesystem::status(native, error);
     if (error || !std::filesystem::exists(status)) {
         input.error = "cannot open: no such file";
         return input;
@@ -107,12 +109,12 @@ Input ReadKnownFile(const std::string& path) {
         input.error = "not a regular file";
         return input;
     }
-    input.size = std::filesystem::file_size(path, error);
+    input.size = std::filesystem::file_size(native, error);
     if (!error && input.size == 0) {
         input.error = "empty file";
         return input;
     }
-    FilePtr fp(std::fopen(path.c_str(), "rb"));
+    FilePtr fp(OpenByName(path.c_str(), "rb"));
     if (error || !fp) {
         input.error = std::string("cannot open: ") + std::strerror(errno);
         return input;

@@ -1,9 +1,12 @@
 // qdkit: reads, checks and converts every kind of file the kit knows.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "common/platform.h"
 #include "common/version.h"
 #include "qdkit/commands.h"
 
@@ -11,9 +14,28 @@ namespace {
 
 constexpr int kUsageStatus = 2;
 
+// CLI11's own folder check would read the name in the system code page on
+// Windows; this one reads the kit's name, with CLI11's words.
+CLI::Validator ExistingFolder() {
+    return CLI::Validator(
+        [](std::string& name) {
+            std::error_code error;
+            const auto status = std::filesystem::status(NativePath(name), error);
+            if (error || !std::filesystem::exists(status)) {
+                return "Directory does not exist: " + name;
+            }
+            if (!std::filesystem::is_directory(status)) {
+                return "Directory is actually a file: " + name;
+            }
+            return std::string();
+        },
+        "DIR");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    TakeCommandLine(argc, argv);
     CLI::App app{"Reads, checks and converts FDS and QD disk images, raw sides and MZT files.",
                  "qdkit"};
     app.set_version_flag("--version", std::string("qdkit ") + KIT_VERSION);
@@ -39,7 +61,7 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"fds", "fds-raw", "qd-raw", "qdf", "mzt"}));
     convert->add_option("-o", options.output, "Name of the output, when there is exactly one.");
     convert->add_option("-C", options.folder, "Folder for the outputs (default: the current one).")
-        ->check(CLI::ExistingDirectory);
+        ->check(ExistingFolder());
     convert->add_option("--side", options.sides, "FDS sides to convert, counted from 1.")
         ->delimiter(',')
         ->check(CLI::PositiveNumber);

@@ -4,10 +4,12 @@
 #include <system_error>
 
 #include "common/outputfile.h"
+#include "common/platform.h"
 
 std::string OutputGuard::Refusal(const std::string& path) const {
     std::error_code error;
-    if (!std::filesystem::exists(std::filesystem::symlink_status(path, error))) return {};
+    if (!std::filesystem::exists(std::filesystem::symlink_status(NativePath(path), error)))
+        return {};
     for (const std::string& input : m_inputs) {
         if (SameFile(path.c_str(), input.c_str()))
             return "output " + path + " is an input of this call";

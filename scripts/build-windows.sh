@@ -21,6 +21,9 @@ missing=()
 command -v cmake >/dev/null 2>&1 || missing+=(cmake)
 command -v make >/dev/null 2>&1 || missing+=(make)
 command -v "$triplet-g++" >/dev/null 2>&1 || missing+=("$package")
+# qdkit's headers serve any target; the build takes them from the host.
+[ -f /usr/include/CLI/CLI.hpp ] || missing+=(libcli11-dev)
+[ -f /usr/include/nlohmann/json.hpp ] || missing+=(nlohmann-json3-dev)
 for arg in "$@"; do
   if [ "$arg" = -DKIT_TESTS=ON ]; then
     [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
@@ -36,7 +39,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-  -DKIT_TESTS=OFF -DKIT_QDKIT=OFF "$@"
+  -DKIT_TESTS=OFF -DKIT_QDKIT=ON "$@"
 cmake --build "$build" --parallel "$(nproc 2>/dev/null || echo 2)"
 
 # Only Windows' own DLLs may remain.

@@ -3,7 +3,8 @@
 # wine) on the same inputs: the sample images, what the programs make of
 # them, and the damaged inputs of the fuzz corpus. Each pair of runs must
 # write byte-identical files, print the same text (line ends aside) and exit
-# with the same status. A run on a console must show the text whole.
+# with the same status; qdkit as well. A run on a console must show the text
+# whole.
 # Builds what is missing: build-compare/ for Linux,
 # build-windows/ (scripts/build-windows.sh) for Windows.
 set -euo pipefail
@@ -16,7 +17,7 @@ work=$root/$linux/compare
 bash scripts/deps.sh
 cmake -S . -B "$linux" -DKIT_TESTS=OFF >/dev/null
 cmake --build "$linux" --parallel "$(nproc 2>/dev/null || echo 2)" >/dev/null
-[ -x "$windows/bin/Wenmark.exe" ] || BUILD_DIR=$windows bash scripts/build-windows.sh >/dev/null
+[ -x "$windows/bin/qdkit.exe" ] || BUILD_DIR=$windows bash scripts/build-windows.sh >/dev/null
 # The corpus tool is built with the fuzz targets only; it needs no fuzzer.
 g++ -std=c++17 -O1 -I. fuzz/make_corpus.cpp "$linux/samples/libkit_samplegen.a" \
   "$linux/qd/libkit_qd.a" "$linux/fds/libkit_fds.a" "$linux/common/libkit_common.a" \
@@ -87,8 +88,16 @@ for input in "$work"/inputs/pelgrane/*; do
     compare Pelgrane "$input" $options "$(basename "$input")"
   done
 done
+# qdkit reads, checks and converts the same inputs.
+compare qdkit "$samples/sample.fds" info --json sample.fds
+compare qdkit "$samples/sample.fds" convert sample.fds
+compare qdkit "$samples/sample.mzt" convert --to qdf sample.mzt
+compare qdkit "$qdk" verify sample.QDK
+for input in "$work"/inputs/omblisk/* "$work"/inputs/pelgrane/*; do
+  compare qdkit "$input" info "$(basename "$input")"
+done
 # Without arguments: the usage text.
-for program in Talvret Omblisk Pelgrane Surbeck Wenmark; do
+for program in Talvret Omblisk Pelgrane Surbeck Wenmark qdkit; do
   compare "$program" "$samples/sample.fds"
 done
 

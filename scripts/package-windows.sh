@@ -2,7 +2,7 @@
 # Makes the Windows zip: the programs' .exe files from the cross-build, the
 # README and every man page as plain text, all with Windows line ends.
 #   ARCH=i686 for the 32-bit build; BUILD_DIR for another build folder.
-# Runs scripts/build-windows.sh first when the build has no programs yet.
+# Runs scripts/build-windows.sh first when the build lacks any of the six.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,9 +13,13 @@ case "$arch" in
   *) echo "ARCH must be x86_64 or i686" >&2; exit 2 ;;
 esac
 
-if ! ls "$build"/bin/*.exe >/dev/null 2>&1; then
-  ARCH=$arch BUILD_DIR=$build bash scripts/build-windows.sh
-fi
+programs=(Talvret Omblisk Pelgrane Surbeck Wenmark qdkit)
+for program in "${programs[@]}"; do
+  if [ ! -f "$build/bin/$program.exe" ]; then
+    ARCH=$arch BUILD_DIR=$build bash scripts/build-windows.sh
+    break
+  fi
+done
 
 missing=()
 command -v zip >/dev/null || missing+=(zip)
@@ -32,8 +36,6 @@ fi
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 [ -n "$version" ] || { echo "no project version in $build/CMakeCache.txt" >&2; exit 1; }
 name=quickdisk-kit-$version-$platform
-programs=(Talvret Omblisk Pelgrane Surbeck Wenmark)
-[ -f "$build/bin/qdkit.exe" ] && programs+=(qdkit)
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
