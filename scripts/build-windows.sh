@@ -11,32 +11,17 @@ cd "$(dirname "$0")/.."
 arch=${ARCH:-x86_64}
 case "$arch" in
   x86_64) triplet=x86_64-w64-mingw32 toolchain=cmake/toolchain-mingw64.cmake
-          package=g++-mingw-w64-x86-64 build=${BUILD_DIR:-build-windows} ;;
+          build=${BUILD_DIR:-build-windows} ;;
   i686) triplet=i686-w64-mingw32 toolchain=cmake/toolchain-mingw32.cmake
-        package=g++-mingw-w64-i686 build=${BUILD_DIR:-build-windows32} ;;
+        build=${BUILD_DIR:-build-windows32} ;;
   *) echo "ARCH must be x86_64 or i686" >&2; exit 2 ;;
 esac
 
-missing=()
-command -v cmake >/dev/null 2>&1 || missing+=(cmake)
-command -v make >/dev/null 2>&1 || missing+=(make)
-command -v "$triplet-g++" >/dev/null 2>&1 || missing+=("$package")
-# qdkit's headers serve any target; the build takes them from the host.
-[ -f /usr/include/CLI/CLI.hpp ] || missing+=(libcli11-dev)
-[ -f /usr/include/nlohmann/json.hpp ] || missing+=(nlohmann-json3-dev)
+extras=("mingw-$arch")
 for arg in "$@"; do
-  if [ "$arg" = -DKIT_TESTS=ON ]; then
-    [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
-  fi
+  [ "$arg" = -DKIT_TESTS=ON ] && extras+=(googletest-src)
 done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq "${missing[@]}"
-fi
+bash scripts/deps.sh "${extras[@]}"
 
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DKIT_TESTS=OFF -DKIT_QDKIT=ON "$@"
