@@ -46,7 +46,7 @@ Message Format(const char* format, std::va_list args) {
         }
         const std::size_t length = 1 + std::strspn(p + 1, "-+ #0123456789");
         const char conversion = p[length];
-        const std::string spec(p, length + 1);
+        const std::string directive(p, length + 1);
         p += conversion == '\0' ? length : length + 1;
         char number[64] = "";
         switch (conversion) {
@@ -59,13 +59,13 @@ Message Format(const char* format, std::va_list args) {
             case 'd':
             case 'i':
             case 'c':
-                std::snprintf(number, sizeof number, spec.c_str(), va_arg(args, int));
+                std::snprintf(number, sizeof number, directive.c_str(), va_arg(args, int));
                 text(number);
                 break;
             case 'u':
             case 'x':
             case 'X':
-                std::snprintf(number, sizeof number, spec.c_str(), va_arg(args, unsigned));
+                std::snprintf(number, sizeof number, directive.c_str(), va_arg(args, unsigned));
                 text(number);
                 break;
             default:

@@ -9,7 +9,7 @@
 #include "qd/mzt.h"
 #include "qd/qd_image.h"
 #include "qd/side_builder.h"
-#include "qdkit/inspect.h"
+#include "qdkit/facts.h"
 #include "qdkit/sides.h"
 #include "qdkit/text.h"
 

@@ -2,8 +2,8 @@
 
 #include "qdkit/commands.h"
 #include "qdkit/detect.h"
+#include "qdkit/facts.h"
 #include "qdkit/human.h"
-#include "qdkit/inspect.h"
 #include "qdkit/report.h"
 
 int RunInfo(const std::vector<std::string>& files, bool json) {
@@ -26,7 +26,7 @@ int RunInfo(const std::vector<std::string>& files, bool json) {
         failed = failed || report.Failed();
     }
     if (json) {
-        // Paths need not be UTF-8; the document must be.
+        // Paths need not be UTF-8; JSON text must be.
         const std::string text = all.dump(2, ' ', false, Json::error_handler_t::replace);
         std::printf("%s\n", text.c_str());
     }

@@ -5,7 +5,7 @@
 #include "qdkit/commands.h"
 #include "qdkit/conversions.h"
 #include "qdkit/detect.h"
-#include "qdkit/inspect.h"
+#include "qdkit/facts.h"
 #include "qdkit/output.h"
 #include "qdkit/report.h"
 

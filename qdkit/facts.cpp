@@ -1,4 +1,4 @@
-#include "qdkit/inspect.h"
+#include "qdkit/facts.h"
 
 #include <algorithm>
 
