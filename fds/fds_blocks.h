@@ -10,31 +10,6 @@
 
 #include "fds/fds_format.h"
 
-struct FdsField {
-    const char* name;
-    int offset;  // in the block, counting its ID byte
-    int bytes;
-};
-
-// The disk info block's fields that identify a disk; the game name is text.
-inline constexpr FdsField kDiskInfoGameName{"game_name", 16, 3};
-inline constexpr FdsField kDiskInfoFields[] = {
-    {"maker", 15, 1},   {"game_type", 19, 1}, {"revision", 20, 1},      {"side", 21, 1},
-    {"disk", 22, 1},    {"disk_type", 23, 1}, {"boot_file", 25, 1},     {"manufactured", 31, 3},
-    {"country", 34, 1}, {"rewritten", 44, 3}, {"rewrite_count", 52, 1}, {"actual_side", 53, 1},
-};
-
-// The file header block's fields.
-inline constexpr int kFdsFileNumberOffset = 1;
-inline constexpr int kFdsFileIdOffset = 2;
-inline constexpr int kFdsFileNameOffset = 3;
-inline constexpr int kFdsFileNameBytes = 8;
-inline constexpr int kFdsFileLoadOffset = 11;
-inline constexpr int kFdsFileTypeOffset = 15;
-inline constexpr std::uint8_t kFdsProgramFile = 0;
-inline constexpr std::uint8_t kFdsCharacterFile = 1;
-inline constexpr std::uint8_t kFdsNameTableFile = 2;
-
 // Whether bytes begin with a disk info block's ID and text: the start of
 // every side area, and of an image that has no header.
 bool StartsWithDiskInfo(const std::uint8_t* bytes, std::size_t size);

@@ -44,6 +44,31 @@ inline constexpr int kFdsFileSizeOffset = 13;  // in the file header block, LE
 inline constexpr char kFdsDiskVerification[] = "*NINTENDO-HVC*";
 inline constexpr int kFdsDiskVerificationBytes = sizeof(kFdsDiskVerification) - 1;
 
+struct FdsField {
+    const char* name;
+    int offset;  // in the block, counting its ID byte
+    int bytes;
+};
+
+// The disk info block's fields that identify a disk; the game name is text.
+inline constexpr FdsField kDiskInfoGameName{"game_name", 16, 3};
+inline constexpr FdsField kDiskInfoFields[] = {
+    {"maker", 15, 1},   {"game_type", 19, 1}, {"revision", 20, 1},      {"side", 21, 1},
+    {"disk", 22, 1},    {"disk_type", 23, 1}, {"boot_file", 25, 1},     {"manufactured", 31, 3},
+    {"country", 34, 1}, {"rewritten", 44, 3}, {"rewrite_count", 52, 1}, {"actual_side", 53, 1},
+};
+
+// The file header block's fields.
+inline constexpr int kFdsFileNumberOffset = 1;
+inline constexpr int kFdsFileIdOffset = 2;
+inline constexpr int kFdsFileNameOffset = 3;
+inline constexpr int kFdsFileNameBytes = 8;
+inline constexpr int kFdsFileLoadOffset = 11;
+inline constexpr int kFdsFileTypeOffset = 15;
+inline constexpr std::uint8_t kFdsProgramFile = 0;
+inline constexpr std::uint8_t kFdsCharacterFile = 1;
+inline constexpr std::uint8_t kFdsNameTableFile = 2;
+
 // ID and payload length of a block, 0 for a byte that is no block ID.
 inline constexpr int FdsBlockBytes(std::uint8_t id, std::uint16_t filesize) {
     switch (id) {
