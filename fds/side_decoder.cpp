@@ -21,9 +21,12 @@ struct SideWalk {
     int filesdone = 0;
     int headersseen = 0;  // disk info and file amount blocks
     int filesize = 0;
+    bool headerpending = false;  // a file header waits for its data
     bool damaged = false;
 
-    bool Complete() const { return headersseen >= 2 && filesdone >= announced; }
+    bool Complete() const {
+        return headersseen >= 2 && filesdone >= announced && !headerpending;
+    }
 
     FdsDecodeOutcome Finish() {
         if (sidebytes < kFdsSideAreaBytes) {
@@ -41,6 +44,11 @@ struct SideWalk {
         return Finish();
     }
 
+    FdsDecodeOutcome BadBlockId(std::int32_t id) {
+        events.Problem(FdsDecodeProblem::kBadBlockId, id, static_cast<int>(reader.bitstreampos));
+        return FdsDecodeOutcome::kFailed;
+    }
+
     FdsDecodeOutcome Run();
 };
 
@@ -49,15 +57,15 @@ FdsDecodeOutcome SideWalk::Run() {
         const std::int32_t id = reader.ReadByte();
         if (id < 0) return EndOfData();
         crc.CRC_check(static_cast<std::uint8_t>(id), true);
+        // Data only right after its header: a header hidden by damage would
+        // otherwise lend the data block the previous file's size, and a read
+        // that long passes its CRC on the zero gap behind the block.
+        if (headerpending != (id == kFdsFileDataBlock)) return BadBlockId(id);
+        headerpending = id == kFdsFileHeaderBlock;
         if (id == kFdsEndOfSideId) return Finish();
         if (id == kFdsFileHeaderBlock) filesize = 0;
         const int length = BytesToRead(id, filesize);
-        if (length == 0) {
-            if (Complete()) return Finish();
-            events.Problem(FdsDecodeProblem::kBadBlockId, id,
-                           static_cast<int>(reader.bitstreampos));
-            return FdsDecodeOutcome::kFailed;
-        }
+        if (length == 0) return Complete() ? Finish() : BadBlockId(id);
         // The payload goes straight into the image, the CRC bytes beside it.
         const std::size_t blockstart = image.size();
         const auto payload = static_cast<std::size_t>(length - 1 - kFdsCrcBytes);

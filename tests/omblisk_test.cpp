@@ -201,11 +201,7 @@ TEST_F(OmbliskRun, DamagedSides) {
          1, 0},
         {"ID 5 ends the side", Raw(id5), "FILE NUM: 2\n" + kDoneText, "", 0, 65516},
         {"ID 0 before the announced files", Raw(id0_before), "FILE NUM: 2\n",
-         "ERROR : BLOCK ID \x82\xAA\x90\xB3\x82\xB5\x82\xAD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1"
-         "\x81"
-         "B ID=00 " +
-             std::string(position) + "\n",
-         1, kept1},
+         kBadBlockIdText + "00 " + position + "\n", 1, kept1},
         {"ID 0 after the announced files", Raw(id0_after), "FILE NUM: 2\n" + kDoneText, "", 0,
          65516},
         {"3 announced, 2 carried", Raw(two_of_three), "FILE NUM: 3\n",
@@ -221,6 +217,46 @@ TEST_F(OmbliskRun, DamagedSides) {
         EXPECT_EQ(c.err, run.err.substr(0, c.err.size())) << c.what;
         EXPECT_EQ(c.status, run.status) << c.what;
         EXPECT_EQ(c.size, Output().size()) << c.what;
+    }
+}
+
+// A data block only right after its header; right after a header only its data.
+TEST_F(OmbliskRun, BlocksOutOfOrder) {
+    const FdsSideContent side = Side({Pattern(100, 1), Pattern(100, 2), Pattern(3000, 3)});
+    const Bytes stream = SideStream(FdsImage({side}));
+    // The stream without the block whose ID byte is at `at`, of `length` bytes.
+    const auto without = [&](std::size_t at, std::size_t length) {
+        Bytes cut = stream;
+        const auto from = cut.begin() + static_cast<std::ptrdiff_t>(at - 1);
+        cut.erase(from, from + static_cast<std::ptrdiff_t>(length + 128));
+        return cut;
+    };
+    Bytes id5 = stream;
+    id5[FileDataId(side, 1)] = 0x05;
+    const std::size_t file0 = 16 + 56 + 2 + 16 + 101, file1 = file0 + 16 + 101;
+    const struct {
+        const char* what;
+        Bytes stream;
+        std::size_t at;  // stream offset of the offending ID byte
+        const char* id;
+        std::size_t kept;  // image bytes salvaged
+    } cases[] = {
+        {"header hidden, data of the same size", without(FileHeaderId(side, 1), 16),
+         FileHeaderId(side, 1), "04", file0},
+        {"header hidden, data of another size", without(FileHeaderId(side, 2), 16),
+         FileHeaderId(side, 2), "04", file1},
+        {"data missing", without(FileDataId(side, 1), 101), FileDataId(side, 1), "03", file0 + 16},
+        {"ID 5 after a header", id5, FileDataId(side, 1), "05", file0 + 16},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(dir / "side.fds");
+        const RunResult run = Run(Raw(c.stream));
+        char position[16];
+        std::snprintf(position, sizeof position, "%6X", static_cast<unsigned>(2 * (c.at + 1)));
+        EXPECT_EQ(kStart + "FILE NUM: 3\n", run.out) << c.what;
+        EXPECT_EQ(kBadBlockIdText + c.id + " " + position + "\n", run.err) << c.what;
+        EXPECT_EQ(1, run.status) << c.what;
+        EXPECT_TRUE(SameBytes(Head(FdsImage({side}), c.kept), Output())) << c.what;
     }
 }
 

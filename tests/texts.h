@@ -34,3 +34,8 @@ inline const std::string kGapErrorText =
     "ERROR : Gap\x83"
     "f\x81[\x83^\x82\xAA\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"
     "B\n";
+// ERROR : BLOCK ID が正しくありません。 ID=, before the ID and position
+inline const std::string kBadBlockIdText =
+    "ERROR : BLOCK ID \x82\xAA\x90\xB3\x82\xB5\x82\xAD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1"
+    "\x81"
+    "B ID=";
