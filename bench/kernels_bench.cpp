@@ -4,6 +4,8 @@
 
 #include "common/bitstream.h"
 #include "common/crc16.h"
+#include "fds/fds_format.h"
+#include "qd/qd_layout.h"
 #include "samples/imagegen.h"
 
 namespace {

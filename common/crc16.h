@@ -1,34 +1,28 @@
-// The four block CRC-16 variants of the kit. Each takes data bits LSB first.
-// A writer shifts right with a reflected constant; its checker shifts left
-// and its register is the writer's bit-reversed, so feeding a block and the
-// writer's CRC (low byte first) through the checker leaves 0.
+// The CRC-16 engine under both media's block CRCs (each medium keeps its own
+// variants). Data bits go in LSB first. A writer shifts right with a
+// reflected constant; its checker shifts left and its register is the
+// writer's bit-reversed, so feeding a block and the writer's CRC (low byte
+// first) through the checker leaves 0.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 
-struct CrcVariant {
+// How a register moves: its direction and the constant it takes in.
+struct CrcRule {
     bool shiftsright;
     std::uint16_t polynomial;
-    std::uint16_t reset;
 };
 
-// FDS reset values are what a zero register holds after the block start
-// mark 0x80, so a block CRC in effect covers the mark too.
-inline constexpr CrcVariant kFdsWriterCrc{true, 0x8408, 0x8408};
-inline constexpr CrcVariant kFdsCheckerCrc{false, 0x1021, 0x1021};
-inline constexpr CrcVariant kQdWriterCrc{true, 0xA001, 0x0000};  // CRC-16/ARC
-inline constexpr CrcVariant kQdCheckerCrc{false, 0x8005, 0x0000};
-
 // One byte, bit by bit: the definition the tables are built from.
-constexpr std::uint16_t CrcStep(const CrcVariant& variant, std::uint16_t reg, std::uint8_t data) {
+constexpr std::uint16_t CrcStep(const CrcRule& rule, std::uint16_t reg, std::uint8_t data) {
     for (int i = 0; i < 8; ++i) {
-        const bool feedback = variant.shiftsright ? ((data ^ reg) & 1) != 0
-                                                  : ((data & 1) != 0) != ((reg & 0x8000) != 0);
-        reg = static_cast<std::uint16_t>(variant.shiftsright ? reg >> 1 : reg << 1);
+        const bool feedback =
+            rule.shiftsright ? ((data ^ reg) & 1) != 0 : ((data & 1) != 0) != ((reg & 0x8000) != 0);
+        reg = static_cast<std::uint16_t>(rule.shiftsright ? reg >> 1 : reg << 1);
         data = static_cast<std::uint8_t>(data >> 1);
-        if (feedback) reg ^= variant.polynomial;
+        if (feedback) reg ^= rule.polynomial;
     }
     return reg;
 }
@@ -52,13 +46,12 @@ struct CrcTables {
     std::array<std::array<std::uint16_t, 256>, 4> slice{};  // k + 1 zero bytes after i
 };
 
-constexpr CrcTables MakeCrcTables(const CrcVariant& variant) {
+constexpr CrcTables MakeCrcTables(const CrcRule& rule) {
     CrcTables tables;
-    const CrcVariant right{
-        true, variant.shiftsright ? variant.polynomial : Reverse16(variant.polynomial), 0};
+    const CrcRule right{true, rule.shiftsright ? rule.polynomial : Reverse16(rule.polynomial)};
     for (unsigned i = 0; i < 256; ++i) {
-        tables.data[i] = CrcStep(variant, 0, static_cast<std::uint8_t>(i));
-        tables.leaving[i] = CrcStep(variant, static_cast<std::uint16_t>(i << 8), 0);
+        tables.data[i] = CrcStep(rule, 0, static_cast<std::uint8_t>(i));
+        tables.leaving[i] = CrcStep(rule, static_cast<std::uint16_t>(i << 8), 0);
         tables.slice[0][i] = CrcStep(right, 0, static_cast<std::uint8_t>(i));
     }
     for (unsigned k = 1; k < 4; ++k) {
@@ -71,13 +64,28 @@ constexpr CrcTables MakeCrcTables(const CrcVariant& variant) {
     return tables;
 }
 
-// One program's CRC register; 0 at the start of a run.
+// A block CRC as a medium uses it: the rule, the register's value at the
+// first byte of a block, and the tables made from the rule when compiled.
+struct CrcVariant {
+    CrcRule rule;
+    std::uint16_t reset;
+    CrcTables tables;
+};
+
+constexpr CrcVariant MakeCrcVariant(bool shiftsright, std::uint16_t polynomial,
+                                    std::uint16_t reset) {
+    const CrcRule rule{shiftsright, polynomial};
+    return {rule, reset, MakeCrcTables(rule)};
+}
+
+// One program's CRC register; 0 at the start of a run. The variant must
+// outlive it.
 class Crc16 {
 public:
-    explicit Crc16(const CrcVariant& variant);
+    explicit Crc16(const CrcVariant& variant) : m_variant(&variant) {}
 
     std::uint16_t CRC_check(std::uint8_t data, bool reset) {
-        if (reset) crc = m_reset;
+        if (reset) crc = m_variant->reset;
         crc = Step(crc, data);
         return crc;
     }
@@ -89,13 +97,12 @@ public:
 
 private:
     std::uint16_t Step(std::uint16_t reg, std::uint8_t data) const {
-        if (m_shiftsright)
-            return static_cast<std::uint16_t>((reg >> 8) ^ m_tables.data[(reg ^ data) & 0xFF]);
-        return static_cast<std::uint16_t>((reg << 8) ^ m_tables.leaving[reg >> 8] ^
-                                          m_tables.data[data]);
+        const CrcTables& tables = m_variant->tables;
+        if (m_variant->rule.shiftsright)
+            return static_cast<std::uint16_t>((reg >> 8) ^ tables.data[(reg ^ data) & 0xFF]);
+        return static_cast<std::uint16_t>((reg << 8) ^ tables.leaving[reg >> 8] ^
+                                          tables.data[data]);
     }
 
-    bool m_shiftsright;
-    std::uint16_t m_reset;
-    CrcTables m_tables;
+    const CrcVariant* m_variant;
 };

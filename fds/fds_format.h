@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/crc16.h"
+
 inline constexpr std::uint8_t kFdsMagic[] = {'F', 'D', 'S', 0x1A};
 inline constexpr int kFdsMagicBytes = sizeof(kFdsMagic);
 inline constexpr int kFdsSideCountOffset = 4;
@@ -84,6 +86,12 @@ inline constexpr int FdsBlockBytes(std::uint8_t id, std::uint16_t filesize) {
             return 0;
     }
 }
+
+// Block CRCs over the ID and payload, stored low byte first. The encoder's
+// register shifts right, the decoder's left; both start from what a zero
+// register holds after the start mark 0x80, so the CRC in effect covers it.
+inline constexpr CrcVariant kFdsWriterCrc = MakeCrcVariant(true, 0x8408, 0x8408);
+inline constexpr CrcVariant kFdsCheckerCrc = MakeCrcVariant(false, 0x1021, 0x1021);
 
 // The side stream as written.
 inline constexpr int kFdsLeadingGapBytes = 4224;

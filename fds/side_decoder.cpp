@@ -24,9 +24,7 @@ struct SideWalk {
     bool headerpending = false;  // a file header waits for its data
     bool damaged = false;
 
-    bool Complete() const {
-        return headersseen >= 2 && filesdone >= announced && !headerpending;
-    }
+    bool Complete() const { return headersseen >= 2 && filesdone >= announced && !headerpending; }
 
     FdsDecodeOutcome Finish() {
         if (sidebytes < kFdsSideAreaBytes) {

@@ -9,6 +9,7 @@
 #include "common/pathlib.h"
 #include "common/platform.h"
 #include "common/wholefile.h"
+#include "fds/fds_format.h"
 #include "fds/side_decoder.h"
 #include "fdsdecode/messages.h"
 

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 
+#include "common/crc16.h"
+
 inline constexpr std::uint8_t kQdGapByte = 0x00;
 inline constexpr std::uint8_t kQdSyncByte = 0x16;
 inline constexpr std::uint8_t idmark = 0xA5;
@@ -16,6 +18,9 @@ inline constexpr int kQdSideStreamBytes = 81920;
 inline constexpr int kQdRawSideBytes = kQdSideStreamBytes * 2;
 
 inline constexpr int kQdCrcBytes = 2;
+// CRC-16/ARC, computed shifting right; the decoder's checker shifts left.
+inline constexpr CrcVariant kQdWriterCrc = MakeCrcVariant(true, 0xA001, 0x0000);
+inline constexpr CrcVariant kQdCheckerCrc = MakeCrcVariant(false, 0x8005, 0x0000);
 // Block-count block: ID mark, block count, CRC.
 inline constexpr int kQdBlockCountBlockBytes = 2 + kQdCrcBytes;
 inline constexpr int kQdMaxBlockCount = 255;

@@ -1,6 +1,7 @@
 #include "qdkit/sides.h"
 
 #include "common/crc16.h"
+#include "fds/fds_format.h"
 #include "qd/side_outputs.h"
 
 namespace {

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "fds/fds_format.h"
+#include "qd/qd_layout.h"
 #include "tests/support.h"
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include "common/bitstream.h"
 #include "common/crc16.h"
+#include "fds/fds_format.h"
 #include "fds/side_decoder.h"
 #include "qd/side_outputs.h"
 #include "qd/walk.h"
@@ -266,14 +267,18 @@ TEST(FastKernels, OutputsTakeRunsAsTheyTakeBytes) {
 
 TEST(FastKernels, CrcMatchesReferenceForEveryVariant) {
     std::mt19937 rng(13);
-    const CrcVariant variants[] = {kFdsWriterCrc, kFdsCheckerCrc,         kQdWriterCrc,
-                                   kQdCheckerCrc, {true, 0x1234, 0x4321}, {false, 0x8BB7, 0xFFFF}};
+    const CrcVariant variants[] = {kFdsWriterCrc,
+                                   kFdsCheckerCrc,
+                                   kQdWriterCrc,
+                                   kQdCheckerCrc,
+                                   MakeCrcVariant(true, 0x1234, 0x4321),
+                                   MakeCrcVariant(false, 0x8BB7, 0xFFFF)};
     for (const CrcVariant& variant : variants) {
-        SCOPED_TRACE(testing::Message() << "polynomial " << variant.polynomial);
+        SCOPED_TRACE(testing::Message() << "polynomial " << variant.rule.polynomial);
         for (int i = 0; i < 4096; ++i) {
             const auto reg = static_cast<std::uint16_t>(rng());
             const auto data = static_cast<std::uint8_t>(rng());
-            ASSERT_EQ(reference::CrcStep(variant, reg, data), CrcStep(variant, reg, data));
+            ASSERT_EQ(reference::CrcStep(variant, reg, data), CrcStep(variant.rule, reg, data));
         }
         Crc16 bytewise(variant);
         Crc16 bulk(variant);

@@ -2,6 +2,7 @@
 
 #include "common/bitstream.h"
 #include "common/crc16.h"
+#include "qd/qd_layout.h"
 
 Bytes QdBlock(const Bytes& bytes) {
     Crc16 crc(kQdWriterCrc);

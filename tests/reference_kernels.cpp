@@ -79,7 +79,7 @@ std::int32_t BitReader::ReadByte() {
 std::uint16_t CrcStep(const CrcVariant& variant, std::uint16_t reg, std::uint8_t data) {
     for (int i = 0; i < 8; ++i) {
         bool feedback;
-        if (variant.shiftsright) {
+        if (variant.rule.shiftsright) {
             feedback = ((data ^ reg) & 1) != 0;
             reg = static_cast<std::uint16_t>(reg >> 1);
         } else {
@@ -87,7 +87,7 @@ std::uint16_t CrcStep(const CrcVariant& variant, std::uint16_t reg, std::uint8_t
             reg = static_cast<std::uint16_t>(reg << 1);
         }
         data = static_cast<std::uint8_t>(data >> 1);
-        if (feedback) reg ^= variant.polynomial;
+        if (feedback) reg ^= variant.rule.polynomial;
     }
     return reg;
 }
