@@ -9,9 +9,9 @@
 #include "fds/side_decoder.h"
 #include "fds/side_encoder.h"
 #include "qd/qd_image.h"
-#include "qd/side_builder.h"
+#include "qd/side_decoder.h"
+#include "qd/side_encoder.h"
 #include "qd/side_outputs.h"
-#include "qd/walk.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ const ByteVector& QdRawSide() {
     static const ByteVector raw = [] {
         BitWriter writer;
         Crc16 crc(kQdWriterCrc);
-        EncodeMztSide(MztInput(), crc, writer);
+        EncodeQdSide(MztInput(), crc, writer);
         return writer.bitstreambuffer;
     }();
     return raw;
@@ -58,7 +58,7 @@ const ByteVector& QdImageInput() {
         QdOptions options;
         options.image = true;
         QdSideOutputs outputs(options, files);
-        WalkQdSide(qd, crc, outputs);
+        DecodeQdSide(qd, crc, outputs);
         outputs.Finish(true);
         return outputs.image();
     }();
@@ -110,7 +110,7 @@ void Pelgrane(benchmark::State& state, bool outputs) {
         QdReader qd(QdRawSide());
         Crc16 crc(kQdCheckerCrc);
         QdSideOutputs sink(options, files);
-        benchmark::DoNotOptimize(WalkQdSide(qd, crc, sink));
+        benchmark::DoNotOptimize(DecodeQdSide(qd, crc, sink));
         sink.Finish(true);
     }
     PerSide(state, kQdSideStreamBytes);
@@ -122,7 +122,7 @@ void Surbeck(benchmark::State& state) {
     for (auto _ : state) {
         BitWriter writer;
         Crc16 crc(kQdWriterCrc);
-        benchmark::DoNotOptimize(EncodeMztSide(MztInput(), crc, writer));
+        benchmark::DoNotOptimize(EncodeQdSide(MztInput(), crc, writer));
     }
     PerSide(state, kQdSideStreamBytes);
 }

@@ -4,8 +4,8 @@
 
 #include "common/crc16.h"
 #include "qd/qd_image.h"
+#include "qd/side_decoder.h"
 #include "qd/side_outputs.h"
-#include "qd/walk.h"
 
 namespace {
 
@@ -25,9 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QdSideOutputs outputs(options, files);
     QdReader qd(raw);
     Crc16 crc(kQdCheckerCrc);
-    const QdWalkResult result = WalkQdSide(qd, crc, outputs);
-    if (result.outcome == QdWalkOutcome::kOutputFailed) __builtin_trap();
-    const bool normal = result.outcome == QdWalkOutcome::kNormalEnd;
+    const QdDecodeResult result = DecodeQdSide(qd, crc, outputs);
+    if (result.outcome == QdDecodeOutcome::kOutputFailed) __builtin_trap();
+    const bool normal = result.outcome == QdDecodeOutcome::kNormalEnd;
     if (!outputs.Finish(normal)) __builtin_trap();
     if (normal && outputs.image().size() < static_cast<std::size_t>(kQdImageBytes))
         __builtin_trap();

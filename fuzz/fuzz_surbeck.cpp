@@ -4,14 +4,14 @@
 
 #include "common/bitstream.h"
 #include "common/crc16.h"
-#include "qd/side_builder.h"
+#include "qd/side_encoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint8_t> file(data, data + size);
     Crc16 crc(kQdWriterCrc);
     BitWriter writer;
-    const MztSideResult result = EncodeMztSide(file, crc, writer);
-    if (result.status == MztSideStatus::kOk && writer.bitstreambuffer.size() != kQdRawSideBytes)
+    const QdSideResult result = EncodeQdSide(file, crc, writer);
+    if (result.status == QdSideStatus::kOk && writer.bitstreambuffer.size() != kQdRawSideBytes)
         __builtin_trap();
     return 0;
 }

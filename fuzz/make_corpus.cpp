@@ -12,7 +12,7 @@
 #include "fds/side_encoder.h"
 #include "qd/qd_image.h"
 #include "qd/qd_layout.h"
-#include "qd/side_builder.h"
+#include "qd/side_encoder.h"
 #include "samples/imagegen.h"
 
 namespace {
@@ -56,7 +56,7 @@ ByteVector FdsRaw(const ByteVector& image) {
 ByteVector QdRaw(const ByteVector& mzt) {
     Crc16 crc(kQdWriterCrc);
     BitWriter writer;
-    EncodeMztSide(mzt, crc, writer);
+    EncodeQdSide(mzt, crc, writer);
     return writer.bitstreambuffer;
 }
 

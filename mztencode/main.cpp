@@ -12,9 +12,10 @@
 #include "common/wholefile.h"
 #include "mztencode/messages.h"
 #include "qd/fileinfo.h"
-#include "qd/side_builder.h"
+#include "qd/side_encoder.h"
 
-// Lives for the whole run, as the folder browser's component runtime must.
+// Holds the component runtime for the run, as each program always has;
+// no program calls the folder browser that needs it.
 static Pathlib pathlib;
 
 using namespace surbeck;
@@ -22,16 +23,16 @@ using namespace surbeck;
 namespace {
 
 // The lines of a side that was laid out, and its error; true when none.
-bool Report(Console& console, const MztSideResult& side) {
+bool Report(Console& console, const QdSideResult& side) {
     switch (side.status) {
-        case MztSideStatus::kTruncated:
+        case QdSideStatus::kTruncated:
             console.Err(kTruncated, side.value);
             return false;
-        case MztSideStatus::kTooManyBlocks:
+        case QdSideStatus::kTooManyBlocks:
             console.Err(kBlockNumberError, side.value);
             return false;
-        case MztSideStatus::kSizeOver:
-        case MztSideStatus::kOk:
+        case QdSideStatus::kSizeOver:
+        case QdSideStatus::kOk:
             break;
     }
     console.Out(kBlocks, side.blockcount);
@@ -39,7 +40,7 @@ bool Report(Console& console, const MztSideResult& side) {
         console.Raw(FileInformationText(info));
     }
     console.Line(kRecordsDone);
-    if (side.status != MztSideStatus::kSizeOver) return true;
+    if (side.status != QdSideStatus::kSizeOver) return true;
     console.Err(kRawSizeOver);
     return false;
 }
@@ -69,7 +70,7 @@ int main(int argc, char** argv) {
     if (!OpenOutput(console, output, outname.c_str(), mztfile, kFileOpenError)) return 1;
     Crc16 crc(kQdWriterCrc);
     BitWriter writer;
-    if (!Report(console, EncodeMztSide(file, crc, writer))) return 1;
+    if (!Report(console, EncodeQdSide(file, crc, writer))) return 1;
     if (!output.Save(writer.bitstreambuffer)) {
         console.Err(kFileWriteError);
         return 1;

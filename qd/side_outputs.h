@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "qd/options.h"
-#include "qd/walk.h"
+#include "qd/side_decoder.h"
 
 // The program's side of the outputs. A false return stops the walk: the
 // program has failed and has said so.
@@ -23,7 +23,7 @@ public:
     virtual bool DataDumpDone(const std::vector<std::uint8_t>& bytes) = 0;
 };
 
-class QdSideOutputs : public QdWalkSink {
+class QdSideOutputs : public QdDecodeSink {
 public:
     QdSideOutputs(const QdOptions& options, QdOutputFiles& files);
 

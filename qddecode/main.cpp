@@ -14,11 +14,12 @@
 #include "common/wholefile.h"
 #include "qd/fileinfo.h"
 #include "qd/options.h"
+#include "qd/side_decoder.h"
 #include "qd/side_outputs.h"
-#include "qd/walk.h"
 #include "qddecode/messages.h"
 
-// Lives for the whole run, as the folder browser's component runtime must.
+// Holds the component runtime for the run, as each program always has;
+// no program calls the folder browser that needs it.
 static Pathlib pathlib;
 
 using namespace pelgrane;
@@ -120,25 +121,25 @@ private:
     bool m_writefailed = false;
 };
 
-void ReportWalkError(Console& console, const QdWalkResult& result) {
+void ReportWalkError(Console& console, const QdDecodeResult& result) {
     switch (result.outcome) {
-        case QdWalkOutcome::kGapError:
+        case QdDecodeOutcome::kGapError:
             console.Err(kGapError);
             break;
-        case QdWalkOutcome::kEndOfFile:
+        case QdDecodeOutcome::kEndOfFile:
             console.Err(kEndOfData);
             break;
-        case QdWalkOutcome::kIdError:
+        case QdDecodeOutcome::kIdError:
             console.Err(kIdError, result.value);
             break;
-        case QdWalkOutcome::kCrcError:
+        case QdDecodeOutcome::kCrcError:
             console.Err(kCrcError, result.value);
             break;
-        case QdWalkOutcome::kUnknownType:
+        case QdDecodeOutcome::kUnknownType:
             console.Err(kUnknownType, result.value);
             break;
-        case QdWalkOutcome::kNormalEnd:
-        case QdWalkOutcome::kOutputFailed:
+        case QdDecodeOutcome::kNormalEnd:
+        case QdDecodeOutcome::kOutputFailed:
             break;
     }
 }
@@ -167,9 +168,9 @@ int main(int argc, char** argv) {
 
     QdReader qd(bitstreambuffer);
     Crc16 crc(kQdCheckerCrc);
-    const QdWalkResult result = WalkQdSide(qd, crc, outputs);
+    const QdDecodeResult result = DecodeQdSide(qd, crc, outputs);
     ReportWalkError(console, result);
-    const bool normal = result.outcome == QdWalkOutcome::kNormalEnd;
+    const bool normal = result.outcome == QdDecodeOutcome::kNormalEnd;
     const bool finished = outputs.Finish(normal);
     const bool closed = files.Close(outputs);
     if (!normal || !finished || !closed) return 1;

@@ -10,7 +10,8 @@
 #include "qd/qd_image.h"
 #include "qdencode/messages.h"
 
-// Lives for the whole run, as the folder browser's component runtime must.
+// Holds the component runtime for the run, as each program always has;
+// no program calls the folder browser that needs it.
 static Pathlib pathlib;
 
 using namespace wenmark;

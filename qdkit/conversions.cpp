@@ -8,7 +8,7 @@
 #include "fds/side_encoder.h"
 #include "qd/mzt.h"
 #include "qd/qd_image.h"
-#include "qd/side_builder.h"
+#include "qd/side_encoder.h"
 #include "qdkit/facts.h"
 #include "qdkit/sides.h"
 #include "qdkit/text.h"
@@ -77,7 +77,7 @@ std::optional<Bytes> CanonicalFdsRaw(const Bytes& area) {
 std::optional<Bytes> CanonicalQdRaw(const Bytes& mzt) {
     BitWriter writer;
     Crc16 crc(kQdWriterCrc);
-    if (EncodeMztSide(mzt, crc, writer).status != MztSideStatus::kOk) return std::nullopt;
+    if (EncodeQdSide(mzt, crc, writer).status != QdSideStatus::kOk) return std::nullopt;
     return writer.bitstreambuffer;
 }
 
@@ -112,36 +112,29 @@ Bytes MztAsEncoded(const Bytes& mzt, FileReport& report) {
 Bytes MztToQdRaw(const Bytes& mzt, FileReport& report) {
     const Bytes file = MztAsEncoded(mzt, report);
     if (file.empty()) return {};
-    const std::vector<MztRecordView> records = WalkMztRecords(file);
-    const std::size_t blockcount = 2 * records.size();
-    if (blockcount > static_cast<std::size_t>(kQdMaxBlockCount)) {
-        report.Fail(std::to_string(records.size()) + " records are more than a side holds (" +
-                    std::to_string(kQdMaxBlockCount / 2) + ")");
-        return {};
-    }
-    for (std::size_t n = 1; n <= records.size(); ++n) {
-        const std::vector<MztRecordView> first(records.begin(), records.begin() + n);
-        const std::size_t length = QdSideStreamLength(first);
-        if (length > static_cast<std::size_t>(kQdSideStreamBytes)) {
-            const std::size_t before =
-                QdSideStreamLength({records.begin(), records.begin() + n - 1});
-            const std::uint8_t* header = &file[records[n - 1].offset];
-            report.Fail("record " + std::to_string(n) + " (" +
-                        ReadableName(header + kMztName, kFileNameBytes) +
-                        ") does not fit on the side: it needs " + std::to_string(length - before) +
-                        " bytes, the side has " + std::to_string(kQdSideStreamBytes - before) +
-                        " left");
-            return {};
-        }
-    }
     Crc16 crc(kQdWriterCrc);
     BitWriter writer;
-    const MztSideResult side = EncodeMztSide(file, crc, writer);
-    if (side.status != MztSideStatus::kOk) {
-        report.Fail("the records cannot be laid on a side");
-        return {};
+    const QdSideResult side = EncodeQdSide(file, crc, writer);
+    switch (side.status) {
+        case QdSideStatus::kOk:
+            return writer.bitstreambuffer;
+        case QdSideStatus::kTooManyBlocks:
+            report.Fail(std::to_string(side.value / 2) + " records are more than a side holds (" +
+                        std::to_string(kQdMaxBlockCount / 2) + ")");
+            break;
+        case QdSideStatus::kSizeOver: {
+            const InfoRecord& info = side.infos[static_cast<std::size_t>(side.value - 1)];
+            report.Fail("record " + std::to_string(side.value) + " (" +
+                        ReadableName(&info[kInfoName], kFileNameBytes) +
+                        ") does not fit on the side: it needs " + std::to_string(side.needed) +
+                        " bytes, the side has " + std::to_string(side.left) + " left");
+            break;
+        }
+        case QdSideStatus::kTruncated:  // the body was filled above
+            report.Fail("the records cannot be laid on a side");
+            break;
     }
-    return writer.bitstreambuffer;
+    return {};
 }
 
 Bytes QdfToQdRaw(const Bytes& qdf, FileReport& report) {

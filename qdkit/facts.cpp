@@ -137,18 +137,18 @@ std::string QdWalkText(const QdRawRead& read) {
     const std::string last = "block " + std::to_string(read.blocks.size());
     const unsigned value = static_cast<unsigned>(read.result.value);
     switch (read.result.outcome) {
-        case QdWalkOutcome::kNormalEnd:
-        case QdWalkOutcome::kOutputFailed:
+        case QdDecodeOutcome::kNormalEnd:
+        case QdDecodeOutcome::kOutputFailed:
             break;
-        case QdWalkOutcome::kGapError:
+        case QdDecodeOutcome::kGapError:
             return "no gap before " + block;
-        case QdWalkOutcome::kEndOfFile:
+        case QdDecodeOutcome::kEndOfFile:
             return "the data ends before " + block + " of " + std::to_string(read.blockcount + 1);
-        case QdWalkOutcome::kIdError:
+        case QdDecodeOutcome::kIdError:
             return block + " begins with " + HexValue(value, 2) + ", not an ID mark";
-        case QdWalkOutcome::kCrcError:
+        case QdDecodeOutcome::kCrcError:
             return last + " fails its CRC";
-        case QdWalkOutcome::kUnknownType:
+        case QdDecodeOutcome::kUnknownType:
             return block + " has the unknown type " + HexValue(value, 2);
     }
     return {};
@@ -175,7 +175,7 @@ void QdSideFacts(const QdRawRead& read, FileReport& report) {
                          {"exec", Word16(&info[kInfoExec])}});
     }
     report.facts["files"] = files;
-    report.facts["complete"] = read.result.outcome == QdWalkOutcome::kNormalEnd;
+    report.facts["complete"] = read.result.outcome == QdDecodeOutcome::kNormalEnd;
     const std::string text = QdWalkText(read);
     if (!text.empty()) report.Fail(text);
 }

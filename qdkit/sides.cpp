@@ -27,7 +27,7 @@ public:
 };
 
 // Hands the walk to the decoder's own outputs and keeps the blocks seen.
-class QdRecorder : public QdWalkSink {
+class QdRecorder : public QdDecodeSink {
 public:
     QdRecorder(QdRawRead& read, QdSideOutputs& outputs) : m_read(read), m_outputs(outputs) {}
 
@@ -70,8 +70,8 @@ QdRawRead ReadQdRaw(const Bytes& raw) {
     QdRecorder recorder(read, outputs);
     QdReader qd(raw);
     Crc16 crc(kQdCheckerCrc);
-    read.result = WalkQdSide(qd, crc, recorder);
-    outputs.Finish(read.result.outcome == QdWalkOutcome::kNormalEnd);
+    read.result = DecodeQdSide(qd, crc, recorder);
+    outputs.Finish(read.result.outcome == QdDecodeOutcome::kNormalEnd);
     read.image = outputs.image();
     read.mzt = outputs.mzt();
     return read;

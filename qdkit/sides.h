@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fds/side_decoder.h"
-#include "qd/walk.h"
+#include "qd/side_decoder.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -26,7 +26,7 @@ struct FdsRawRead {
 FdsRawRead ReadFdsRaw(const Bytes& raw);
 
 struct QdRawRead {
-    QdWalkResult result;
+    QdDecodeResult result;
     int blockcount = -1;  // none seen
     std::vector<QdBlockSeen> blocks;
     std::vector<InfoRecord> infos;

@@ -67,7 +67,7 @@ void VerifyMzt(const Input& input, FileReport& report) {
     const Bytes raw = MztToQdRaw(input.bytes, report);
     if (report.Failed()) return;
     const QdRawRead read = ReadQdRaw(raw);
-    if (read.result.outcome != QdWalkOutcome::kNormalEnd) {
+    if (read.result.outcome != QdDecodeOutcome::kNormalEnd) {
         report.Fail("the side does not read back: " + QdWalkText(read));
         return;
     }
@@ -94,13 +94,13 @@ void VerifyMzt(const Input& input, FileReport& report) {
 // between blocks are the decoder's own.
 void VerifyQdf(const Input& input, FileReport& report) {
     const QdRawRead first = ReadQdRaw(QdfToQdRaw(input.bytes, report));
-    if (first.result.outcome != QdWalkOutcome::kNormalEnd) {
+    if (first.result.outcome != QdDecodeOutcome::kNormalEnd) {
         report.Fail("the side does not read back: " + QdWalkText(first));
         return;
     }
     FileReport quiet(report.file);
     const QdRawRead again = ReadQdRaw(QdfToQdRaw(first.image, quiet));
-    if (again.result.outcome != QdWalkOutcome::kNormalEnd) {
+    if (again.result.outcome != QdDecodeOutcome::kNormalEnd) {
         report.Fail("the decoded image does not read back: " + QdWalkText(again));
         return;
     }

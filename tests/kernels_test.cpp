@@ -8,8 +8,8 @@
 #include "common/crc16.h"
 #include "fds/fds_format.h"
 #include "fds/side_decoder.h"
+#include "qd/side_decoder.h"
 #include "qd/side_outputs.h"
-#include "qd/walk.h"
 #include "tests/reference_kernels.h"
 #include "tests/support.h"
 

@@ -4,7 +4,7 @@
 
 #include "common/crc16.h"
 #include "qd/options.h"
-#include "qd/walk.h"
+#include "qd/side_decoder.h"
 #include "samples/imagegen.h"
 #include "tests/qd_side.h"
 #include "tests/support.h"
@@ -12,7 +12,7 @@
 
 namespace {
 
-struct Recorder : QdWalkSink {
+struct Recorder : QdDecodeSink {
     void BlockCount(int count) override { out += "BLOCK NUM:" + std::to_string(count) + "\n"; }
     void ImageByte(std::uint8_t byte) override { image.push_back(byte); }
     bool DataByte(std::uint8_t byte, int offset) override {
@@ -32,7 +32,7 @@ struct Recorder : QdWalkSink {
 };
 
 struct Walked {
-    QdWalkResult result;
+    QdDecodeResult result;
     Recorder sink;
 };
 
@@ -40,7 +40,7 @@ Walked Walk(const Bytes& raw) {
     Walked w{};
     QdReader qd(raw);
     Crc16 crc(kQdCheckerCrc);
-    w.result = WalkQdSide(qd, crc, w.sink);
+    w.result = DecodeQdSide(qd, crc, w.sink);
     return w;
 }
 
@@ -55,42 +55,42 @@ TEST(QdWalk, Outcomes) {
     const struct {
         const char* what;
         Bytes raw;
-        QdWalkOutcome outcome;
+        QdDecodeOutcome outcome;
         int value;
         std::string out;
         std::size_t records, databytes;
     } cases[] = {
-        {"6144 raw bytes", Repeat(0x55, 6144), QdWalkOutcome::kGapError, 0, "", 0, 0},
-        {"one file", QdRaw(QdSide({count2, info, data})), QdWalkOutcome::kNormalEnd, 0,
+        {"6144 raw bytes", Repeat(0x55, 6144), QdDecodeOutcome::kGapError, 0, "", 0, 0},
+        {"one file", QdRaw(QdSide({count2, info, data})), QdDecodeOutcome::kNormalEnd, 0,
          "BLOCK NUM:2\n", 1, 40},
-        {"one cell later", QdRaw(QdSide({count2, info, data}), 1), QdWalkOutcome::kNormalEnd, 0,
+        {"one cell later", QdRaw(QdSide({count2, info, data}), 1), QdDecodeOutcome::kNormalEnd, 0,
          "BLOCK NUM:2\n", 1, 40},
         {"count block with a zero CRC", QdRaw(QdSide({Hex("A5 02 00 00")})),
-         QdWalkOutcome::kCrcError, 0xC130, "BLOCK NUM:2\n", 0, 0},
+         QdDecodeOutcome::kCrcError, 0xC130, "BLOCK NUM:2\n", 0, 0},
         {"count of 4, one file", QdRaw(QdSide({QdBlock(Hex("A5 04")), info, data})),
-         QdWalkOutcome::kGapError, 0, "BLOCK NUM:4\n", 1, 40},
-        {"count of 0, no blocks", QdRaw(QdSide({QdBlock(Hex("A5 00"))})), QdWalkOutcome::kNormalEnd,
-         0, "BLOCK NUM:0\n", 0, 0},
+         QdDecodeOutcome::kGapError, 0, "BLOCK NUM:4\n", 1, 40},
+        {"count of 0, no blocks", QdRaw(QdSide({QdBlock(Hex("A5 00"))})),
+         QdDecodeOutcome::kNormalEnd, 0, "BLOCK NUM:0\n", 0, 0},
         {"mark 0x01 throughout",
          QdRaw(QdSide({QdBlock(Hex("01 02")), QdInfoBlock(1, "GAME", 40, 0x01),
                        QdDataBlock(kBody, 5, 0x01)})),
-         QdWalkOutcome::kNormalEnd, 0, "BLOCK NUM:2\n", 1, 40},
+         QdDecodeOutcome::kNormalEnd, 0, "BLOCK NUM:2\n", 1, 40},
         {"0xA5 then 0x01", QdRaw(QdSide({count2, QdInfoBlock(1, "GAME", 40, 0x01)})),
-         QdWalkOutcome::kIdError, 1, "BLOCK NUM:2\n", 0, 0},
+         QdDecodeOutcome::kIdError, 1, "BLOCK NUM:2\n", 0, 0},
         {"block type 8", QdRaw(QdSide({count2, info, QdDataBlock(kBody, 8)})),
-         QdWalkOutcome::kUnknownType, 8, "BLOCK NUM:2\n", 1, 0},
+         QdDecodeOutcome::kUnknownType, 8, "BLOCK NUM:2\n", 1, 0},
         {"block type 7 is data", QdRaw(QdSide({count2, info, QdDataBlock(kBody, 7)})),
-         QdWalkOutcome::kNormalEnd, 0, "BLOCK NUM:2\n", 1, 40},
-        {"body size 0", QdRaw(QdSide({count2, info, QdDataBlock({})})), QdWalkOutcome::kNormalEnd,
+         QdDecodeOutcome::kNormalEnd, 0, "BLOCK NUM:2\n", 1, 40},
+        {"body size 0", QdRaw(QdSide({count2, info, QdDataBlock({})})), QdDecodeOutcome::kNormalEnd,
          0, "BLOCK NUM:2\n", 1, 0},
-        {"broken data CRC", QdRaw(QdSide({count2, info, badcrc})), QdWalkOutcome::kCrcError, -1,
+        {"broken data CRC", QdRaw(QdSide({count2, info, badcrc})), QdDecodeOutcome::kCrcError, -1,
          "BLOCK NUM:2\n", 1, 40},
         {"no ID mark after the last block", QdRaw(QdSide({count2, info, data, Hex("33 44")})),
-         QdWalkOutcome::kNormalEnd, 0, "BLOCK NUM:2\n", 1, 40},
+         QdDecodeOutcome::kNormalEnd, 0, "BLOCK NUM:2\n", 1, 40},
         {"no ID mark before the last block", QdRaw(QdSide({count2, info, Hex("33 44")})),
-         QdWalkOutcome::kIdError, 0x33, "BLOCK NUM:2\n", 1, 0},
+         QdDecodeOutcome::kIdError, 0x33, "BLOCK NUM:2\n", 1, 0},
         {"more blocks than counted", QdRaw(QdSide({QdBlock(Hex("A5 00")), info, data})),
-         QdWalkOutcome::kNormalEnd, 0, "BLOCK NUM:0\n", 1, 40},
+         QdDecodeOutcome::kNormalEnd, 0, "BLOCK NUM:0\n", 1, 40},
     };
     for (const auto& c : cases) {
         const Walked w = Walk(c.raw);
@@ -110,7 +110,7 @@ TEST(QdWalk, RebuiltStreamOfAnEncodedSide) {
     const Bytes count2 = QdBlock(Hex("A5 02"));
     const Bytes info = QdInfoBlock(1, "GAME", 40);
     const Walked w = Walk(QdRaw(QdSide({count2, info, QdDataBlock(kBody)})));
-    ASSERT_EQ(QdWalkOutcome::kNormalEnd, w.result.outcome);
+    ASSERT_EQ(QdDecodeOutcome::kNormalEnd, w.result.outcome);
     // Sync runs of ten come out as eight; gaps keep their length, the
     // leading one gains a byte.
     const Bytes expected =

@@ -6,7 +6,7 @@
 #include "fds/side_encoder.h"
 #include "qd/mzt.h"
 #include "qd/qd_image.h"
-#include "qd/side_builder.h"
+#include "qd/side_encoder.h"
 #include "samples/imagegen.h"
 #include "tests/qd_side.h"
 #include "tests/support.h"

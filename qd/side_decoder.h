@@ -31,9 +31,9 @@ struct QdBlockSeen {
 };
 
 // What the walk hands on, in the order it reads the side.
-class QdWalkSink {
+class QdDecodeSink {
 public:
-    virtual ~QdWalkSink() = default;
+    virtual ~QdDecodeSink() = default;
     // The block-count block, before its CRC is known.
     virtual void BlockCount(int count) { (void)count; }
     // Every block, the block-count block too, as its CRC becomes known.
@@ -64,7 +64,7 @@ public:
     }
 };
 
-enum class QdWalkOutcome {
+enum class QdDecodeOutcome {
     kNormalEnd,
     kGapError,
     kEndOfFile,
@@ -74,10 +74,10 @@ enum class QdWalkOutcome {
     kOutputFailed,
 };
 
-struct QdWalkResult {
-    QdWalkOutcome outcome;
+struct QdDecodeResult {
+    QdDecodeOutcome outcome;
     int value;
 };
 
 // Walks the side from the end of the skipped lead-in on.
-QdWalkResult WalkQdSide(QdReader& qd, Crc16& crc, QdWalkSink& sink);
+QdDecodeResult DecodeQdSide(QdReader& qd, Crc16& crc, QdDecodeSink& sink);

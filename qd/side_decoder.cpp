@@ -1,4 +1,4 @@
-#include "qd/walk.h"
+#include "qd/side_decoder.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -17,25 +17,25 @@ enum class State {
 
 class Walk {
 public:
-    Walk(QdReader& qd, Crc16& crc, QdWalkSink& sink)
+    Walk(QdReader& qd, Crc16& crc, QdDecodeSink& sink)
         : m_qd(qd), m_reader(qd.reader), m_crc(crc), m_sink(sink) {}
 
-    QdWalkResult Run();
+    QdDecodeResult Run();
 
 private:
     // A step's verdict: go on, or the walk's result.
     struct Step {
         bool done;
-        QdWalkResult result;
+        QdDecodeResult result;
     };
-    static Step Next() { return {false, {QdWalkOutcome::kNormalEnd, 0}}; }
-    static Step End(QdWalkOutcome outcome, int value = 0) { return {true, {outcome, value}}; }
+    static Step Next() { return {false, {QdDecodeOutcome::kNormalEnd, 0}}; }
+    static Step End(QdDecodeOutcome outcome, int value = 0) { return {true, {outcome, value}}; }
 
     // Running out of data or of gap is normal once every block is in.
-    Step EndUnlessComplete(QdWalkOutcome outcome) const {
-        return End(m_blocknumber >= m_blockcount ? QdWalkOutcome::kNormalEnd : outcome);
+    Step EndUnlessComplete(QdDecodeOutcome outcome) const {
+        return End(m_blocknumber >= m_blockcount ? QdDecodeOutcome::kNormalEnd : outcome);
     }
-    Step EndOfData() const { return EndUnlessComplete(QdWalkOutcome::kEndOfFile); }
+    Step EndOfData() const { return EndUnlessComplete(QdDecodeOutcome::kEndOfFile); }
     void MarkFill() { m_fillpoint = m_reader.bitstreampos; }
     // A sync byte continues the run: it is kept, and the gap count restarts.
     bool ContinuesSync(std::int32_t b) {
@@ -62,7 +62,7 @@ private:
     QdReader& m_qd;
     BitReader& m_reader;
     Crc16& m_crc;
-    QdWalkSink& m_sink;
+    QdDecodeSink& m_sink;
 
     State m_state = State::kGapSearch;
     int m_blockcount = 0;
@@ -78,7 +78,7 @@ private:
     std::uint8_t m_run[1024];  // body bytes on their way to the sink
 };
 
-QdWalkResult Walk::Run() {
+QdDecodeResult Walk::Run() {
     m_reader.Seek(kQdSkippedRawBytes);
     for (;;) {
         const Step step = Advance();
@@ -107,7 +107,7 @@ Walk::Step Walk::Advance() {
 }
 
 Walk::Step Walk::GapSearch() {
-    if (m_qd.SearchGap() < 0) return EndUnlessComplete(QdWalkOutcome::kGapError);
+    if (m_qd.SearchGap() < 0) return EndUnlessComplete(QdDecodeOutcome::kGapError);
     // The gap comes out as one 0x00 for every two raw bytes since the
     // last byte that the rebuilt stream accounts for.
     const std::uint32_t position = m_reader.bitstreampos;
@@ -129,11 +129,11 @@ Walk::Step Walk::PreMark() {
     if (b < 0) return EndOfData();
     if (ContinuesSync(b)) return Next();
     if (b != idmark && b != kQdAltIdMark) {
-        if (m_blocknumber >= m_blockcount) return End(QdWalkOutcome::kNormalEnd);
-        return End(QdWalkOutcome::kIdError, b);
+        if (m_blocknumber >= m_blockcount) return End(QdDecodeOutcome::kNormalEnd);
+        return End(QdDecodeOutcome::kIdError, b);
     }
     if (m_sidemark < 0) m_sidemark = b;
-    if (b != m_sidemark) return End(QdWalkOutcome::kIdError, b);
+    if (b != m_sidemark) return End(QdDecodeOutcome::kIdError, b);
     m_sink.ImageByte(static_cast<std::uint8_t>(b));
     m_crc.CRC_check(static_cast<std::uint8_t>(b), true);
     m_header[0] = static_cast<std::uint8_t>(b);
@@ -155,7 +155,7 @@ Walk::Step Walk::BlockCount() {
     ++m_offset;
     if (--m_remaining > 0) return Next();
     m_sink.Block({-1, 0, m_check});
-    if (m_check != 0) return End(QdWalkOutcome::kCrcError, m_check);
+    if (m_check != 0) return End(QdDecodeOutcome::kCrcError, m_check);
     m_firstblock = false;
     m_state = State::kPostBlock;
     return Next();
@@ -170,7 +170,7 @@ Walk::Step Walk::BlockHeader() {
         ++m_offset;
         return Next();
     }
-    if (m_header[1] > kQdMaxBlockType) return End(QdWalkOutcome::kUnknownType, m_header[1]);
+    if (m_header[1] > kQdMaxBlockType) return End(QdDecodeOutcome::kUnknownType, m_header[1]);
     m_remaining = m_header[3] * 256 + m_header[2] + kQdCrcBytes;
     m_offset = 0;
     m_state = State::kBlockBody;
@@ -194,7 +194,7 @@ Walk::Step Walk::BlockBody() {
         m_sink.ImageBytes(m_run, taken);
         m_offset += static_cast<int>(taken);
         m_remaining -= static_cast<int>(taken);
-        if (taken < got) return End(QdWalkOutcome::kOutputFailed);
+        if (taken < got) return End(QdDecodeOutcome::kOutputFailed);
         if (got < want) return EndOfData();
     }
     const std::int32_t b = m_reader.ReadByte();
@@ -205,9 +205,9 @@ Walk::Step Walk::BlockBody() {
     ++m_offset;
     if (--m_remaining > 0) return Next();
     m_sink.Block({m_header[1], m_header[3] * 256 + m_header[2], m_check});
-    if (m_check != 0) return End(QdWalkOutcome::kCrcError, m_check);
+    if (m_check != 0) return End(QdDecodeOutcome::kCrcError, m_check);
     if (!data && !m_sink.Information(m_record, m_blocknumber)) {
-        return End(QdWalkOutcome::kOutputFailed);
+        return End(QdDecodeOutcome::kOutputFailed);
     }
     ++m_blocknumber;
     m_state = State::kPostBlock;
@@ -261,7 +261,7 @@ std::int32_t QdReader::FindSync() {
     return 0;
 }
 
-QdWalkResult WalkQdSide(QdReader& qd, Crc16& crc, QdWalkSink& sink) {
+QdDecodeResult DecodeQdSide(QdReader& qd, Crc16& crc, QdDecodeSink& sink) {
     Walk walk(qd, crc, sink);
     return walk.Run();
 }

@@ -12,6 +12,9 @@
 #include "qd/mzt.h"
 #include "qd/qd_layout.h"
 
+// Side stream bytes that record n (from 0) takes: its gap, its two blocks in
+// their sync runs, and the gap between them.
+std::size_t QdRecordStreamBytes(std::size_t n, const MztRecordView& record);
 // The side stream's length before its fill, from the records' sizes alone.
 std::size_t QdSideStreamLength(const std::vector<MztRecordView>& records);
 
@@ -19,22 +22,25 @@ std::size_t QdSideStreamLength(const std::vector<MztRecordView>& records);
 std::vector<std::uint8_t> BuildQdSide(const std::vector<std::uint8_t>& file,
                                       const std::vector<MztRecordView>& records, Crc16& crc);
 
-enum class MztSideStatus {
+enum class QdSideStatus {
     kOk,
     kTruncated,      // value: the record, from 1, whose body runs past the end
     kTooManyBlocks,  // value: the block count
-    kSizeOver,       // the side stream would not fit on a side
+    kSizeOver,       // value: the first record, from 1, that does not fit
 };
 
-struct MztSideResult {
-    MztSideStatus status;
+struct QdSideResult {
+    QdSideStatus status;
     int value;
     // Known unless kTruncated or kTooManyBlocks.
     int blockcount;
     std::vector<InfoRecord> infos;  // every record's, in order
+    // kSizeOver: the stream bytes that record needs, and those the side has left.
+    std::size_t needed = 0;
+    std::size_t left = 0;
 };
 
 // Everything after loading: counts the records, checks that they fit, builds
 // the side stream, fills it to a side's length and codes it into
 // writer.bitstreambuffer.
-MztSideResult EncodeMztSide(const std::vector<std::uint8_t>& file, Crc16& crc, BitWriter& writer);
+QdSideResult EncodeQdSide(const std::vector<std::uint8_t>& file, Crc16& crc, BitWriter& writer);

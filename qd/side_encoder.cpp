@@ -1,4 +1,4 @@
-#include "qd/side_builder.h"
+#include "qd/side_encoder.h"
 
 #include "common/crcblock.h"
 
@@ -26,12 +26,13 @@ std::vector<std::uint8_t> BlockHead(std::uint8_t type, std::size_t bodysize) {
 
 }  // namespace
 
+std::size_t QdRecordStreamBytes(std::size_t n, const MztRecordView& record) {
+    return (n == 0 ? kQdFirstInfoGapBytes : kQdGapBytes) + kQdRecordFrameBytes + record.size;
+}
+
 std::size_t QdSideStreamLength(const std::vector<MztRecordView>& records) {
     std::size_t length = kQdSideHeaderBytes;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        length += (i == 0 ? kQdFirstInfoGapBytes : kQdGapBytes) + kQdRecordFrameBytes;
-        length += records[i].size;
-    }
+    for (std::size_t i = 0; i < records.size(); ++i) length += QdRecordStreamBytes(i, records[i]);
     return length;
 }
 
@@ -56,22 +57,30 @@ std::vector<std::uint8_t> BuildQdSide(const std::vector<std::uint8_t>& file,
     return stream;
 }
 
-MztSideResult EncodeMztSide(const std::vector<std::uint8_t>& file, Crc16& crc, BitWriter& writer) {
+QdSideResult EncodeQdSide(const std::vector<std::uint8_t>& file, Crc16& crc, BitWriter& writer) {
     const std::vector<MztRecordView> records = WalkMztRecords(file);
     if (!records.empty() && !MztBodyInside(file, records.back())) {
-        return {MztSideStatus::kTruncated, static_cast<int>(records.size()), 0, {}};
+        return {QdSideStatus::kTruncated, static_cast<int>(records.size()), 0, {}};
     }
     const int blockcount = 2 * static_cast<int>(records.size());
     if (blockcount > kQdMaxBlockCount) {
-        return {MztSideStatus::kTooManyBlocks, blockcount, 0, {}};
+        return {QdSideStatus::kTooManyBlocks, blockcount, 0, {}};
     }
-    MztSideResult result{MztSideStatus::kOk, 0, blockcount, {}};
+    QdSideResult result{QdSideStatus::kOk, 0, blockcount, {}};
     for (const MztRecordView& record : records) {
         result.infos.push_back(InfoRecordFromMzt(&file[record.offset]));
     }
-    if (QdSideStreamLength(records) > static_cast<std::size_t>(kQdSideStreamBytes)) {
-        result.status = MztSideStatus::kSizeOver;
-        return result;
+    std::size_t length = kQdSideHeaderBytes;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const std::size_t bytes = QdRecordStreamBytes(i, records[i]);
+        if (length + bytes > static_cast<std::size_t>(kQdSideStreamBytes)) {
+            result.status = QdSideStatus::kSizeOver;
+            result.value = static_cast<int>(i + 1);
+            result.needed = bytes;
+            result.left = kQdSideStreamBytes - length;
+            return result;
+        }
+        length += bytes;
     }
     std::vector<std::uint8_t> stream = BuildQdSide(file, records, crc);
     stream.resize(kQdSideStreamBytes, kQdGapByte);
