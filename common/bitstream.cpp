@@ -127,12 +127,12 @@ std::size_t BitReader::ReadBytes(std::uint8_t* out, std::size_t count) {
     std::size_t i = 0;
     // Two bytes from eight raw bytes while three more bytes follow.
     for (; i + 3 < fast; i += 2, in += 2 * kRawBytesPerByte) {
-        const std::uint64_t cells = mfm_detail::Load64(in) >> offset;
+        const std::uint64_t cells = Le64(in) >> offset;
         out[i] = kDataByteOf.byte[cells & 0xFFFF];
         out[i + 1] = kDataByteOf.byte[(cells >> 16) & 0xFFFF];
     }
     for (; i < fast; ++i, in += kRawBytesPerByte)
-        out[i] = kDataByteOf.byte[(mfm_detail::Load32(in) >> offset) & 0xFFFF];
+        out[i] = kDataByteOf.byte[(Le32(in) >> offset) & 0xFFFF];
     bitstreampos += static_cast<std::uint32_t>(fast * kRawBytesPerByte);
     std::size_t done = fast;
     for (; done < count; ++done) {
@@ -161,8 +161,7 @@ std::uint32_t BitReader::SkipGroups(std::uint8_t group, std::uint32_t most) {
     // Eight raw bytes hold seven whole groups at any offset.
     while (skipped < most && bitstreampos + 7 < size) {
         const std::uint64_t differ =
-            ((mfm_detail::Load64(bitstreambuffer + bitstreampos) >> offset) ^ pattern) &
-            kSevenGroups;
+            ((Le64(bitstreambuffer + bitstreampos) >> offset) ^ pattern) & kSevenGroups;
         std::uint32_t same = 0;
         while (same < 7 && ((differ >> (8 * same)) & 0xFF) == 0) ++same;
         if (same > most - skipped) same = most - skipped;

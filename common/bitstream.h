@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/littleendian.h"
+
 inline constexpr int kCellsPerByte = 16;  // cells of one logical byte
 inline constexpr int kRawBytesPerByte = kCellsPerByte / 8;
 
@@ -63,14 +65,6 @@ inline constexpr std::array<std::uint8_t, 256> kDataNibble = DataNibbleTable();
 // The data bits of 16 cells in bits 0-15, as a byte.
 constexpr std::uint32_t DataBits(std::uint32_t cells) {
     return kDataNibble[cells & 0xFF] | (std::uint32_t{kDataNibble[(cells >> 8) & 0xFF]} << 4);
-}
-
-// Little-endian loads, written so that compilers make one load of them.
-inline std::uint32_t Load32(const std::uint8_t* p) {
-    return p[0] | (p[1] << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
-}
-inline std::uint64_t Load64(const std::uint8_t* p) {
-    return Load32(p) | (std::uint64_t{Load32(p + 4)} << 32);
 }
 
 }  // namespace mfm_detail
@@ -147,9 +141,7 @@ struct BitReader {
 private:
     unsigned Offset() const { return mfm_detail::kOffsetOfMask[bitstreammask]; }
     // At least 25 cells from the position; four bytes must be left.
-    std::uint32_t Window32() const {
-        return mfm_detail::Load32(bitstreambuffer + bitstreampos) >> Offset();
-    }
+    std::uint32_t Window32() const { return Le32(bitstreambuffer + bitstreampos) >> Offset(); }
     void Advance(unsigned cells) {
         const unsigned end = Offset() + cells;
         bitstreampos += end >> 3;

@@ -80,3 +80,10 @@ int CFile::Seek(std::int64_t offset, int origin) {
     assert(m_fp);
     return SeekStream(m_fp, offset, origin);
 }
+
+bool SaveOutput(CFile& file, const std::vector<std::uint8_t>& bytes) {
+    const bool written =
+        bytes.empty() || file.Write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    const bool closed = file.Close();
+    return written && closed;
+}

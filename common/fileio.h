@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 class CFile {
 public:
@@ -35,3 +36,7 @@ private:
     std::int64_t m_size = 0;
     bool m_writemode = false;
 };
+
+// Writes bytes whole to a file already open for writing and closes it;
+// false when any byte did not reach the file.
+bool SaveOutput(CFile& file, const std::vector<std::uint8_t>& bytes);

@@ -6,7 +6,6 @@
 #include <system_error>
 
 #include "common/platform.h"
-#include "common/wholefile.h"
 
 namespace fs = std::filesystem;
 

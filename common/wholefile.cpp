@@ -45,13 +45,6 @@ bool LoadInput(Console& console, const char* path, std::vector<std::uint8_t>& ou
     return status == LoadStatus::kOk;
 }
 
-bool SaveOutput(CFile& file, const std::vector<std::uint8_t>& bytes) {
-    const bool written =
-        bytes.empty() || file.Write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
-    const bool closed = file.Close();
-    return written && closed;
-}
-
 bool SaveFile(const char* path, const std::vector<std::uint8_t>& bytes) {
     CFile file;
     return file.Open(path, "wb") && SaveOutput(file, bytes);

@@ -27,9 +27,6 @@ void ReportLoad(Console& console, LoadStatus status, const char* path);
 // LoadInput, reporting a failure; true when out holds the whole file.
 bool LoadInput(Console& console, const char* path, std::vector<std::uint8_t>& out);
 
-// Writes bytes whole to a file already open for writing and closes it;
-// false when any byte did not reach the file.
-bool SaveOutput(CFile& file, const std::vector<std::uint8_t>& bytes);
 // Opens, writes and closes; false when the file did not get every byte.
 bool SaveFile(const char* path, const std::vector<std::uint8_t>& bytes);
 

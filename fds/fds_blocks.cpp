@@ -2,6 +2,13 @@
 
 #include <algorithm>
 
+#include "common/littleendian.h"
+
+bool HasFdsMagic(const std::uint8_t* bytes, std::size_t size) {
+    return size >= static_cast<std::size_t>(kFdsMagicBytes) &&
+           std::equal(kFdsMagic, kFdsMagic + kFdsMagicBytes, bytes);
+}
+
 bool StartsWithDiskInfo(const std::uint8_t* bytes, std::size_t size) {
     if (size < static_cast<std::size_t>(1 + kFdsDiskVerificationBytes)) return false;
     return bytes[0] == kFdsDiskInfoBlock &&
@@ -41,7 +48,7 @@ FdsWalkResult WalkFdsBlocks(const std::vector<std::uint8_t>& image, std::size_t 
             announced = block[kFdsFileCountOffset];
             filesdone = 0;
         } else if (id == kFdsFileHeaderBlock) {
-            filesize = static_cast<std::uint16_t>(FdsWord(block + kFdsFileSizeOffset));
+            filesize = static_cast<std::uint16_t>(Le16(block + kFdsFileSizeOffset));
         } else if (id == kFdsFileDataBlock) {
             ++filesdone;
             ++datablocks;
@@ -52,8 +59,7 @@ FdsWalkResult WalkFdsBlocks(const std::vector<std::uint8_t>& image, std::size_t 
 
 FdsImageLayout MeasureFdsImage(const std::vector<std::uint8_t>& image) {
     FdsImageLayout layout{};
-    layout.header = image.size() >= static_cast<std::size_t>(kFdsMagicBytes) &&
-                    std::equal(kFdsMagic, kFdsMagic + kFdsMagicBytes, image.begin());
+    layout.header = HasFdsMagic(image.data(), image.size());
     if (layout.header) {
         layout.firstarea = std::min(image.size(), static_cast<std::size_t>(kFdsHeaderBytes));
         if (image.size() > static_cast<std::size_t>(kFdsSideCountOffset))

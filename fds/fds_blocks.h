@@ -10,6 +10,8 @@
 
 #include "fds/fds_format.h"
 
+// Whether bytes begin with the FDS image header's "FDS" and 0x1A.
+bool HasFdsMagic(const std::uint8_t* bytes, std::size_t size);
 // Whether bytes begin with a disk info block's ID and text: the start of
 // every side area, and of an image that has no header.
 bool StartsWithDiskInfo(const std::uint8_t* bytes, std::size_t size);
@@ -39,11 +41,6 @@ struct FdsWalkResult {
 // side, handing each whole block to visit.
 FdsWalkResult WalkFdsBlocks(const std::vector<std::uint8_t>& image, std::size_t offset,
                             std::size_t end, const std::function<void(const FdsBlockRef&)>& visit);
-
-// A little-endian 16-bit field.
-inline int FdsWord(const std::uint8_t* bytes) {
-    return bytes[0] | bytes[1] << 8;
-}
 
 // Where the side areas of an FDS image lie: behind the 16-byte header, or
 // from the start of an image that has none. The last area may be cut short.

@@ -1,5 +1,6 @@
 #include "fds/side_decoder.h"
 
+#include "common/littleendian.h"
 #include "fds/fds_format.h"
 
 namespace {
@@ -82,7 +83,7 @@ FdsDecodeOutcome SideWalk::Run() {
             events.FileCount(announced);
         }
         if (id == kFdsFileHeaderBlock && got > kFdsFileSizeOffset) {
-            filesize = body[kFdsFileSizeOffset - 1] + 256 * body[kFdsFileSizeOffset];
+            filesize = static_cast<int>(Le16(body + kFdsFileSizeOffset - 1));
         }
         if (gotcrc < kFdsCrcBytes) return EndOfData();
         events.Block({static_cast<std::uint8_t>(id), blockstart, length - kFdsCrcBytes, value});

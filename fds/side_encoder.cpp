@@ -10,9 +10,7 @@ FdsImageCheck CheckFdsImage(const std::vector<std::uint8_t>& fdsbuffer) {
     if (fdsbuffer.size() < static_cast<std::size_t>(kFdsMinImageBytes)) {
         return FdsImageCheck::kSizeError;
     }
-    if (!std::equal(kFdsMagic, kFdsMagic + kFdsMagicBytes, fdsbuffer.begin())) {
-        return FdsImageCheck::kNotFds;
-    }
+    if (!HasFdsMagic(fdsbuffer.data(), fdsbuffer.size())) return FdsImageCheck::kNotFds;
     if (fdsbuffer[kFdsSideCountOffset] == 0) return FdsImageCheck::kNoSides;
     return FdsImageCheck::kOk;
 }

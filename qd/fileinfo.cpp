@@ -2,10 +2,12 @@
 
 #include <cstdio>
 
+#include "common/littleendian.h"
+
 namespace {
 
-int Word(const InfoRecord& record, int offset) {
-    return record[offset] + 256 * record[offset + 1];
+unsigned Word(const InfoRecord& record, int offset) {
+    return Le16(&record[offset]);
 }
 
 }  // namespace

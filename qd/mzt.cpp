@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/littleendian.h"
+
 namespace {
 
 struct FieldPair {
@@ -22,8 +24,7 @@ std::vector<MztRecordView> WalkMztRecords(const std::vector<std::uint8_t>& file)
     std::vector<MztRecordView> records;
     std::size_t offset = 0;
     while (file.size() - offset >= static_cast<std::size_t>(kMztHeaderBytes)) {
-        const auto size =
-            static_cast<std::uint16_t>(file[offset + kMztSize] | file[offset + kMztSize + 1] << 8);
+        const auto size = static_cast<std::uint16_t>(Le16(&file[offset + kMztSize]));
         records.push_back({offset, size});
         offset += kMztHeaderBytes + static_cast<std::size_t>(size);
         if (offset > file.size()) break;

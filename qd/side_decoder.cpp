@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "common/littleendian.h"
+
 namespace {
 
 enum class State {
@@ -171,7 +173,7 @@ Walk::Step Walk::BlockHeader() {
         return Next();
     }
     if (m_header[1] > kQdMaxBlockType) return End(QdDecodeOutcome::kUnknownType, m_header[1]);
-    m_remaining = m_header[3] * 256 + m_header[2] + kQdCrcBytes;
+    m_remaining = static_cast<int>(Le16(m_header + 2)) + kQdCrcBytes;
     m_offset = 0;
     m_state = State::kBlockBody;
     return Next();
@@ -204,7 +206,7 @@ Walk::Step Walk::BlockBody() {
     Take(byte);
     ++m_offset;
     if (--m_remaining > 0) return Next();
-    m_sink.Block({m_header[1], m_header[3] * 256 + m_header[2], m_check});
+    m_sink.Block({m_header[1], static_cast<int>(Le16(m_header + 2)), m_check});
     if (m_check != 0) return End(QdDecodeOutcome::kCrcError, m_check);
     if (!data && !m_sink.Information(m_record, m_blocknumber)) {
         return End(QdDecodeOutcome::kOutputFailed);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "common/littleendian.h"
 #include "common/platform.h"
 #include "common/wholefile.h"
 #include "fds/fds_blocks.h"
@@ -39,9 +40,8 @@ bool ReadAt(std::FILE* fp, std::uint64_t offset, std::uint8_t* buffer, std::size
 }
 
 bool IsFdsImageStart(const std::vector<std::uint8_t>& prefix) {
-    const bool magic = prefix.size() >= static_cast<std::size_t>(kFdsMagicBytes) &&
-                       std::equal(kFdsMagic, kFdsMagic + kFdsMagicBytes, prefix.begin());
-    return magic || StartsWithDiskInfo(prefix.data(), prefix.size());
+    return HasFdsMagic(prefix.data(), prefix.size()) ||
+           StartsWithDiskInfo(prefix.data(), prefix.size());
 }
 
 // A tape header: an attribute, and a name of no control bytes before its end.
@@ -62,7 +62,7 @@ bool IsMztFile(std::FILE* fp, std::uint64_t size) {
     std::uint8_t header[kMztHeaderBytes];
     while (size - offset >= static_cast<std::uint64_t>(kMztHeaderBytes)) {
         if (!ReadAt(fp, offset, header, sizeof header) || !LooksLikeMztHeader(header)) return false;
-        offset += kMztHeaderBytes + static_cast<std::uint64_t>(Word16(header + kMztSize));
+        offset += kMztHeaderBytes + static_cast<std::uint64_t>(Le16(header + kMztSize));
         if (offset >= size) break;
     }
     return offset > 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/littleendian.h"
 #include "fds/fds_blocks.h"
 #include "qd/mzt.h"
 #include "qdkit/conversions.h"
@@ -28,8 +29,8 @@ Json FdsFileFacts(const std::uint8_t* header) {
     file["id"] = header[kFdsFileIdOffset];
     file["name"] = ReadableBytes(header + kFdsFileNameOffset, kFdsFileNameBytes);
     file["type"] = header[kFdsFileTypeOffset];
-    file["size"] = FdsWord(header + kFdsFileSizeOffset);
-    file["load"] = FdsWord(header + kFdsFileLoadOffset);
+    file["size"] = Le16(header + kFdsFileSizeOffset);
+    file["load"] = Le16(header + kFdsFileLoadOffset);
     file["data"] = false;
     return file;
 }
@@ -60,8 +61,8 @@ void InspectMzt(const Input& input, FileReport& report) {
         facts["attribute"] = header[kMztAttribute];
         facts["name"] = ReadableName(header + kMztName, kFileNameBytes);
         facts["size"] = record.size;
-        facts["load"] = Word16(header + kMztLoad);
-        facts["exec"] = Word16(header + kMztExec);
+        facts["load"] = Le16(header + kMztLoad);
+        facts["exec"] = Le16(header + kMztExec);
         facts["body_bytes"] = body;
         list.push_back(facts);
         if (body < record.size) {
@@ -170,9 +171,9 @@ void QdSideFacts(const QdRawRead& read, FileReport& report) {
     for (const InfoRecord& info : read.infos) {
         files.push_back({{"attribute", info[kInfoAttribute]},
                          {"name", ReadableName(&info[kInfoName], kFileNameBytes)},
-                         {"size", Word16(&info[kInfoSize])},
-                         {"load", Word16(&info[kInfoLoad])},
-                         {"exec", Word16(&info[kInfoExec])}});
+                         {"size", Le16(&info[kInfoSize])},
+                         {"load", Le16(&info[kInfoLoad])},
+                         {"exec", Le16(&info[kInfoExec])}});
     }
     report.facts["files"] = files;
     report.facts["complete"] = read.result.outcome == QdDecodeOutcome::kNormalEnd;

@@ -10,9 +10,5 @@
 std::string ReadableBytes(const std::uint8_t* bytes, std::size_t size);
 // A QD or MZ file name: the bytes up to its end byte.
 std::string ReadableName(const std::uint8_t* bytes, std::size_t size);
-// A 16-bit field, low byte first, as both media store them.
-inline unsigned Word16(const std::uint8_t* bytes) {
-    return bytes[0] | static_cast<unsigned>(bytes[1]) << 8;
-}
 // "%02X"-style hex of a value, width digits.
 std::string HexValue(unsigned value, int width);
