@@ -23,9 +23,9 @@ bool IsHeaderlessFdsImage(const std::vector<std::uint8_t>& image) {
     return StartsWithDiskInfo(image.data(), image.size());
 }
 
-std::vector<std::uint8_t> WithFdsHeader(const std::vector<std::uint8_t>& areas) {
+std::vector<std::uint8_t> WithFdsHeader(const std::vector<std::uint8_t>& areas, int sides) {
     std::vector<std::uint8_t> image(kFdsMagic, kFdsMagic + kFdsMagicBytes);
-    image.push_back(static_cast<std::uint8_t>(areas.size() / kFdsSideAreaBytes));
+    image.push_back(static_cast<std::uint8_t>(sides));
     image.resize(kFdsHeaderBytes, kFdsImageFillByte);
     image.insert(image.end(), areas.begin(), areas.end());
     return image;

@@ -15,7 +15,7 @@ FdsImageCheck CheckFdsImage(const std::vector<std::uint8_t>& fdsbuffer);
 // beginning with the disk info block.
 bool IsHeaderlessFdsImage(const std::vector<std::uint8_t>& image);
 // The same image with the header that counts its sides in front.
-std::vector<std::uint8_t> WithFdsHeader(const std::vector<std::uint8_t>& areas);
+std::vector<std::uint8_t> WithFdsHeader(const std::vector<std::uint8_t>& areas, int sides);
 // Sides to convert: the header's count, at most two.
 int FdsSidesToConvert(const std::vector<std::uint8_t>& fdsbuffer);
 

@@ -86,7 +86,10 @@ int main(int argc, char** argv) {
     if (ShowUsage(console, argc, argv, 2, kName, kTitle, kUsage)) return 0;
     Run run;
     if (!LoadInput(console, argv[1], run.fdsbuffer)) return 1;
-    if (IsHeaderlessFdsImage(run.fdsbuffer)) run.fdsbuffer = WithFdsHeader(run.fdsbuffer);
+    if (IsHeaderlessFdsImage(run.fdsbuffer)) {
+        const auto sides = static_cast<int>(run.fdsbuffer.size() / kFdsSideAreaBytes);
+        run.fdsbuffer = WithFdsHeader(run.fdsbuffer, sides);
+    }
     if (!ReportImageCheck(console, CheckFdsImage(run.fdsbuffer))) return 1;
     const int sidecount = run.fdsbuffer[kFdsSideCountOffset];
     if (sidecount > kFdsMaxSidesConverted) console.Err(kTooManySides);

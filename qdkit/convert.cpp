@@ -6,64 +6,40 @@
 #include "common/pathlib.h"
 #include "common/platform.h"
 #include "qdkit/commands.h"
-#include "qdkit/conversions.h"
 #include "qdkit/detect.h"
 #include "qdkit/output.h"
 #include "qdkit/report.h"
 
 namespace {
 
-// The kinds each kind converts to; the first is the default.
-std::vector<Kind> Targets(Kind from) {
-    switch (from) {
-        case Kind::kFds:
-            return {Kind::kFdsRaw};
-        case Kind::kFdsRaw:
-            return {Kind::kFds};
-        case Kind::kMzt:
-            return {Kind::kQdRaw, Kind::kQdf};
-        case Kind::kQdf:
-            return {Kind::kQdRaw, Kind::kMzt};
-        case Kind::kQdRaw:
-            return {Kind::kMzt, Kind::kQdf};
+// The sides --side picks (counted from 1), in order, each once.
+void ChooseSides(const std::vector<int>& chosen, Content& content, FileReport& report) {
+    if (chosen.empty()) return;
+    const int sides = static_cast<int>(content.sides.size());
+    std::vector<FdsSide> kept;
+    for (int side : std::set<int>(chosen.begin(), chosen.end())) {
+        if (side > sides) {
+            report.Fail("side " + std::to_string(side) + ": the image has " +
+                        std::to_string(sides) + (sides == 1 ? " side" : " sides"));
+        } else {
+            kept.push_back(content.sides[static_cast<std::size_t>(side - 1)]);
+        }
     }
-    return {};
+    content.sides = std::move(kept);
 }
 
-std::vector<Produced> Convert(const Input& input, Kind to, const ConvertOptions& options,
+// Through the medium's content: what the input holds, written as the target.
+std::vector<Produced> Convert(const Input& input, const FileKind& to, const ConvertOptions& options,
                               FileReport& report) {
-    const Kind from = *input.kind;
-    if (!options.sides.empty() && from != Kind::kFds) {
+    const FileKind& from = *input.kind;
+    if (!options.sides.empty() && from.medium() != Medium::kFds) {
         report.Fail("--side applies to FDS images only");
         return {};
     }
-    if (from == Kind::kFds) {
-        std::vector<int> chosen;
-        for (int side : std::set<int>(options.sides.begin(), options.sides.end())) {
-            chosen.push_back(side - 1);
-        }
-        return FdsToRawSides(input.bytes, chosen, report);
-    }
-    if (from == Kind::kMzt && to == Kind::kQdRaw) {
-        return {{kQdRawSuffix, MztToQdRaw(input.bytes, report)}};
-    }
-    if (from == Kind::kQdf && to == Kind::kQdRaw) {
-        return {{kQdRawSuffix, QdfToQdRaw(input.bytes, report)}};
-    }
-    const bool keep = options.force;
-    if (from == Kind::kFdsRaw) return {{kFdsSuffix, FdsRawToFds(input.bytes, keep, report)}};
-    if (from == Kind::kQdRaw && to == Kind::kMzt) {
-        return {{kMztSuffix, QdRawToMzt(input.bytes, keep, report)}};
-    }
-    if (from == Kind::kQdRaw && to == Kind::kQdf) {
-        return {{kQdfSuffix, QdRawToQdf(input.bytes, keep, report)}};
-    }
-    // The two-step ones go through a raw side in memory.
-    const Bytes raw =
-        from == Kind::kMzt ? MztToQdRaw(input.bytes, report) : QdfToQdRaw(input.bytes, report);
+    Content content = from.Read(input.bytes, options.force, report);
     if (report.Failed()) return {};
-    if (to == Kind::kQdf) return {{kQdfSuffix, QdRawToQdf(raw, false, report)}};
-    return {{kMztSuffix, QdRawToMzt(raw, false, report)}};
+    ChooseSides(options.sides, content, report);
+    return to.Write(content, options.force, report);
 }
 
 std::string OutputPath(const ConvertOptions& options, const std::string& name) {
@@ -80,15 +56,14 @@ int RunConvert(const std::vector<std::string>& files, const ConvertOptions& opti
         FileReport report(file);
         const Input input = ReadKnownFile(file);
         std::vector<Produced> outputs;
-        if (!input.kind) {
+        if (input.kind == nullptr) {
             report.Fail(input.error);
         } else {
-            report.kind = KindName(*input.kind);
-            const std::vector<Kind> targets = Targets(*input.kind);
-            const Kind to = options.to.value_or(targets.front());
-            if (std::find(targets.begin(), targets.end(), to) == targets.end()) {
-                report.Fail(std::string("a ") + KindName(*input.kind) +
-                            " file does not convert to " + KindName(to));
+            report.kind = input.kind->name();
+            const FileKind& to = options.to ? *options.to : *KindNamed(input.kind->target());
+            if (to.medium() != input.kind->medium() || &to == input.kind) {
+                report.Fail(std::string("a ") + input.kind->name() + " file does not convert to " +
+                            to.name());
             } else {
                 outputs = Convert(input, to, options, report);
             }

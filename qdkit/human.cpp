@@ -2,17 +2,27 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <string>
-#include <vector>
 
-#include "fds/fds_blocks.h"
+#include "fds/fds_format.h"
 #include "qdkit/text.h"
 
 namespace {
 
-using Row = std::vector<std::string>;
+const char* FdsFileType(unsigned type) {
+    switch (type) {
+        case kFdsProgramFile:
+            return "PRG";
+        case kFdsCharacterFile:
+            return "CHR";
+        case kFdsNameTableFile:
+            return "NT";
+        default:
+            return "?";
+    }
+}
 
-// Columns padded to their widest cell; numbers (and their headings) to the right.
+}  // namespace
+
 void PrintTable(const std::string& indent, const std::vector<Row>& rows,
                 const std::vector<bool>& right) {
     std::vector<std::size_t> widths(right.size(), 0);
@@ -46,19 +56,6 @@ std::string Count(const Json& value) {
 
 std::string Plural(std::size_t n, const char* word) {
     return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
-}
-
-const char* FdsFileType(unsigned type) {
-    switch (type) {
-        case kFdsProgramFile:
-            return "PRG";
-        case kFdsCharacterFile:
-            return "CHR";
-        case kFdsNameTableFile:
-            return "NT";
-        default:
-            return "?";
-    }
 }
 
 void PrintFdsSide(const Json& side) {
@@ -99,19 +96,6 @@ void PrintFdsSide(const Json& side) {
     PrintTable("    ", rows, {false, false, false, false, true, false});
 }
 
-void PrintFds(const Json& facts) {
-    const Json& sides = facts["sides"];
-    std::string header = "no header";
-    if (facts["header"].get<bool>()) {
-        header = facts["header_sides"] == sides.size()
-                     ? "header"
-                     : "header says " + Count(facts["header_sides"]);
-    }
-    std::printf("  %s, %s\n", Plural(sides.size(), "side").c_str(), header.c_str());
-    for (const Json& side : sides) PrintFdsSide(side);
-}
-
-// "10 blocks, all CRCs good, complete, canonical"
 void PrintSideState(const Json& facts) {
     const Json& blocks = facts["blocks"];
     std::string bad;
@@ -141,36 +125,4 @@ void PrintQdFiles(const Json& facts) {
                         Hex(file["exec"], 4)});
     }
     if (n > 0) PrintTable("  ", rows, {true, false, false, true, false, false});
-}
-
-void PrintMzt(const Json& facts) {
-    std::vector<Row> rows{{"#", "ATTR", "NAME", "SIZE", "LOAD", "EXEC"}};
-    int n = 0;
-    for (const Json& record : facts["records"]) {
-        std::string size = Count(record["size"]);
-        if (record["body_bytes"] != record["size"]) size = Count(record["body_bytes"]) + "/" + size;
-        rows.push_back({std::to_string(++n), Hex(record["attribute"], 2),
-                        record["name"].get<std::string>(), size, Hex(record["load"], 4),
-                        Hex(record["exec"], 4)});
-    }
-    PrintTable("  ", rows, {true, false, false, true, false, false});
-}
-
-}  // namespace
-
-void PrintHuman(const FileReport& report) {
-    if (report.kind.empty()) return;
-    const Json& facts = report.facts;
-    std::printf("%s: %s, %s bytes\n", report.file.c_str(), report.kind.c_str(),
-                Count(facts["size"]).c_str());
-    if (report.kind == "fds") PrintFds(facts);
-    if (report.kind == "mzt") PrintMzt(facts);
-    if (report.kind == "fds-raw") {
-        PrintSideState(facts);
-        PrintFdsSide(facts["side"]);
-    }
-    if (report.kind == "qd-raw" || report.kind == "qdf") {
-        PrintSideState(facts);
-        PrintQdFiles(facts);
-    }
 }

@@ -2,9 +2,18 @@
 
 #include "qdkit/commands.h"
 #include "qdkit/detect.h"
-#include "qdkit/facts.h"
-#include "qdkit/human.h"
 #include "qdkit/report.h"
+
+namespace {
+
+void PrintHuman(const Input& input, const FileReport& report) {
+    if (input.kind == nullptr) return;
+    std::printf("%s: %s, %s bytes\n", report.file.c_str(), report.kind.c_str(),
+                std::to_string(input.size).c_str());
+    input.kind->Print(report.facts);
+}
+
+}  // namespace
 
 int RunInfo(const std::vector<std::string>& files, bool json) {
     Json all = Json::array();
@@ -12,8 +21,10 @@ int RunInfo(const std::vector<std::string>& files, bool json) {
     for (const std::string& file : files) {
         FileReport report(file);
         const Input input = ReadKnownFile(file);
-        if (input.kind) {
-            Inspect(input, report);
+        if (input.kind != nullptr) {
+            report.kind = input.kind->name();
+            report.facts["size"] = input.size;
+            input.kind->Inspect(input.bytes, report);
         } else {
             report.Fail(input.error);
         }
@@ -21,7 +32,7 @@ int RunInfo(const std::vector<std::string>& files, bool json) {
         if (json) {
             all.push_back(ReportJson(report));
         } else {
-            PrintHuman(report);
+            PrintHuman(input, report);
         }
         failed = failed || report.Failed();
     }

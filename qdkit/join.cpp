@@ -1,58 +1,49 @@
 #include <cstdio>
 
-#include "fds/fds_blocks.h"
-#include "fds/side_encoder.h"
+#include "fds/fds_format.h"
 #include "qdkit/commands.h"
-#include "qdkit/conversions.h"
 #include "qdkit/detect.h"
-#include "qdkit/facts.h"
 #include "qdkit/output.h"
 #include "qdkit/report.h"
 
 namespace {
 
-// The side area a SIDE argument brings: a raw side decoded, or the one side
+// The one side a SIDE argument brings: a raw side decoded, or the one side
 // of an image.
-Bytes SideArea(const Input& input, bool force, FileReport& report) {
-    if (input.kind == Kind::kFdsRaw) {
-        const Bytes image = FdsRawToFds(input.bytes, force, report);
-        if (report.Failed()) return {};
-        const Bytes area = DecodedFdsArea(image);
-        if (area.size() > static_cast<std::size_t>(kFdsSideAreaBytes)) {
-            report.Fail("the side holds " + std::to_string(area.size()) +
-                        " bytes, more than a side area (" + std::to_string(kFdsSideAreaBytes) +
-                        ")");
-            return {};
-        }
-        return area;
+bool TakeSide(const Input& input, bool force, Content& joined, FileReport& report) {
+    if (input.kind->medium() != Medium::kFds) {
+        report.Fail(std::string("a ") + input.kind->name() + " file is no FDS side");
+        return false;
     }
-    if (input.kind == Kind::kFds) {
-        const FdsImageLayout layout = MeasureFdsImage(input.bytes);
-        CheckFdsLayout(layout, report);
-        if (layout.sides != 1) {
-            report.Fail("an image of " + std::to_string(layout.sides) +
-                        " sides; join takes one side from each file");
-            return {};
-        }
-        return FdsSideArea(input.bytes, layout, 0);
+    const Content content = input.kind->Read(input.bytes, force, report);
+    if (report.Failed() && content.sides.empty()) return false;
+    if (content.sides.size() != 1) {
+        report.Fail("an image of " + std::to_string(content.sides.size()) +
+                    " sides; join takes one side from each file");
+        return false;
     }
-    report.Fail(std::string("a ") + KindName(*input.kind) + " file is no FDS side");
-    return {};
+    const FdsSide& side = content.sides.front();
+    if (side.area.size() > static_cast<std::size_t>(kFdsSideAreaBytes)) {
+        report.Fail("the side holds " + std::to_string(side.area.size()) +
+                    " bytes, more than a side area (" + std::to_string(kFdsSideAreaBytes) + ")");
+        return false;
+    }
+    joined.sides.push_back({static_cast<int>(joined.sides.size()), side.area});
+    return true;
 }
 
 }  // namespace
 
 int RunJoin(const std::vector<std::string>& sides, const std::string& output, bool force) {
-    Bytes areas;
+    Content joined;
     bool failed = false;
     for (const std::string& side : sides) {
         FileReport report(side);
         const Input input = ReadKnownFile(side);
-        if (!input.kind) {
+        if (input.kind == nullptr) {
             report.Fail(input.error);
         } else {
-            const Bytes area = SideArea(input, force, report);
-            areas.insert(areas.end(), area.begin(), area.end());
+            TakeSide(input, force, joined, report);
         }
         PrintMessages(report);
         failed = failed || report.Failed();
@@ -65,9 +56,11 @@ int RunJoin(const std::vector<std::string>& sides, const std::string& output, bo
         std::fflush(stdout);
         return 1;
     }
+    FileReport report(output);
+    const std::vector<Produced> image = FdsKind().Write(joined, force, report);
     const OutputGuard guard(sides, force);
     std::string error = guard.Refusal(output);
-    if (error.empty()) error = guard.Write(output, WithFdsHeader(areas));
+    if (error.empty()) error = guard.Write(output, image.front().bytes);
     if (!error.empty()) {
         PrintError(output, error);
         return 1;

@@ -32,6 +32,12 @@ CLI::Validator ExistingFolder() {
         "DIR");
 }
 
+std::vector<std::string> KindNames() {
+    std::vector<std::string> names;
+    for (const FileKind* kind : Kinds()) names.push_back(kind->name());
+    return names;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -40,9 +46,11 @@ int main(int argc, char** argv) {
                  "qdkit"};
     app.set_version_flag("--version", std::string("qdkit ") + KIT_VERSION);
     app.require_subcommand(1);
-    app.footer(
-        "Kinds: fds, fds-raw, qd-raw, qdf, mzt, told apart by content.\n"
-        "Exit status: 0 success, 1 a file failed, 2 a wrong command line.\n");
+    std::string kinds;
+    for (const std::string& name : KindNames()) kinds += (kinds.empty() ? "" : ", ") + name;
+    app.footer("Kinds: " + kinds +
+               ", told apart by content.\n"
+               "Exit status: 0 success, 1 a file failed, 2 a wrong command line.\n");
 
     std::vector<std::string> files;
     bool json = false;
@@ -58,7 +66,7 @@ int main(int argc, char** argv) {
     std::string to;
     CLI::App* convert = app.add_subcommand("convert", "Convert each file to another kind.");
     convert->add_option("--to", to, "Target kind where there is a choice (default: see below).")
-        ->check(CLI::IsMember({"fds", "fds-raw", "qd-raw", "qdf", "mzt"}));
+        ->check(CLI::IsMember(KindNames()));
     convert->add_option("-o", options.output, "Name of the output, when there is exactly one.");
     convert->add_option("-C", options.folder, "Folder for the outputs (default: the current one).")
         ->check(ExistingFolder());
@@ -107,7 +115,7 @@ int main(int argc, char** argv) {
                          count.c_str());
             return kUsageStatus;
         }
-        if (!to.empty()) options.to = KindFromName(to);
+        if (!to.empty()) options.to = KindNamed(to);
         return RunConvert(files, options);
     }
     return kUsageStatus;

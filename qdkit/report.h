@@ -3,7 +3,10 @@
 // "qdkit: warning: FILE: text"; the facts feed both printers.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,3 +31,19 @@ void PrintMessages(const FileReport& report);
 void PrintError(const std::string& file, const std::string& text);
 // The report as one object: file, kind, the facts, warnings, errors.
 Json ReportJson(const FileReport& report);
+
+// A side that does not decode cleanly: an error, or with keep a warning
+// that its output holds what was decoded.
+void Damage(const std::string& text, bool keep, FileReport& report);
+
+// The first cell (eight to a byte, first in bit 0) where two raw sides
+// differ; a shorter side differs where it ends.
+std::optional<std::size_t> FirstDifferentCell(const std::vector<std::uint8_t>& a,
+                                              const std::vector<std::uint8_t>& b);
+// A raw side is sound when it decoded cleanly (the report holds no error)
+// and its cells are the kit's own encoding of its blocks.
+void VerifyCanonical(FileReport& report);
+// The facts canonical and first_difference of a raw side against the
+// kit's encoding of its blocks (none when the kit cannot encode them).
+void CompareCells(const std::vector<std::uint8_t>& raw,
+                  const std::optional<std::vector<std::uint8_t>>& encoded, FileReport& report);

@@ -1,0 +1,211 @@
+#include "qdkit/fdsside.h"
+
+#include <algorithm>
+
+#include "common/bitstream.h"
+#include "common/crc16.h"
+#include "common/littleendian.h"
+#include "fds/fds_format.h"
+#include "fds/side_encoder.h"
+#include "qdkit/text.h"
+
+namespace {
+
+Json FieldValue(const std::uint8_t* block, const FdsField& field) {
+    if (field.bytes == 1) return block[field.offset];
+    return std::vector<int>(block + field.offset, block + field.offset + field.bytes);
+}
+
+Json DiskInfoFacts(const std::uint8_t* block) {
+    Json info = Json::object();
+    info["game_name"] = ReadableBytes(block + kDiskInfoGameName.offset, kDiskInfoGameName.bytes);
+    for (const FdsField& field : kDiskInfoFields) info[field.name] = FieldValue(block, field);
+    return info;
+}
+
+Json FdsFileFacts(const std::uint8_t* header) {
+    Json file = Json::object();
+    file["number"] = header[kFdsFileNumberOffset];
+    file["id"] = header[kFdsFileIdOffset];
+    file["name"] = ReadableBytes(header + kFdsFileNameOffset, kFdsFileNameBytes);
+    file["type"] = header[kFdsFileTypeOffset];
+    file["size"] = Le16(header + kFdsFileSizeOffset);
+    file["load"] = Le16(header + kFdsFileLoadOffset);
+    file["data"] = false;
+    return file;
+}
+
+std::string FdsProblemText(const FdsProblemSeen& seen) {
+    switch (seen.problem) {
+        case FdsDecodeProblem::kDataEnded:
+            return "the data ends before the side is complete";
+        case FdsDecodeProblem::kNoFirstSync:
+            return "no block start after the lead-in";
+        case FdsDecodeProblem::kBadBlockId:
+            return "a block begins with " + HexValue(static_cast<unsigned>(seen.a), 2) +
+                   ", which is no block ID (raw byte " + std::to_string(seen.b) + ")";
+        case FdsDecodeProblem::kSyncLost:  // told by the side's facts
+        case FdsDecodeProblem::kBadCrc:    // told per block
+            break;
+    }
+    return {};
+}
+
+class FdsRecorder : public FdsDecodeEvents {
+public:
+    explicit FdsRecorder(FdsRawRead& read) : m_read(read) {}
+    void Block(const FdsBlockSeen& block) override { m_read.blocks.push_back(block); }
+    void Problem(FdsDecodeProblem problem, int a, int b) override {
+        m_read.problems.push_back({problem, a, b});
+    }
+
+private:
+    FdsRawRead& m_read;
+};
+
+}  // namespace
+
+std::string SideLabel(int side) {
+    std::string label;
+    for (int n = side + 1; n > 0; n = (n - 1) / 26) {
+        label.insert(label.begin(), static_cast<char>('A' + (n - 1) % 26));
+    }
+    return label;
+}
+
+std::string RawSideSuffix(int side) {
+    return ".DK" + SideLabel(side);
+}
+
+bool IsBlankArea(const Bytes& area) {
+    return std::all_of(area.begin(), area.end(), [](std::uint8_t b) { return b == 0; });
+}
+
+void CheckFdsLayout(const FdsImageLayout& layout, FileReport& report) {
+    if (!layout.header) report.Warn("no header: the file holds the side areas alone");
+    if (layout.header && layout.headersides != layout.sides) {
+        report.Warn("the header announces " + std::to_string(layout.headersides) +
+                    " sides, the file holds " + std::to_string(layout.sides));
+    }
+    if (layout.sides == 0) report.Fail("the file holds no side");
+    if (layout.sides > 0 && layout.lastareabytes < static_cast<std::size_t>(kFdsSideAreaBytes)) {
+        report.Warn("side " + SideLabel(layout.sides - 1) +
+                    " is cut short by the end of the file (" +
+                    std::to_string(layout.lastareabytes) + " of " +
+                    std::to_string(kFdsSideAreaBytes) + " bytes; the rest taken as 0x00)");
+    }
+}
+
+Json FdsSideFacts(const Bytes& area, int side, FileReport& report) {
+    const std::string where = "side " + SideLabel(side) + ": ";
+    Json facts = Json::object();
+    facts["side"] = side + 1;
+    facts["label"] = SideLabel(side);
+    const bool blank = IsBlankArea(area);
+    facts["blank"] = blank;
+    facts["disk_info"] = Json();
+    facts["announced_files"] = Json();
+    Json files = Json::array();
+    if (blank) {
+        report.Warn(where + "blank");
+        facts["files"] = files;
+        return facts;
+    }
+    int blocks = 0;
+    const FdsWalkResult walk = WalkFdsBlocks(area, 0, area.size(), [&](const FdsBlockRef& block) {
+        const std::uint8_t* bytes = &area[block.offset];
+        if (blocks++ == 0 && block.id == kFdsDiskInfoBlock)
+            facts["disk_info"] = DiskInfoFacts(bytes);
+        if (block.id == kFdsFileHeaderBlock) files.push_back(FdsFileFacts(bytes));
+        if (block.id == kFdsFileDataBlock && !files.empty()) files.back()["data"] = true;
+    });
+    if (walk.announced >= 0) facts["announced_files"] = walk.announced;
+    facts["files"] = files;
+
+    if (blocks == 0) {
+        report.Fail(where + "no block at the start of the side (byte " + HexValue(area[0], 2) +
+                    ")");
+    } else if (area[0] != kFdsDiskInfoBlock) {
+        report.Warn(where + "the side does not begin with a disk info block");
+    } else if (!StartsWithDiskInfo(area.data(), area.size())) {
+        report.Warn(where + "the disk info block lacks its text " + kFdsDiskVerification);
+    }
+    switch (walk.end) {
+        case FdsWalkEnd::kComplete:
+            break;
+        case FdsWalkEnd::kUnknownId:
+        case FdsWalkEnd::kEndOfImage:
+            if (blocks > 0 && walk.announced < 0) {
+                report.Warn(where + "no file amount block");
+            } else if (blocks > 0) {
+                report.Warn(where + "the file amount block announces " +
+                            std::to_string(walk.announced) + " files, the side holds " +
+                            std::to_string(walk.datablocks));
+            }
+            break;
+        case FdsWalkEnd::kCutShort:
+            report.Fail(where + "the block at offset " + std::to_string(walk.position) +
+                        " runs past the end of the side");
+            break;
+    }
+    return facts;
+}
+
+FdsRawRead ReadFdsRaw(const Bytes& raw) {
+    FdsRawRead read{};
+    FdsRecorder recorder(read);
+    Crc16 crc(kFdsCheckerCrc);
+    read.outcome = DecodeFdsSide(raw, read.image, crc, recorder);
+    return read;
+}
+
+std::vector<std::string> FdsReadDamage(const FdsRawRead& read) {
+    std::vector<std::string> damage;
+    for (std::size_t n = 0; n < read.blocks.size(); ++n) {
+        const FdsBlockSeen& block = read.blocks[n];
+        if (block.check != 0) {
+            damage.push_back("block " + std::to_string(n + 1) + " (ID " + HexValue(block.id, 2) +
+                             ") fails its CRC");
+        }
+    }
+    for (const FdsProblemSeen& problem : read.problems) {
+        const std::string text = FdsProblemText(problem);
+        if (!text.empty()) damage.push_back(text);
+    }
+    return damage;
+}
+
+Bytes DecodedFdsArea(const Bytes& image) {
+    Bytes area(image.begin() + std::min<std::ptrdiff_t>(kFdsHeaderBytes, image.size()),
+               image.end());
+    if (area.size() < static_cast<std::size_t>(kFdsSideAreaBytes)) {
+        area.resize(kFdsSideAreaBytes, kFdsImageFillByte);
+    }
+    return area;
+}
+
+Bytes FdsRawToFds(const Bytes& raw, bool keep, FileReport& report) {
+    FdsRawRead read = ReadFdsRaw(raw);
+    for (const std::string& text : FdsReadDamage(read)) Damage(text, keep, report);
+    if (read.blocks.empty()) {
+        report.Fail("no FDS block decoded");
+        return {};
+    }
+    // The side's own warnings, such as fewer files than announced.
+    FdsSideFacts(DecodedFdsArea(read.image), 0, report);
+    // A side that ended early is filled as a complete one is.
+    const std::size_t whole = kFdsHeaderBytes + static_cast<std::size_t>(kFdsSideAreaBytes);
+    if (read.image.size() < whole) read.image.resize(whole, kFdsImageFillByte);
+    return read.image;
+}
+
+std::optional<Bytes> CanonicalFdsRaw(const Bytes& area) {
+    BitWriter writer;
+    Crc16 crc(kFdsWriterCrc);
+    Bytes stream;
+    if (EncodeFdsSide(area, 0, stream, crc, writer, MissingFiles::kEndSide).status !=
+        FdsSideStatus::kOk) {
+        return std::nullopt;
+    }
+    return writer.bitstreambuffer;
+}

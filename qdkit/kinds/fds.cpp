@@ -1,0 +1,111 @@
+// FDS images (.fds): a 16-byte header and one 65500-byte area per side, or
+// the side areas alone.
+#include <cstdio>
+
+#include "fds/fds_blocks.h"
+#include "fds/fds_format.h"
+#include "fds/side_encoder.h"
+#include "qdkit/fdsside.h"
+#include "qdkit/human.h"
+#include "qdkit/kinds/kind.h"
+#include "qdkit/text.h"
+
+namespace {
+
+std::string ByteAt(const Bytes& bytes, std::size_t at) {
+    return at < bytes.size() ? HexValue(bytes[at], 2) : "nothing";
+}
+
+class Fds final : public FileKind {
+public:
+    Fds() : FileKind("fds", Medium::kFds, "fds-raw") {}
+
+    bool Recognise(Probe& probe) const override {
+        const Bytes& prefix = probe.Prefix();
+        return HasFdsMagic(prefix.data(), prefix.size()) ||
+               StartsWithDiskInfo(prefix.data(), prefix.size());
+    }
+
+    void Inspect(const Bytes& file, FileReport& report) const override {
+        const FdsImageLayout layout = MeasureFdsImage(file);
+        report.facts["header"] = layout.header;
+        report.facts["header_sides"] = layout.header ? Json(layout.headersides) : Json();
+        CheckFdsLayout(layout, report);
+        Json sides = Json::array();
+        for (int side = 0; side < layout.sides; ++side) {
+            sides.push_back(FdsSideFacts(FdsSideArea(file, layout, side), side, report));
+        }
+        report.facts["sides"] = sides;
+    }
+
+    void Print(const Json& facts) const override {
+        const Json& sides = facts["sides"];
+        std::string header = "no header";
+        if (facts["header"].get<bool>()) {
+            header = facts["header_sides"] == sides.size()
+                         ? "header"
+                         : "header says " + Count(facts["header_sides"]);
+        }
+        std::printf("  %s, %s\n", Plural(sides.size(), "side").c_str(), header.c_str());
+        for (const Json& side : sides) PrintFdsSide(side);
+    }
+
+    // Each side's blocks go onto a raw side and come back byte for byte.
+    void Verify(const Bytes& file, FileReport& report) const override {
+        const FdsImageLayout layout = MeasureFdsImage(file);
+        CheckFdsLayout(layout, report);
+        for (int side = 0; side < layout.sides; ++side) {
+            const std::string where = "side " + SideLabel(side) + ": ";
+            const Bytes area = FdsSideArea(file, layout, side);
+            if (IsBlankArea(area)) {
+                report.Warn(where + "blank, skipped");
+                continue;
+            }
+            const std::size_t errors = report.errors.size();
+            FdsSideFacts(area, side, report);
+            if (report.errors.size() != errors) continue;
+            const std::optional<Bytes> raw = CanonicalFdsRaw(area);
+            if (!raw) {
+                report.Fail(where + "the blocks do not fit on a side");
+                continue;
+            }
+            const Bytes back = DecodedFdsArea(ReadFdsRaw(*raw).image);
+            const std::size_t end =
+                WalkFdsBlocks(area, 0, area.size(), [](const FdsBlockRef&) {}).position;
+            for (std::size_t i = 0; i < end; ++i) {
+                if (back[i] != area[i]) {
+                    report.Fail(where + "byte " + std::to_string(i) +
+                                " of the side comes back as " + ByteAt(back, i) + ", not " +
+                                HexValue(area[i], 2));
+                    break;
+                }
+            }
+        }
+    }
+
+    Content Read(const Bytes& file, bool, FileReport& report) const override {
+        const FdsImageLayout layout = MeasureFdsImage(file);
+        CheckFdsLayout(layout, report);
+        Content content;
+        for (int side = 0; side < layout.sides; ++side) {
+            content.sides.push_back({side, FdsSideArea(file, layout, side)});
+        }
+        return content;
+    }
+
+    std::vector<Produced> Write(const Content& content, bool, FileReport& report) const override {
+        if (report.Failed()) return {};
+        Bytes areas;
+        for (const FdsSide& side : content.sides) {
+            areas.insert(areas.end(), side.area.begin(), side.area.end());
+        }
+        return {{".fds", WithFdsHeader(areas, static_cast<int>(content.sides.size()))}};
+    }
+};
+
+}  // namespace
+
+const FileKind& FdsKind() {
+    static const Fds kind;
+    return kind;
+}

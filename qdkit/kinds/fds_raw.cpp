@@ -1,0 +1,94 @@
+// The raw image of one FDS side: its MFM cells, eight to a byte.
+#include "common/bitstream.h"
+#include "common/crc16.h"
+#include "fds/fds_format.h"
+#include "fds/side_encoder.h"
+#include "qdkit/fdsside.h"
+#include "qdkit/human.h"
+#include "qdkit/kinds/kind.h"
+
+namespace {
+
+class FdsRaw final : public FileKind {
+public:
+    FdsRaw() : FileKind("fds-raw", Medium::kFds, "fds") {}
+
+    bool Recognise(Probe& probe) const override {
+        const Bytes* raw = probe.Whole(kMaxRawSideBytes);
+        if (raw == nullptr) return false;
+        const FdsRawRead read = ReadFdsRaw(*raw);
+        return !read.blocks.empty() && read.blocks.front().id == kFdsDiskInfoBlock;
+    }
+
+    void Inspect(const Bytes& file, FileReport& report) const override {
+        const FdsRawRead read = ReadFdsRaw(file);
+        Json blocks = Json::array();
+        for (const FdsBlockSeen& block : read.blocks) {
+            blocks.push_back(
+                {{"id", block.id}, {"size", block.length}, {"crc_ok", block.check == 0}});
+        }
+        for (const std::string& text : FdsReadDamage(read)) report.Fail(text);
+        report.facts["blocks"] = blocks;
+        const Bytes area = DecodedFdsArea(read.image);
+        report.facts["side"] = FdsSideFacts(area, 0, report);
+        report.facts["complete"] = read.outcome == FdsDecodeOutcome::kComplete;
+        CompareCells(file, CanonicalFdsRaw(area), report);
+    }
+
+    void Print(const Json& facts) const override {
+        PrintSideState(facts);
+        PrintFdsSide(facts["side"]);
+    }
+
+    void Verify(const Bytes& file, FileReport& report) const override {
+        Inspect(file, report);
+        VerifyCanonical(report);
+    }
+
+    Content Read(const Bytes& file, bool keep, FileReport& report) const override {
+        const Bytes image = FdsRawToFds(file, keep, report);
+        if (image.empty()) return {};
+        return {{{0, DecodedFdsArea(image)}}, {}};
+    }
+
+    // Each side as the kit's encoder lays it out; a blank one is skipped.
+    std::vector<Produced> Write(const Content& content, bool, FileReport& report) const override {
+        std::vector<Produced> outputs;
+        // One writer for the run, as the classic encoder keeps it from side to side.
+        BitWriter writer;
+        Crc16 crc(kFdsWriterCrc);
+        for (const FdsSide& side : content.sides) {
+            const std::string where = "side " + SideLabel(side.number) + ": ";
+            if (IsBlankArea(side.area)) {
+                report.Warn(where + "blank, skipped");
+                continue;
+            }
+            const std::size_t before = report.errors.size();
+            FdsSideFacts(side.area, side.number, report);
+            if (report.errors.size() != before) continue;
+            Bytes stream;
+            const FdsSideResult built =
+                EncodeFdsSide(side.area, 0, stream, crc, writer, MissingFiles::kEndSide);
+            switch (built.status) {
+                case FdsSideStatus::kOk:
+                    outputs.push_back({RawSideSuffix(side.number), writer.bitstreambuffer});
+                    break;
+                case FdsSideStatus::kSizeOver:
+                    report.Fail(where + "the blocks do not fit on a side");
+                    break;
+                case FdsSideStatus::kEndOfImage:
+                case FdsSideStatus::kUnknownId:
+                    report.Fail(where + "the blocks run past the end of the side");
+                    break;
+            }
+        }
+        return outputs;
+    }
+};
+
+}  // namespace
+
+const FileKind& FdsRawKind() {
+    static const FdsRaw kind;
+    return kind;
+}

@@ -1,0 +1,84 @@
+// Every kind of file qdkit knows: one file each in this folder, one line
+// each in the table that detection and the commands loop over. A kind says
+// how it is recognised, what `info` shows of it, how `verify` checks it, and
+// how it is read into and written from its medium's content.
+//
+// Adding a kind: a file here with a class derived from FileKind, a function
+// that returns its one object, and that function in the table (table.cpp),
+// where the order is the order in which detection asks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "qdkit/probe.h"
+#include "qdkit/report.h"
+
+using Bytes = std::vector<std::uint8_t>;
+
+enum class Medium { kFds, kQd };
+
+// One FDS side: its blocks back to back, as an image's side area holds them.
+struct FdsSide {
+    int number;  // from 0; side A is 0
+    Bytes area;
+};
+
+// What the kinds of a medium are read into and written from: an FDS disk's
+// sides, or the raw cells of one QD side. Only the medium's own part is used.
+struct Content {
+    std::vector<FdsSide> sides;
+    Bytes raw;
+};
+
+struct Produced {
+    std::string suffix;  // of the output name: ".DKA", ".QDK", ...
+    Bytes bytes;
+};
+
+class FileKind {
+public:
+    FileKind(const char* name, Medium medium, const char* target)
+        : m_name(name), m_medium(medium), m_target(target) {}
+    virtual ~FileKind() = default;
+    FileKind(const FileKind&) = delete;
+    FileKind& operator=(const FileKind&) = delete;
+
+    const char* name() const { return m_name; }
+    Medium medium() const { return m_medium; }
+    // The kind that convert makes of this one without --to.
+    const char* target() const { return m_target; }
+
+    // Whether the file is of this kind, by positive evidence in its content.
+    virtual bool Recognise(Probe& probe) const = 0;
+    // What `info` shows: facts for both printers, and what is unusual.
+    virtual void Inspect(const Bytes& file, FileReport& report) const = 0;
+    // The facts for people, after the file's own line.
+    virtual void Print(const Json& facts) const = 0;
+    // Whether the file survives the trip through a real side.
+    virtual void Verify(const Bytes& file, FileReport& report) const = 0;
+    // The file as its medium's content. keep: a side that does not decode
+    // cleanly is kept as decoded, with a warning, instead of failing.
+    virtual Content Read(const Bytes& file, bool keep, FileReport& report) const = 0;
+    // Content as files of this kind; nothing when the report failed.
+    virtual std::vector<Produced> Write(const Content& content, bool keep,
+                                        FileReport& report) const = 0;
+
+private:
+    const char* m_name;
+    Medium m_medium;
+    const char* m_target;
+};
+
+// Every kind, in the order detection asks them.
+const std::vector<const FileKind*>& Kinds();
+// The kind of that name, or nullptr.
+const FileKind* KindNamed(const std::string& name);
+
+// The kinds, one function each (kinds/*.cpp).
+const FileKind& FdsKind();
+const FileKind& QdfKind();
+const FileKind& FdsRawKind();
+const FileKind& QdRawKind();
+const FileKind& MztKind();

@@ -1,0 +1,152 @@
+// MZT files (.mzt, .mzf, .m12): records of a 128-byte header and a body.
+#include "qd/mzt.h"
+
+#include <algorithm>
+
+#include "common/littleendian.h"
+#include "qdkit/human.h"
+#include "qdkit/kinds/kind.h"
+#include "qdkit/qdside.h"
+#include "qdkit/text.h"
+
+namespace {
+
+// A tape header: an attribute, and a name of no control bytes before its end.
+bool LooksLikeMztHeader(const std::uint8_t* header) {
+    const std::uint8_t attribute = header[kMztAttribute];
+    if (attribute == 0 || attribute >= 0x80) return false;
+    for (int i = 0; i < kFileNameBytes; ++i) {
+        const std::uint8_t b = header[kMztName + i];
+        if (b == kQdNameEnd) return i > 0;
+        if (b < 0x20) return false;
+    }
+    return true;
+}
+
+std::string ByteAt(const Bytes& bytes, std::size_t at) {
+    return at < bytes.size() ? HexValue(bytes[at], 2) : "nothing";
+}
+
+// The MZT file as a side holds it: the header fields an information record
+// carries, every other header byte 0, and the body.
+Bytes MztAsSideHolds(const Bytes& file) {
+    Bytes held;
+    for (const MztRecordView& record : WalkMztRecords(file)) {
+        const MztHeader header = MztHeaderFromInfo(InfoRecordFromMzt(&file[record.offset]));
+        held.insert(held.end(), header.begin(), header.end());
+        const auto body =
+            file.begin() + static_cast<std::ptrdiff_t>(record.offset + kMztHeaderBytes);
+        held.insert(held.end(), body, body + record.size);
+    }
+    return held;
+}
+
+class Mzt final : public FileKind {
+public:
+    Mzt() : FileKind("mzt", Medium::kQd, "qd-raw") {}
+
+    // Every record header along the chain looks like one; only the headers are read.
+    bool Recognise(Probe& probe) const override {
+        const std::uint64_t size = probe.size();
+        std::uint64_t offset = 0;
+        std::uint8_t header[kMztHeaderBytes];
+        while (size - offset >= static_cast<std::uint64_t>(kMztHeaderBytes)) {
+            if (!probe.ReadAt(offset, header, sizeof header) || !LooksLikeMztHeader(header))
+                return false;
+            offset += kMztHeaderBytes + static_cast<std::uint64_t>(Le16(header + kMztSize));
+            if (offset >= size) break;
+        }
+        return offset > 0;
+    }
+
+    void Inspect(const Bytes& file, FileReport& report) const override {
+        const std::vector<MztRecordView> records = WalkMztRecords(file);
+        Json list = Json::array();
+        std::size_t end = 0;
+        for (std::size_t n = 0; n < records.size(); ++n) {
+            const MztRecordView& record = records[n];
+            const std::uint8_t* header = &file[record.offset];
+            const std::size_t body =
+                std::min<std::size_t>(record.size, file.size() - record.offset - kMztHeaderBytes);
+            Json facts = Json::object();
+            facts["attribute"] = header[kMztAttribute];
+            facts["name"] = ReadableName(header + kMztName, kFileNameBytes);
+            facts["size"] = record.size;
+            facts["load"] = Le16(header + kMztLoad);
+            facts["exec"] = Le16(header + kMztExec);
+            facts["body_bytes"] = body;
+            list.push_back(facts);
+            if (body < record.size) {
+                report.Warn("record " + std::to_string(n + 1) + " is cut short: its body has " +
+                            std::to_string(body) + " of " + std::to_string(record.size) + " bytes");
+            }
+            end = record.offset + kMztHeaderBytes + body;
+        }
+        report.facts["records"] = list;
+        report.facts["trailing_bytes"] = file.size() - end;
+        if (file.size() > end) {
+            report.Warn(std::to_string(file.size() - end) +
+                        " bytes after the last record are ignored");
+        }
+    }
+
+    void Print(const Json& facts) const override {
+        std::vector<Row> rows{{"#", "ATTR", "NAME", "SIZE", "LOAD", "EXEC"}};
+        int n = 0;
+        for (const Json& record : facts["records"]) {
+            std::string size = Count(record["size"]);
+            if (record["body_bytes"] != record["size"])
+                size = Count(record["body_bytes"]) + "/" + size;
+            rows.push_back({std::to_string(++n), Hex(record["attribute"], 2),
+                            record["name"].get<std::string>(), size, Hex(record["load"], 4),
+                            Hex(record["exec"], 4)});
+        }
+        PrintTable("  ", rows, {true, false, false, true, false, false});
+    }
+
+    void Verify(const Bytes& file, FileReport& report) const override {
+        const Bytes raw = MztToQdRaw(file, report);
+        if (report.Failed()) return;
+        const QdRawRead read = ReadQdRaw(raw);
+        if (read.result.outcome != QdDecodeOutcome::kNormalEnd) {
+            report.Fail("the side does not read back: " + QdWalkText(read));
+            return;
+        }
+        const Bytes encoded = MztAsEncoded(file, report);
+        const Bytes expected = MztAsSideHolds(encoded);
+        const std::optional<std::size_t> cell = FirstDifferentCell(expected, read.mzt);
+        if (!cell) return;
+        const std::size_t at = *cell / 8;
+        const std::vector<MztRecordView> records = WalkMztRecords(encoded);
+        for (std::size_t n = 0; n < records.size(); ++n) {
+            const std::size_t body = records[n].offset + kMztHeaderBytes;
+            if (at >= body + records[n].size) continue;
+            const std::string part = at < body
+                                         ? "header byte " + std::to_string(at - records[n].offset)
+                                         : "body byte " + std::to_string(at - body);
+            report.Fail("record " + std::to_string(n + 1) + ": " + part + " comes back as " +
+                        ByteAt(read.mzt, at) + ", not " + HexValue(expected[at], 2));
+            return;
+        }
+        report.Fail("the side gives back more than the file holds");
+    }
+
+    Content Read(const Bytes& file, bool, FileReport& report) const override {
+        return {{}, MztToQdRaw(file, report)};
+    }
+
+    std::vector<Produced> Write(const Content& content, bool keep,
+                                FileReport& report) const override {
+        QdRawRead read = ReadQdSide(content.raw, keep, report);
+        if (!report.Failed() && read.infos.empty()) report.Fail("the side holds no file");
+        if (report.Failed()) return {};
+        return {{".mzt", std::move(read.mzt)}};
+    }
+};
+
+}  // namespace
+
+const FileKind& MztKind() {
+    static const Mzt kind;
+    return kind;
+}

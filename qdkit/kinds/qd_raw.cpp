@@ -1,0 +1,45 @@
+// The raw image of one QD side: its MFM cells, eight to a byte.
+#include "qdkit/human.h"
+#include "qdkit/kinds/kind.h"
+#include "qdkit/qdside.h"
+
+namespace {
+
+class QdRaw final : public FileKind {
+public:
+    QdRaw() : FileKind("qd-raw", Medium::kQd, "mzt") {}
+
+    bool Recognise(Probe& probe) const override {
+        const Bytes* raw = probe.Whole(kMaxRawSideBytes);
+        return raw != nullptr && ReadQdRaw(*raw).blockcount >= 0;
+    }
+
+    void Inspect(const Bytes& file, FileReport& report) const override {
+        const QdRawRead read = ReadQdRaw(file);
+        QdSideFacts(read, report);
+        CompareCells(file, CanonicalQdRaw(read.mzt), report);
+    }
+
+    void Print(const Json& facts) const override {
+        PrintSideState(facts);
+        PrintQdFiles(facts);
+    }
+
+    void Verify(const Bytes& file, FileReport& report) const override {
+        Inspect(file, report);
+        VerifyCanonical(report);
+    }
+
+    Content Read(const Bytes& file, bool, FileReport&) const override { return {{}, file}; }
+
+    std::vector<Produced> Write(const Content& content, bool, FileReport&) const override {
+        return {{".QDK", content.raw}};
+    }
+};
+
+}  // namespace
+
+const FileKind& QdRawKind() {
+    static const QdRaw kind;
+    return kind;
+}
