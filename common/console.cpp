@@ -20,7 +20,9 @@ namespace {
 
 // A piece of a message, by where its bytes come from.
 struct Piece {
-    enum Kind { kText, kName, kBytes } kind;
+    // The kit's message text, a file name, bytes read from a disk, and text
+    // that is UTF-8 everywhere.
+    enum Kind { kText, kName, kBytes, kUtf8 } kind;
     std::string bytes;
 };
 using Message = std::vector<Piece>;
@@ -91,6 +93,7 @@ std::string ToBytes(const Message& message, bool terminal) {
                 bytes += NameBytes(piece.bytes);
                 break;
             case Piece::kBytes:
+            case Piece::kUtf8:
                 bytes += piece.bytes;
                 break;
         }
@@ -173,6 +176,10 @@ void Console::Line(const char* text) {
 
 void Console::Raw(const std::string& text) {
     Emit(m_out, m_wideout, false, {{Piece::kBytes, text}});
+}
+
+void PutUtf8(bool error, const std::string& text) {
+    Emit(nullptr, nullptr, error, {{Piece::kUtf8, text}});
 }
 
 void PrintUsage(Console& console, const char* title, const char* usage) {

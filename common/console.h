@@ -38,6 +38,11 @@ private:
     std::u16string* m_wideerr = nullptr;
 };
 
+// Text that is UTF-8 throughout, as qdkit's lines are, to the standard
+// output or error stream: files and pipes get its bytes as they are, a
+// Windows console the same text as UTF-16, whatever its code page.
+void PutUtf8(bool error, const std::string& text);
+
 // The notice that follows each program's title on its first usage line.
 inline constexpr const char* kOwnerNotice = "  (C) 2026 Quick Disk kit developers";
 

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <set>
 
@@ -95,13 +94,12 @@ int RunConvert(const std::vector<std::string>& files, const ConvertOptions& opti
                 if (!error.empty()) {
                     report.Fail(error);
                 } else {
-                    std::printf("%s -> %s\n", file.c_str(), paths[i].c_str());
+                    PrintLine(file + " -> " + paths[i]);
                 }
             }
         }
         PrintMessages(report);
         failed = failed || report.Failed();
     }
-    std::fflush(stdout);
-    return failed ? 1 : 0;
+    return OutputWritten() && !failed ? 0 : 1;
 }

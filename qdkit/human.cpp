@@ -1,7 +1,6 @@
 #include "qdkit/human.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "fds/fds_format.h"
 #include "qdkit/text.h"
@@ -36,7 +35,7 @@ void PrintTable(const std::string& indent, const std::vector<Row>& rows,
             line += right[c] ? pad + row[c] : row[c] + (c + 1 < row.size() ? pad : "");
             if (c + 1 < row.size()) line += "  ";
         }
-        std::printf("%s\n", line.c_str());
+        PrintLine(line);
     }
 }
 
@@ -61,7 +60,7 @@ std::string Plural(std::size_t n, const char* word) {
 void PrintFdsSide(const Json& side) {
     std::string line = "  side " + side["label"].get<std::string>() + ":";
     if (side["blank"].get<bool>()) {
-        std::printf("%s blank\n", line.c_str());
+        PrintLine(line + " blank");
         return;
     }
     const Json& info = side["disk_info"];
@@ -74,7 +73,7 @@ void PrintFdsSide(const Json& side) {
     }
     line +=
         "  files " + std::to_string(side["files"].size()) + " of " + Count(side["announced_files"]);
-    std::printf("%s\n", line.c_str());
+    PrintLine(line);
     if (!info.is_null()) {
         std::string rest;
         for (const auto& field : info.items()) {
@@ -83,7 +82,7 @@ void PrintFdsSide(const Json& side) {
                 continue;
             rest += (rest.empty() ? "" : "  ") + field.key() + " " + Hex(field.value(), 2);
         }
-        std::printf("    %s\n", rest.c_str());
+        PrintLine("    " + rest);
     }
     if (side["files"].empty()) return;
     std::vector<Row> rows{{"NO", "ID", "NAME", "TYPE", "SIZE", "LOAD"}};
@@ -113,7 +112,7 @@ void PrintSideState(const Json& facts) {
                 : cell.is_null()               ? ", not what the kit would write"
                                  : ", differs from the kit's cells at cell " + Count(cell);
     }
-    std::printf("%s\n", line.c_str());
+    PrintLine(line);
 }
 
 void PrintQdFiles(const Json& facts) {

@@ -1,5 +1,3 @@
-#include <cstdio>
-
 #include "qdkit/commands.h"
 #include "qdkit/detect.h"
 #include "qdkit/report.h"
@@ -8,8 +6,7 @@ namespace {
 
 void PrintHuman(const Input& input, const FileReport& report) {
     if (input.kind == nullptr) return;
-    std::printf("%s: %s, %s bytes\n", report.file.c_str(), report.kind.c_str(),
-                std::to_string(input.size).c_str());
+    PrintLine(report.file + ": " + report.kind + ", " + std::to_string(input.size) + " bytes");
     input.kind->Print(report.facts);
 }
 
@@ -39,8 +36,7 @@ int RunInfo(const std::vector<std::string>& files, bool json) {
     if (json) {
         // Paths need not be UTF-8; JSON text must be.
         const std::string text = all.dump(2, ' ', false, Json::error_handler_t::replace);
-        std::printf("%s\n", text.c_str());
+        PrintLine(text);
     }
-    std::fflush(stdout);
-    return failed ? 1 : 0;
+    return OutputWritten() && !failed ? 0 : 1;
 }

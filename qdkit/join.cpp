@@ -1,5 +1,3 @@
-#include <cstdio>
-
 #include "fds/fds_format.h"
 #include "qdkit/commands.h"
 #include "qdkit/detect.h"
@@ -53,7 +51,7 @@ int RunJoin(const std::vector<std::string>& sides, const std::string& output, bo
         failed = true;
     }
     if (failed) {
-        std::fflush(stdout);
+        OutputWritten();
         return 1;
     }
     FileReport report(output);
@@ -65,7 +63,6 @@ int RunJoin(const std::vector<std::string>& sides, const std::string& output, bo
         PrintError(output, error);
         return 1;
     }
-    std::printf("%s <- %s sides\n", output.c_str(), std::to_string(sides.size()).c_str());
-    std::fflush(stdout);
-    return 0;
+    PrintLine(output + " <- " + std::to_string(sides.size()) + " sides");
+    return OutputWritten() ? 0 : 1;
 }

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "common/console.h"
 #include "common/platform.h"
 #include "common/version.h"
 #include "qdkit/commands.h"
@@ -101,8 +102,8 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::fprintf(stderr, "qdkit: error: %s\nRun 'qdkit --help' for more information.\n",
-                     e.what());
+        PutUtf8(true, std::string("qdkit: error: ") + e.what() +
+                          "\nRun 'qdkit --help' for more information.\n");
         return kUsageStatus;
     }
     if (info->parsed()) return RunInfo(files, json);
@@ -111,8 +112,7 @@ int main(int argc, char** argv) {
     if (convert->parsed()) {
         if (!options.output.empty() && files.size() > 1) {
             const std::string count = std::to_string(files.size());
-            std::fprintf(stderr, "qdkit: error: -o names one output, but %s files are given\n",
-                         count.c_str());
+            PutUtf8(true, "qdkit: error: -o names one output, but " + count + " files are given\n");
             return kUsageStatus;
         }
         if (!to.empty()) options.to = KindNamed(to);

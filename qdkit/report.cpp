@@ -1,16 +1,31 @@
 #include "qdkit/report.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+
+#include "common/console.h"
 
 namespace {
 
 void Print(const char* level, const std::string& file, const std::string& text) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "qdkit: %s: %s: %s\n", level, file.c_str(), text.c_str());
+    PutUtf8(true, std::string("qdkit: ") + level + ": " + file + ": " + text + "\n");
 }
 
 }  // namespace
+
+void PrintLine(const std::string& line) {
+    PutUtf8(false, line + "\n");
+}
+
+bool OutputWritten() {
+    errno = 0;
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
+    const std::string why = errno != 0 ? std::string(": ") + std::strerror(errno) : "";
+    PutUtf8(true, "qdkit: error: cannot write the standard output" + why + "\n");
+    return false;
+}
 
 void PrintError(const std::string& file, const std::string& text) {
     Print("error", file, text);

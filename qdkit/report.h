@@ -26,6 +26,12 @@ struct FileReport {
     std::vector<std::string> errors;
 };
 
+// A line of the command's own output, on the standard output.
+void PrintLine(const std::string& line);
+// Flushes the standard output; false, having said so on the standard error
+// stream, when any of it could not be written.
+bool OutputWritten();
+
 // Prints the warnings, then the errors, each once.
 void PrintMessages(const FileReport& report);
 void PrintError(const std::string& file, const std::string& text);

@@ -1,5 +1,3 @@
-#include <cstdio>
-
 #include "qdkit/commands.h"
 #include "qdkit/detect.h"
 #include "qdkit/report.h"
@@ -16,12 +14,11 @@ int RunVerify(const std::vector<std::string>& files) {
         }
         PrintMessages(report);
         if (report.Failed()) {
-            std::printf("%s: FAILED: %s\n", file.c_str(), report.errors.front().c_str());
+            PrintLine(file + ": FAILED: " + report.errors.front());
         } else {
-            std::printf("%s: OK\n", file.c_str());
+            PrintLine(file + ": OK");
         }
         failed = failed || report.Failed();
     }
-    std::fflush(stdout);
-    return failed ? 1 : 0;
+    return OutputWritten() && !failed ? 0 : 1;
 }

@@ -1,7 +1,5 @@
 // FDS images (.fds): a 16-byte header and one 65500-byte area per side, or
 // the side areas alone.
-#include <cstdio>
-
 #include "fds/fds_blocks.h"
 #include "fds/fds_format.h"
 #include "fds/side_encoder.h"
@@ -46,7 +44,7 @@ public:
                          ? "header"
                          : "header says " + Count(facts["header_sides"]);
         }
-        std::printf("  %s, %s\n", Plural(sides.size(), "side").c_str(), header.c_str());
+        PrintLine("  " + Plural(sides.size(), "side") + ", " + header);
         for (const Json& side : sides) PrintFdsSide(side);
     }
 
