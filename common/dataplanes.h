@@ -1,0 +1,61 @@
+// The data bits of a raw image at both cell phases, for readers that must
+// find blocks wherever they lie. Each data bit is the second cell of its
+// clock/data pair, and which cells pair up depends on where a reading falls
+// in step; a slipped cell changes it. Phase p pairs cells 2k+p and 2k+p+1,
+// so its data bit k is cell 2k+p+1:
+//
+//   cells   c0 c1 c2 c3 c4 c5 ...
+//   phase 0 [c0 c1][c2 c3][c4 c5]    data bits c1 c3 c5
+//   phase 1    [c1 c2][c3 c4][c5 ..  data bits c2 c4
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "common/littleendian.h"
+
+// The index of the lowest set bit of a non-zero word.
+inline int LowestBit(std::uint64_t word) {
+#if defined(__GNUC__) || defined(__clang__)
+    return __builtin_ctzll(word);
+#else
+    int bit = 0;
+    while ((word & 1u) == 0) {
+        word >>= 1;
+        ++bit;
+    }
+    return bit;
+#endif
+}
+
+class DataPlanes {
+public:
+    explicit DataPlanes(const std::vector<std::uint8_t>& raw);
+
+    // Data bits of a phase; bit b of byte j is data bit 8j+b.
+    std::size_t bits(int phase) const { return m_bits[phase]; }
+    const std::uint8_t* plane(int phase) const { return m_planes[phase].data(); }
+    // The first cell of data bit `bit`'s pair.
+    static std::size_t Cell(int phase, std::size_t bit) { return 2 * bit + phase; }
+
+    // Eight data bits from bit on, the first in bit 0; bits past the end are 0.
+    std::uint8_t Byte(int phase, std::size_t bit) const {
+        if (bit >= m_bits[phase]) return 0;
+        return static_cast<std::uint8_t>(Le16(plane(phase) + bit / 8) >> (bit % 8));
+    }
+    // n bytes from bit on, as Byte gives them one after the other.
+    void Bytes(int phase, std::size_t bit, std::uint8_t* out, std::size_t n) const;
+    // Clock cells among the n bytes from bit on that break the MFM rule (a
+    // clock is a flux cell exactly between two zero data bits): few where a
+    // block was written, many in noise or out of step.
+    int ClockErrors(int phase, std::size_t bit, std::size_t n) const;
+
+private:
+    // Each plane ends with zero bytes, so that whole words may be read
+    // anywhere inside it.
+    static constexpr std::size_t kSlack = 16;
+    std::array<std::vector<std::uint8_t>, 2> m_planes;
+    std::array<std::size_t, 2> m_bits{};
+};

@@ -1,0 +1,133 @@
+// What the tolerant readers of both media share: where a block lies in a
+// read, what became of it, and the matching of several reads of one side,
+// block by block, with a vote where no read holds a good copy.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/crc16.h"
+#include "common/dataplanes.h"
+
+// What a rescue made of a block. Only good and voted blocks are sure.
+enum class BlockStatus {
+    kGood,      // a copy passes its CRC
+    kVoted,     // no copy does, but the majority of three or more copies does
+    kInferred,  // its end found by its CRC and the gap behind it, its size unknown otherwise
+    kBad,       // no copy passes its CRC; the best one is kept
+    kMissing,   // the side announces it, no read holds it
+    kConflict,  // copies that pass their CRCs differ; the first is kept
+};
+
+const char* BlockStatusName(BlockStatus status);
+bool IsSure(BlockStatus status);
+
+// Where a block's first byte lies in a read: a cell phase and a data bit.
+struct BlockPlace {
+    int phase;
+    std::size_t bit;
+    std::size_t Cell() const { return DataPlanes::Cell(phase, bit); }
+};
+
+// A stretch of a read's cells, [first, end).
+struct CellSpan {
+    std::size_t first;
+    std::size_t end;
+};
+
+// Where cells break the MFM rule (two flux cells together, or four empty
+// cells in a row): noise, slips and flipped cells, in stretches of at least
+// 64 cells.
+std::vector<CellSpan> MfmDamage(const std::vector<std::uint8_t>& raw);
+
+// A block a tolerant reader found in one read.
+struct FoundBlock {
+    BlockPlace place;
+    int kind;            // the medium's: an FDS block ID, a QD block type (-1: block count)
+    std::size_t length;  // bytes from the first through the last before the CRC; 0 unknown
+    BlockStatus status;  // good, bad or inferred, as this read alone tells
+};
+
+// One read as the rescue sees it.
+struct ReadScan {
+    std::size_t cells = 0;
+    std::vector<FoundBlock> blocks;  // in the order they lie
+    std::vector<CellSpan> damage;
+};
+
+// n bytes of a block and its CRC from its place in a read, and whether the
+// checker, reset on the first byte, ends at 0 over them.
+struct BlockCopy {
+    std::vector<std::uint8_t> bytes;  // without the CRC
+    bool good;
+};
+BlockCopy ReadCopy(const DataPlanes& planes, const BlockPlace& place, std::size_t length,
+                   const CrcVariant& checker);
+
+// The first position at or after `from` bytes where the checker, reset on
+// the first byte, ends at 0 and `quiet` bytes of 0x00 follow (or the read
+// ends): the length of a block whose size nothing else tells, without its
+// CRC. None within most bytes.
+std::optional<std::size_t> EndByCrc(const DataPlanes& planes, const BlockPlace& place,
+                                    std::size_t from, std::size_t most, std::size_t quiet,
+                                    const CrcVariant& checker);
+
+// Whether a block that fails its CRC was written at place at all: its first
+// bytes keep the MFM clock rule (a few flipped cells aside), where noise or
+// a read out of step breaks it every few cells; and not all of it after its
+// first byte is zero, as a start that flipped cells make in a gap is.
+bool LooksWritten(const DataPlanes& planes, const BlockPlace& place, std::size_t length);
+
+// One block of the side with its copies in the reads.
+struct MatchedBlock {
+    int kind;
+    long long cell;                                 // in the first aligned read's cells
+    std::vector<std::optional<BlockPlace>> places;  // per read; none where it lacks it
+    std::vector<BlockStatus> found;  // per read, as that read told (for lacking: missing)
+};
+
+// Matches the blocks of several reads of one side by their order, kind and
+// place, following each read's drift from block to block. The read that
+// holds most good blocks leads; offsets[r] is read r's cell less the lead's
+// at its first matched block (none when it matched nothing).
+struct Matching {
+    std::vector<MatchedBlock> blocks;
+    std::vector<std::optional<long long>> offsets;
+    int lead = 0;
+};
+Matching MatchReads(const std::vector<ReadScan>& reads, long long tolerance);
+
+// What the copies of one block come to, its length known.
+struct Verdict {
+    BlockStatus status;
+    std::vector<int> goodin;          // reads whose copy passes its CRC
+    std::vector<std::uint8_t> bytes;  // the copy kept, without the CRC
+};
+Verdict JudgeCopies(const std::vector<const DataPlanes*>& planes,
+                    const std::vector<std::optional<BlockPlace>>& places, std::size_t length,
+                    const CrcVariant& checker);
+
+// One block of a rescued side, in side order.
+struct RescuedBlock {
+    int kind;                 // as in FoundBlock
+    std::optional<int> size;  // as the medium counts it; none when unknown
+    BlockStatus status;
+    std::vector<int> goodin;          // reads whose copy passes its CRC
+    std::optional<long long> cell;    // where its first byte begins in the first read
+    std::vector<std::uint8_t> bytes;  // the copy kept, without the CRC; none when missing
+    long long leadcell = -1;          // where it lies in the lead read's cells (-1: nowhere)
+};
+
+// A side rescued from one read or several.
+struct SideRescue {
+    std::vector<RescuedBlock> blocks;
+    std::vector<ReadScan> reads;
+    Matching matching;
+    bool complete = false;
+};
+
+// The cell in the first read of a block at `leadcell` in the lead's cells.
+std::optional<long long> FirstReadCell(const Matching& matching, long long leadcell);
