@@ -96,6 +96,9 @@ struct BitReader {
     explicit BitReader(const std::vector<std::uint8_t>& raw)
         : bitstreambuffer(raw.data()), size(raw.size()) {}
 
+    // The cell the reader stands on, counted from the first.
+    std::size_t Cell() const { return std::size_t{bitstreampos} * 8 + Offset(); }
+
     void Seek(std::uint32_t pos) {
         bitstreampos = pos;
         bitstreammask = 1;

@@ -63,9 +63,18 @@ OutputOpen OutputFile::Open(const char* path, const char* input) {
 }
 
 bool OutputFile::Save(const std::vector<std::uint8_t>& bytes) {
-    const bool written = SaveOutput(m_file, bytes);
-    if (m_temporary.empty()) return written;
-    if (written && RenameOver(m_temporary, m_target)) {
+    return Stage(bytes) && Commit();
+}
+
+bool OutputFile::Stage(const std::vector<std::uint8_t>& bytes) {
+    if (SaveOutput(m_file, bytes)) return true;
+    Discard();
+    return false;
+}
+
+bool OutputFile::Commit() {
+    if (m_temporary.empty()) return true;
+    if (RenameOver(m_temporary, m_target)) {
         m_temporary.clear();
         return true;
     }

@@ -30,6 +30,10 @@ public:
     // Writes the bytes whole, closes and moves the file into place; false,
     // with nothing left behind, when any of it failed.
     bool Save(const std::vector<std::uint8_t>& bytes);
+    // Save in two steps, for outputs that go into place all or none: the
+    // bytes written and closed, then moved into place.
+    bool Stage(const std::vector<std::uint8_t>& bytes);
+    bool Commit();
     void Discard();
     bool IsOpen() const { return m_file.IsOpen(); }
 

@@ -86,7 +86,8 @@ FdsDecodeOutcome SideWalk::Run() {
             filesize = static_cast<int>(Le16(body + kFdsFileSizeOffset - 1));
         }
         if (gotcrc < kFdsCrcBytes) return EndOfData();
-        events.Block({static_cast<std::uint8_t>(id), blockstart, length - kFdsCrcBytes, value});
+        events.Block({static_cast<std::uint8_t>(id), blockstart, length - kFdsCrcBytes, value,
+                      reader.Cell()});
         if (value != 0) {
             events.Problem(FdsDecodeProblem::kBadCrc, filesdone, value);
             damaged = true;

@@ -32,6 +32,7 @@ struct FdsBlockSeen {
     std::size_t offset;   // of its ID in the image
     int length;           // with the ID, without the CRC
     std::uint16_t check;  // 0 when the CRC holds
+    std::size_t end;      // the cell after its CRC in the raw image
 };
 
 // What a decode tells as it goes, in the order it happens.

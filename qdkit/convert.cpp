@@ -49,22 +49,19 @@ std::string OutputPath(const ConvertOptions& options, const std::string& name) {
 }  // namespace
 
 int RunConvert(const std::vector<std::string>& files, const ConvertOptions& options) {
-    const OutputGuard guard(files, options.force);
+    OutputGuard guard(files, options.force);
     bool failed = false;
     for (const std::string& file : files) {
         FileReport report(file);
-        const Input input = ReadKnownFile(file);
+        const Input input = ReadKnownFile(file, report);
         std::vector<Produced> outputs;
-        if (input.kind == nullptr) {
-            report.Fail(input.error);
-        } else {
-            report.kind = input.kind->name();
+        if (input.kind != nullptr) {
             const FileKind& to = options.to ? *options.to : *KindNamed(input.kind->target());
             if (to.medium() != input.kind->medium() || &to == input.kind) {
                 report.Fail(std::string("a ") + input.kind->name() + " file does not convert to " +
                             to.name());
             } else {
-                outputs = Convert(input, to, options, report);
+                Guarded(report, [&] { outputs = Convert(input, to, options, report); });
             }
         }
         if (options.strict && !report.warnings.empty()) {
@@ -84,19 +81,18 @@ int RunConvert(const std::vector<std::string>& files, const ConvertOptions& opti
         }
         if (!report.Failed()) {
             for (const std::string& path : paths) {
-                const std::string refusal = guard.Refusal(path);
+                const std::string refusal = guard.Refusal(path, file);
                 if (!refusal.empty()) report.Fail(refusal);
             }
         }
         if (!report.Failed()) {
-            for (std::size_t i = 0; i < outputs.size(); ++i) {
-                const std::string error = guard.Write(paths[i], outputs[i].bytes);
-                if (!error.empty()) {
-                    report.Fail(error);
-                } else {
-                    PrintLine(file + " -> " + paths[i]);
-                }
-            }
+            std::vector<Output> written;
+            for (std::size_t i = 0; i < outputs.size(); ++i)
+                written.push_back({paths[i], &outputs[i].bytes});
+            const std::string error = guard.Write(written, file);
+            if (!error.empty()) report.Fail(error);
+            for (std::size_t i = 0; i < paths.size() && error.empty(); ++i)
+                PrintLine(file + " -> " + paths[i]);
         }
         PrintMessages(report);
         failed = failed || report.Failed();

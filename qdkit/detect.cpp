@@ -3,57 +3,80 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <new>
 
 #include "common/fileio.h"
 #include "common/platform.h"
 #include "common/wholefile.h"
 
-Input ReadKnownFile(const std::string& path) {
+namespace {
+
+std::string CannotOpen(const std::error_code& error) {
+    std::string why = error.message();
+    if (!why.empty()) why[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(why[0])));
+    return "cannot open: " + why;
+}
+
+// What the file is, or why it is none of the kinds.
+const FileKind* Recognise(Probe& probe) {
+    for (const FileKind* kind : Kinds()) {
+        if (kind->Recognise(probe)) return kind;
+        if (probe.failed()) break;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+Input ReadKnownFile(const std::string& path, FileReport& report) {
     Input input;
     std::error_code error;
     const std::filesystem::path native = NativePath(path);
     const auto status = std::filesystem::status(native, error);
-    if (error || !std::filesystem::exists(status)) {
-        input.error = "cannot open: no such file";
+    if (error && error != std::errc::no_such_file_or_directory) {
+        report.Fail(CannotOpen(error));
+        return input;
+    }
+    if (!std::filesystem::exists(status)) {
+        report.Fail("cannot open: no such file");
         return input;
     }
     if (!std::filesystem::is_regular_file(status)) {
-        input.error = "not a regular file";
+        report.Fail("not a regular file");
         return input;
     }
     input.size = std::filesystem::file_size(native, error);
     if (!error && input.size == 0) {
-        input.error = "empty file";
+        report.Fail("empty file");
         return input;
     }
     CFile file;
     if (error || !file.Open(path.c_str(), "rb")) {
-        input.error = std::string("cannot open: ") + std::strerror(errno);
+        report.Fail(std::string("cannot open: ") + std::strerror(errno));
         return input;
     }
     Probe probe(file);
-    const FileKind* kind = nullptr;
-    for (const FileKind* candidate : Kinds()) {
-        if (!probe.failed() && candidate->Recognise(probe)) {
-            kind = candidate;
-            break;
-        }
-    }
+    const FileKind* kind = Recognise(probe);
     if (probe.failed()) {
-        input.error = "read error";
+        report.Fail("read error");
         return input;
     }
     if (kind == nullptr) {
-        input.error = "not a known kind of file";
+        report.Fail("not a known kind of file");
         return input;
     }
-    if (!probe.TakeWhole(input.bytes)) {
-        input.bytes.clear();
-        input.error = input.size > static_cast<std::uint64_t>(kMaxInputBytes)
-                          ? "too large to hold in memory"
-                          : "read error";
+    try {
+        if (!kind->Load(probe, input.bytes, report)) {
+            report.Fail(input.size > static_cast<std::uint64_t>(kMaxInputBytes)
+                            ? "too large to hold in memory"
+                            : "read error");
+            return input;
+        }
+    } catch (const std::bad_alloc&) {
+        report.Fail("too large to hold in memory");
         return input;
     }
     input.kind = kind;
+    report.kind = kind->name();
     return input;
 }

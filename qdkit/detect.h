@@ -1,18 +1,18 @@
 // Recognises a file by its content, asking each kind in turn and reading
-// only what telling its kind needs.
+// only what telling its kind needs, then loads it as its kind works on it.
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "qdkit/kinds/kind.h"
 
 struct Input {
-    const FileKind* kind = nullptr;
+    const FileKind* kind = nullptr;  // none when the file failed; the report says why
     std::uint64_t size = 0;
-    Bytes bytes;        // the whole file when its kind is known
-    std::string error;  // why not, otherwise
+    Bytes bytes;  // as the kind loads it
 };
 
-Input ReadKnownFile(const std::string& path);
+// Reads path; what goes wrong, and what is unusual about loading it, goes to
+// the report (whose kind it sets).
+Input ReadKnownFile(const std::string& path, FileReport& report);

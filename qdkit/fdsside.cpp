@@ -7,6 +7,8 @@
 #include "common/littleendian.h"
 #include "fds/fds_format.h"
 #include "fds/side_encoder.h"
+#include "fds/side_rescue.h"
+#include "qdkit/kinds/kind.h"
 #include "qdkit/text.h"
 
 namespace {
@@ -41,14 +43,53 @@ std::string FdsProblemText(const FdsProblemSeen& seen) {
             return "the data ends before the side is complete";
         case FdsDecodeProblem::kNoFirstSync:
             return "no block start after the lead-in";
-        case FdsDecodeProblem::kBadBlockId:
+        case FdsDecodeProblem::kBadBlockId: {
+            const std::string where = " (raw byte " + std::to_string(seen.b) + ")";
+            if (seen.a >= kFdsDiskInfoBlock && seen.a <= kFdsEndOfSideId) {
+                return "a block with ID " + HexValue(static_cast<unsigned>(seen.a), 2) +
+                       " breaks the order of the blocks: a file header is followed by its data, "
+                       "and data follows nothing else" + where;
+            }
             return "a block begins with " + HexValue(static_cast<unsigned>(seen.a), 2) +
-                   ", which is no block ID (raw byte " + std::to_string(seen.b) + ")";
+                   ", which is no block ID" + where;
+        }
         case FdsDecodeProblem::kSyncLost:  // told by the side's facts
         case FdsDecodeProblem::kBadCrc:    // told per block
             break;
     }
     return {};
+}
+
+// A side whose decoding found no further block start before all announced
+// files were in: damage when a block start lies further on after all.
+std::string EarlyEnd(const FdsProblemSeen& lost, const FdsRawRead& read, const Bytes& raw) {
+    const std::size_t from = read.blocks.empty() ? 0 : read.blocks.back().end;
+    const std::optional<std::size_t> next = NextFdsBlockStart(DataPlanes(raw), from);
+    if (!next) return {};
+    return "the side ends early: " + std::to_string(lost.a) + " of " + std::to_string(lost.b) +
+           " files; a block follows at cell " + std::to_string(*next);
+}
+
+// What follows a side's last block: fill, or a few stray bytes as some
+// tools leave them; anything else is no side as a disk holds it.
+void CheckFill(const Bytes& area, std::size_t end, const std::string& where, FileReport& report) {
+    constexpr std::size_t kStrayBytes = 16;
+    const auto nonzero = [](std::uint8_t b) { return b != 0; };
+    const auto first =
+        std::find_if(area.begin() + static_cast<std::ptrdiff_t>(end), area.end(), nonzero);
+    if (first == area.end()) return;
+    const auto last = std::find_if(area.rbegin(), area.rend(), nonzero).base();
+    const auto at = static_cast<std::size_t>(first - area.begin());
+    if (static_cast<std::size_t>(last - first) > kStrayBytes) {
+        report.Fail(where + "the bytes from offset " + std::to_string(at) +
+                    " on are neither blocks nor fill");
+        return;
+    }
+    std::string bytes;
+    for (auto b = first; b != last; ++b) bytes += (bytes.empty() ? "" : " ") + HexValue(*b, 2);
+    const auto count = static_cast<std::size_t>(last - first);
+    report.Warn(where + std::to_string(count) + (count == 1 ? " stray byte" : " stray bytes") +
+                " after the last block, at offset " + std::to_string(at) + " (" + bytes + ")");
 }
 
 class FdsRecorder : public FdsDecodeEvents {
@@ -146,8 +187,9 @@ Json FdsSideFacts(const Bytes& area, int side, FileReport& report) {
         case FdsWalkEnd::kCutShort:
             report.Fail(where + "the block at offset " + std::to_string(walk.position) +
                         " runs past the end of the side");
-            break;
+            return facts;
     }
+    if (blocks > 0) CheckFill(area, walk.position, where, report);
     return facts;
 }
 
@@ -159,8 +201,14 @@ FdsRawRead ReadFdsRaw(const Bytes& raw) {
     return read;
 }
 
-std::vector<std::string> FdsReadDamage(const FdsRawRead& read) {
+std::vector<std::string> FdsReadDamage(const FdsRawRead& read, const Bytes& raw) {
     std::vector<std::string> damage;
+    // Every side begins with its disk info block; a read that lacks it
+    // began too late, or lost it.
+    if (!read.blocks.empty() && read.blocks.front().id != kFdsDiskInfoBlock) {
+        damage.push_back("the first block found has the ID " +
+                         HexValue(read.blocks.front().id, 2) + ", not the disk info block's");
+    }
     for (std::size_t n = 0; n < read.blocks.size(); ++n) {
         const FdsBlockSeen& block = read.blocks[n];
         if (block.check != 0) {
@@ -169,7 +217,8 @@ std::vector<std::string> FdsReadDamage(const FdsRawRead& read) {
         }
     }
     for (const FdsProblemSeen& problem : read.problems) {
-        const std::string text = FdsProblemText(problem);
+        std::string text = FdsProblemText(problem);
+        if (problem.problem == FdsDecodeProblem::kSyncLost) text = EarlyEnd(problem, read, raw);
         if (!text.empty()) damage.push_back(text);
     }
     return damage;
@@ -186,7 +235,7 @@ Bytes DecodedFdsArea(const Bytes& image) {
 
 Bytes FdsRawToFds(const Bytes& raw, bool keep, FileReport& report) {
     FdsRawRead read = ReadFdsRaw(raw);
-    for (const std::string& text : FdsReadDamage(read)) Damage(text, keep, report);
+    for (const std::string& text : FdsReadDamage(read, raw)) Damage(text, keep, report);
     if (read.blocks.empty()) {
         report.Fail("no FDS block decoded");
         return {};
@@ -197,6 +246,13 @@ Bytes FdsRawToFds(const Bytes& raw, bool keep, FileReport& report) {
     const std::size_t whole = kFdsHeaderBytes + static_cast<std::size_t>(kFdsSideAreaBytes);
     if (read.image.size() < whole) read.image.resize(whole, kFdsImageFillByte);
     return read.image;
+}
+
+bool FitsSideArea(const FdsSide& side, FileReport& report) {
+    if (side.area.size() <= static_cast<std::size_t>(kFdsSideAreaBytes)) return true;
+    report.Fail("side " + SideLabel(side.number) + " holds " + std::to_string(side.area.size()) +
+                " bytes, more than a side area (" + std::to_string(kFdsSideAreaBytes) + ")");
+    return false;
 }
 
 std::optional<Bytes> CanonicalFdsRaw(const Bytes& area) {

@@ -46,15 +46,22 @@ struct FdsRawRead {
 };
 
 FdsRawRead ReadFdsRaw(const Bytes& raw);
-// What went wrong decoding it: blocks that fail their CRC, an early end. A
-// side that ends after fewer files than announced is no damage.
-std::vector<std::string> FdsReadDamage(const FdsRawRead& read);
+// What went wrong decoding raw: blocks that fail their CRC, an early end. A
+// side that ends after fewer files than announced is damage only when a
+// block start lies further on in the read; else it is the trick of
+// announcing more files than there are.
+std::vector<std::string> FdsReadDamage(const FdsRawRead& read, const Bytes& raw);
 // The side area of a decoded one-side image, at least a whole area long.
 Bytes DecodedFdsArea(const Bytes& image);
-// What the decoder makes of a raw side: a one-side FDS image. A side that
+// What the decoder makes of a raw side: a one-side FDS image, no larger than
+// a side area holds. A side that
 // does not decode cleanly is an error, or with keep a warning, and the image
 // holds what was decoded. Empty when no block was.
 Bytes FdsRawToFds(const Bytes& raw, bool keep, FileReport& report);
+
+struct FdsSide;
+// Whether a side's blocks fit a side area of an image; an error says why not.
+bool FitsSideArea(const FdsSide& side, FileReport& report);
 
 // What the kit's encoder writes for a side area, with a fresh writer; none
 // when the blocks do not fit.

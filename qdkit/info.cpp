@@ -17,13 +17,10 @@ int RunInfo(const std::vector<std::string>& files, bool json) {
     bool failed = false;
     for (const std::string& file : files) {
         FileReport report(file);
-        const Input input = ReadKnownFile(file);
+        const Input input = ReadKnownFile(file, report);
         if (input.kind != nullptr) {
-            report.kind = input.kind->name();
             report.facts["size"] = input.size;
-            input.kind->Inspect(input.bytes, report);
-        } else {
-            report.Fail(input.error);
+            Guarded(report, [&] { input.kind->Inspect(input.bytes, report); });
         }
         PrintMessages(report);
         if (json) {

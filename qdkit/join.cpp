@@ -1,6 +1,7 @@
 #include "fds/fds_format.h"
 #include "qdkit/commands.h"
 #include "qdkit/detect.h"
+#include "qdkit/fdsside.h"
 #include "qdkit/output.h"
 #include "qdkit/report.h"
 
@@ -20,13 +21,8 @@ bool TakeSide(const Input& input, bool force, Content& joined, FileReport& repor
                     " sides; join takes one side from each file");
         return false;
     }
-    const FdsSide& side = content.sides.front();
-    if (side.area.size() > static_cast<std::size_t>(kFdsSideAreaBytes)) {
-        report.Fail("the side holds " + std::to_string(side.area.size()) +
-                    " bytes, more than a side area (" + std::to_string(kFdsSideAreaBytes) + ")");
-        return false;
-    }
-    joined.sides.push_back({static_cast<int>(joined.sides.size()), side.area});
+    if (!FitsSideArea(content.sides.front(), report)) return false;
+    joined.sides.push_back({static_cast<int>(joined.sides.size()), content.sides.front().area});
     return true;
 }
 
@@ -37,11 +33,9 @@ int RunJoin(const std::vector<std::string>& sides, const std::string& output, bo
     bool failed = false;
     for (const std::string& side : sides) {
         FileReport report(side);
-        const Input input = ReadKnownFile(side);
-        if (input.kind == nullptr) {
-            report.Fail(input.error);
-        } else {
-            TakeSide(input, force, joined, report);
+        const Input input = ReadKnownFile(side, report);
+        if (input.kind != nullptr) {
+            Guarded(report, [&] { TakeSide(input, force, joined, report); });
         }
         PrintMessages(report);
         failed = failed || report.Failed();
@@ -56,13 +50,19 @@ int RunJoin(const std::vector<std::string>& sides, const std::string& output, bo
     }
     FileReport report(output);
     const std::vector<Produced> image = FdsKind().Write(joined, force, report);
-    const OutputGuard guard(sides, force);
-    std::string error = guard.Refusal(output);
-    if (error.empty()) error = guard.Write(output, image.front().bytes);
+    if (report.Failed()) {
+        PrintMessages(report);
+        OutputWritten();
+        return 1;
+    }
+    OutputGuard guard(sides, force);
+    std::string error = guard.Refusal(output, output);
+    if (error.empty()) error = guard.Write({{output, &image.front().bytes}}, output);
     if (!error.empty()) {
         PrintError(output, error);
         return 1;
     }
-    PrintLine(output + " <- " + std::to_string(sides.size()) + " sides");
+    PrintLine(output + " <- " +
+              (sides.size() == 1 ? "1 side" : std::to_string(sides.size()) + " sides"));
     return OutputWritten() ? 0 : 1;
 }

@@ -9,6 +9,7 @@
 #include "common/console.h"
 #include "common/platform.h"
 #include "common/version.h"
+#include "fds/fds_format.h"
 #include "qdkit/commands.h"
 
 namespace {
@@ -31,6 +32,20 @@ CLI::Validator ExistingFolder() {
             return std::string();
         },
         "DIR");
+}
+
+// An output's name may not be empty: the option would seem taken and do nothing.
+CLI::Validator NamedOutput() {
+    return CLI::Validator(
+        [](std::string& name) {
+            return name.empty() ? std::string("an empty name") : std::string();
+        },
+        "NAME");
+}
+
+int UsageError(const std::string& text) {
+    PutUtf8(true, "qdkit: error: " + text + "\nRun 'qdkit --help' for more information.\n");
+    return kUsageStatus;
 }
 
 std::vector<std::string> KindNames() {
@@ -68,12 +83,13 @@ int main(int argc, char** argv) {
     CLI::App* convert = app.add_subcommand("convert", "Convert each file to another kind.");
     convert->add_option("--to", to, "Target kind where there is a choice (default: see below).")
         ->check(CLI::IsMember(KindNames()));
-    convert->add_option("-o", options.output, "Name of the output, when there is exactly one.");
+    convert->add_option("-o", options.output, "Name of the output, when there is exactly one.")
+        ->check(NamedOutput());
     convert->add_option("-C", options.folder, "Folder for the outputs (default: the current one).")
         ->check(ExistingFolder());
     convert->add_option("--side", options.sides, "FDS sides to convert, counted from 1.")
         ->delimiter(',')
-        ->check(CLI::PositiveNumber);
+        ->check(CLI::Range(1, kFdsMaxSideCount));
     convert->add_flag("--force", options.force,
                       "Replace existing outputs, and keep a raw side that does not decode "
                       "cleanly as decoded.");
@@ -88,11 +104,17 @@ int main(int argc, char** argv) {
     bool keep = false;
     CLI::App* join =
         app.add_subcommand("join", "Join FDS sides into one FDS image with the header.");
-    join->add_option("-o", joined, "The image to write.")->required();
+    join->add_option("-o", joined, "The image to write.")->required()->check(NamedOutput());
     join->add_flag("--force", keep,
                    "Keep a side that does not decode cleanly, and replace an existing image.");
     join->add_option("SIDE", files, "Raw FDS sides or one-side FDS images, in order.")->required();
 
+    if (argc > 1 && argv[1][0] != '-') {
+        bool known = false;
+        for (const CLI::App* command : app.get_subcommands({}))
+            known = known || command->get_name() == argv[1];
+        if (!known) return UsageError(std::string("unknown command ") + argv[1]);
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -102,17 +124,15 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        PutUtf8(true, std::string("qdkit: error: ") + e.what() +
-                          "\nRun 'qdkit --help' for more information.\n");
-        return kUsageStatus;
+        return UsageError(e.what());
     }
     if (info->parsed()) return RunInfo(files, json);
     if (verify->parsed()) return RunVerify(files);
     if (join->parsed()) return RunJoin(files, joined, keep);
     if (convert->parsed()) {
         if (!options.output.empty() && files.size() > 1) {
-            const std::string count = std::to_string(files.size());
-            PutUtf8(true, "qdkit: error: -o names one output, but " + count + " files are given\n");
+            PutUtf8(true, "qdkit: error: -o names one output, but " + std::to_string(files.size()) +
+                              " files are given\n");
             return kUsageStatus;
         }
         if (!to.empty()) options.to = KindNamed(to);

@@ -1,23 +1,32 @@
 // Writing a call's outputs without losing anything: each output goes to a
 // temporary file in its folder and is moved into place once complete; an
-// input of the same call is never replaced, an existing file only on request.
+// input of the same call is never replaced, an existing file only on
+// request, and an output the call already wrote never.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
+
+struct Output {
+    std::string path;
+    const std::vector<std::uint8_t>* bytes;
+};
 
 class OutputGuard {
 public:
     OutputGuard(std::vector<std::string> inputs, bool force)
         : m_inputs(std::move(inputs)), m_force(force) {}
 
-    // Why path may not be written, or empty when it may.
-    std::string Refusal(const std::string& path) const;
-    // Writes bytes as path; the error text when that failed, else empty.
-    std::string Write(const std::string& path, const std::vector<std::uint8_t>& bytes) const;
+    // Why path may not be written for input, or empty when it may.
+    std::string Refusal(const std::string& path, const std::string& input) const;
+    // Writes all of input's outputs, or none of them; the error text when
+    // that failed, else empty.
+    std::string Write(const std::vector<Output>& outputs, const std::string& input);
 
 private:
     std::vector<std::string> m_inputs;
     bool m_force;
+    std::map<std::string, std::string> m_written;  // output, as the system names it: its input
 };

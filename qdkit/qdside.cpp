@@ -45,11 +45,11 @@ private:
 
 }  // namespace
 
-QdRawRead ReadQdRaw(const Bytes& raw) {
+QdRawRead ReadQdRaw(const Bytes& raw, bool withfiles) {
     QdRawRead read{};
     QdOptions options;
-    options.image = true;
-    options.mzt = true;
+    options.image = withfiles;
+    options.mzt = withfiles;
     NoFiles files;
     QdSideOutputs outputs(options, files);
     QdRecorder recorder(read, outputs);
@@ -84,7 +84,7 @@ std::string QdWalkText(const QdRawRead& read) {
     return {};
 }
 
-void QdSideFacts(const QdRawRead& read, FileReport& report) {
+void QdSideFacts(const QdRawRead& read, bool raw, FileReport& report) {
     report.facts["block_count"] = read.blockcount < 0 ? Json() : Json(read.blockcount);
     Json blocks = Json::array();
     for (const QdBlockSeen& block : read.blocks) {
@@ -104,7 +104,76 @@ void QdSideFacts(const QdRawRead& read, FileReport& report) {
     report.facts["files"] = files;
     report.facts["complete"] = read.result.outcome == QdDecodeOutcome::kNormalEnd;
     const std::string text = QdWalkText(read);
-    if (!text.empty()) report.Fail(text);
+    if (!text.empty()) report.Fail(text + (raw ? " (qdkit recover may rescue more)" : ""));
+}
+
+namespace {
+
+// Each file as the decoder read it: its information block and its data
+// block, by their numbers among the blocks after the block-count block.
+struct FilePair {
+    std::size_t info;  // the block's index in read.blocks
+    std::size_t data;
+};
+
+std::string BlockName(std::size_t index) {
+    return "block " + std::to_string(index + 1);
+}
+
+}  // namespace
+
+std::vector<std::string> SizeMismatches(const QdRawRead& read) {
+    std::vector<std::string> texts;
+    std::size_t info = 0;
+    for (std::size_t n = 1; n + 1 < read.blocks.size(); ++n) {
+        const QdBlockSeen& block = read.blocks[n];
+        if (IsQdDataBlock(static_cast<std::uint8_t>(block.type)) || block.check != 0) continue;
+        const QdBlockSeen& data = read.blocks[n + 1];
+        const unsigned size = Le16(&read.infos[info++][kInfoSize]);
+        if (!IsQdDataBlock(static_cast<std::uint8_t>(data.type)) ||
+            static_cast<int>(size) == data.size)
+            continue;
+        texts.push_back(BlockName(n) + ": its information record gives the size " +
+                        std::to_string(size) + ", its data block holds " +
+                        std::to_string(data.size) + " bytes");
+    }
+    return texts;
+}
+
+Bytes SideMzt(const QdRawRead& read, FileReport& report) {
+    Bytes mzt = read.mzt;
+    std::size_t at = 0;
+    bool header = false;  // a header waits for its body
+    for (std::size_t n = 1; n < read.blocks.size(); ++n) {
+        const QdBlockSeen& block = read.blocks[n];
+        if (!IsQdDataBlock(static_cast<std::uint8_t>(block.type))) {
+            if (header) {
+                report.Fail(BlockName(n - 1) +
+                            ": an information block without its data block "
+                            "cannot go into an MZT file");
+                return {};
+            }
+            header = block.check == 0;
+            at += header ? kMztHeaderBytes : 0;
+            continue;
+        }
+        if (!header) {
+            report.Fail(BlockName(n) +
+                        ": a data block without its information block cannot "
+                        "go into an MZT file");
+            return {};
+        }
+        std::uint8_t* size = &mzt[at - kMztHeaderBytes + kMztSize];
+        if (static_cast<int>(Le16(size)) != block.size) {
+            size[0] = static_cast<std::uint8_t>(block.size & 0xFF);
+            size[1] = static_cast<std::uint8_t>(block.size >> 8);
+        }
+        at += static_cast<std::size_t>(block.size);
+        header = false;
+    }
+    for (const std::string& text : SizeMismatches(read))
+        report.Warn(text + "; the MZT header gives the data block's size");
+    return mzt;
 }
 
 QdRawRead ReadQdSide(const Bytes& raw, bool keep, FileReport& report) {
@@ -115,6 +184,16 @@ QdRawRead ReadQdSide(const Bytes& raw, bool keep, FileReport& report) {
     return read;
 }
 
+void WarnTrailing(std::size_t bytes, FileReport& report) {
+    report.Warn(bytes == 1 ? "1 byte after the last record is ignored"
+                           : std::to_string(bytes) + " bytes after the last record are ignored");
+}
+
+void WarnEmptyTape(const std::vector<MztRecordView>& records, FileReport& report) {
+    if (records.size() == 1 && records.front().size == 0)
+        report.Warn("the tape's only record is empty (size 0), which Surbeck refuses");
+}
+
 Bytes MztAsEncoded(const Bytes& mzt, FileReport& report) {
     Bytes file = mzt;
     const std::vector<MztRecordView> records = WalkMztRecords(file);
@@ -122,13 +201,14 @@ Bytes MztAsEncoded(const Bytes& mzt, FileReport& report) {
         report.Fail("no record");
         return {};
     }
+    WarnEmptyTape(records, report);
     const MztRecordView& last = records.back();
     const std::size_t end = last.offset + kMztHeaderBytes + last.size;
     if (end > file.size()) {
         report.Warn("record " + std::to_string(records.size()) + " is cut short by " +
                     std::to_string(end - file.size()) + " bytes; its body is filled with 0x00");
     } else if (end < file.size()) {
-        report.Warn(std::to_string(file.size() - end) + " bytes after the last record are ignored");
+        WarnTrailing(file.size() - end, report);
     }
     file.resize(end, 0x00);
     return file;
@@ -162,15 +242,22 @@ Bytes MztToQdRaw(const Bytes& mzt, FileReport& report) {
     return {};
 }
 
+void CheckQdfLength(std::uint64_t size, FileReport& report) {
+    if (size >= static_cast<std::uint64_t>(kQdImageBytes)) return;
+    report.Warn("the side stream is " + std::to_string(size - kQdImageHeaderBytes) + " of " +
+                std::to_string(kQdSideStreamBytes) + " bytes; the rest taken as gap");
+}
+
 Bytes QdfToQdRaw(const Bytes& qdf, FileReport& report) {
-    Bytes image = qdf;
-    if (image.size() < static_cast<std::size_t>(kQdImageBytes)) {
-        report.Warn("the side stream is " + std::to_string(image.size() - kQdImageHeaderBytes) +
-                    " of " + std::to_string(kQdSideStreamBytes) + " bytes; the rest taken as gap");
-        image.resize(kQdImageBytes, kQdGapByte);
-    }
+    CheckQdfLength(qdf.size(), report);
     BitWriter writer;
-    EncodeQdImage(writer, image);
+    if (qdf.size() >= static_cast<std::size_t>(kQdImageBytes)) {
+        EncodeQdImage(writer, qdf);
+    } else {
+        Bytes image = qdf;
+        image.resize(kQdImageBytes, kQdGapByte);
+        EncodeQdImage(writer, image);
+    }
     return writer.bitstreambuffer;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "qd/mzt.h"
 #include "qd/side_decoder.h"
 #include "qdkit/report.h"
 
@@ -22,23 +23,39 @@ struct QdRawRead {
     Bytes mzt;    // and the MZT file
 };
 
-QdRawRead ReadQdRaw(const Bytes& raw);
+// withfiles: whether the QD image and MZT files are made too (the facts alone
+// need neither).
+QdRawRead ReadQdRaw(const Bytes& raw, bool withfiles = true);
 // Why a side's decoding stopped early; empty after a normal end.
 std::string QdWalkText(const QdRawRead& read);
 // The blocks and files of a side as the decoder read them; a side that does
-// not decode to its end fails the report.
-void QdSideFacts(const QdRawRead& read, FileReport& report);
+// not decode to its end fails the report (for a raw side, with the hint that
+// the rescue may do more).
+void QdSideFacts(const QdRawRead& read, bool raw, FileReport& report);
+// Files whose information record gives another size than their data block
+// holds: "block N: ..." for each.
+std::vector<std::string> SizeMismatches(const QdRawRead& read);
+// The MZT file of a side as the decoder wrote it, each record's size that
+// of its data block (a warning names each repair); none, with an error,
+// when a data block has no information block or one has no data block.
+Bytes SideMzt(const QdRawRead& read, FileReport& report);
 // The decoder on a side that is to be written out: what stops it is damage
 // (see Damage), and a side without a block-count block an error.
 QdRawRead ReadQdSide(const Bytes& raw, bool keep, FileReport& report);
 
+// Bytes after a tape's last record, fewer than a header: ignored.
+void WarnTrailing(std::size_t bytes, FileReport& report);
+// A tape whose one record is empty, which Surbeck refuses.
+void WarnEmptyTape(const std::vector<MztRecordView>& records, FileReport& report);
 // The MZT file as it goes onto a side: a body cut short filled with 0x00,
 // bytes after the last record left out. Empty when it holds no record.
 Bytes MztAsEncoded(const Bytes& mzt, FileReport& report);
 // The raw side the kit's encoder makes of an MZT file; empty when it cannot.
 Bytes MztToQdRaw(const Bytes& mzt, FileReport& report);
-// The raw side of a QD image file's side stream.
+// The raw side of a QD image file's side stream, filled to a side's length.
 Bytes QdfToQdRaw(const Bytes& qdf, FileReport& report);
+// The warning for a QD image file of size bytes whose side stream is short.
+void CheckQdfLength(std::uint64_t size, FileReport& report);
 // What the kit's encoder writes for the records of an MZT file, with a
 // fresh writer; none when they cannot go onto a side.
 std::optional<Bytes> CanonicalQdRaw(const Bytes& mzt);

@@ -50,7 +50,7 @@ void Damage(const std::string& text, bool keep, FileReport& report) {
     if (keep) {
         report.Warn(text + " (kept as decoded)");
     } else {
-        report.Fail(text + " (--force keeps what was decoded)");
+        report.Fail(text + " (--force keeps what was decoded; qdkit recover may rescue more)");
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -31,6 +32,16 @@ void PrintLine(const std::string& line);
 // Flushes the standard output; false, having said so on the standard error
 // stream, when any of it could not be written.
 bool OutputWritten();
+
+// Runs one file's work; memory that runs out fails that file, not the run.
+template <typename Work>
+void Guarded(FileReport& report, Work&& work) {
+    try {
+        work();
+    } catch (const std::bad_alloc&) {
+        report.Fail("too large to hold in memory");
+    }
+}
 
 // Prints the warnings, then the errors, each once.
 void PrintMessages(const FileReport& report);

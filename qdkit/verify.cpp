@@ -6,11 +6,9 @@ int RunVerify(const std::vector<std::string>& files) {
     bool failed = false;
     for (const std::string& file : files) {
         FileReport report(file);
-        const Input input = ReadKnownFile(file);
-        if (input.kind == nullptr) {
-            report.Fail(input.error);
-        } else {
-            input.kind->Verify(input.bytes, report);
+        const Input input = ReadKnownFile(file, report);
+        if (input.kind != nullptr) {
+            Guarded(report, [&] { input.kind->Verify(input.bytes, report); });
         }
         PrintMessages(report);
         if (report.Failed()) {

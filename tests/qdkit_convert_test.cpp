@@ -225,10 +225,12 @@ TEST(QdkitConvert, Refusals) {
          "qdkit: error: tape.QDK: --side applies to FDS images only\n",
          {}},
         {{"convert", "crc.DKA"},
-         "qdkit: error: crc.DKA: block 4 (ID 04) fails its CRC (--force keeps what was decoded)\n",
+         "qdkit: error: crc.DKA: block 4 (ID 04) fails its CRC (--force keeps what was decoded; "
+         "qdkit recover may rescue more)\n",
          {}},
         {{"join", "-o", "j.fds", "two.DKA", "crc.DKA"},
-         "qdkit: error: crc.DKA: block 4 (ID 04) fails its CRC (--force keeps what was decoded)\n",
+         "qdkit: error: crc.DKA: block 4 (ID 04) fails its CRC (--force keeps what was decoded; "
+         "qdkit recover may rescue more)\n",
          {}},
         {{"join", "-o", "two.fds", "two.DKA"},
          "qdkit: error: two.fds: output two.fds exists (--force replaces it)\n",
@@ -260,6 +262,95 @@ TEST(QdkitConvert, Refusals) {
         EXPECT_FALSE(FileExists(dir / "crc.fds"));
         EXPECT_FALSE(FileExists(dir / "j.fds"));
         EXPECT_FALSE(FileExists(dir / "big.qdf"));
+    }
+}
+
+// What qdkit writes reads back, goes in whole or not at all, and never
+// replaces what the same call wrote; a failure is never an exit 0.
+TEST(QdkitConvert, WritesNothingBroken) {
+    // A file whose information record says 10 bytes, its data block 20.
+    const Bytes mismatch = QdRaw(
+        QdSide({QdBlock(Hex("A5 02")), QdInfoBlock(1, "TEN", 10), QdDataBlock(Pattern(20, 3))}));
+    const FdsSideContent big{{Pattern(65535, 1), Pattern(1061, 2)}, -1};
+    Crc16 crc(kFdsWriterCrc);
+    Bytes stream;
+    BuildFdsSide(Concat({Hex("46 44 53 1A 01"), Repeat(0, 11), FdsSideBlocks(big)}), 16, stream,
+                 crc, MissingFiles::kEndSide);
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string err;  // found in the standard error stream
+        std::vector<std::string> written, absent;
+    } cases[] = {
+        {{"convert", "a/x.mzt", "b/x.mzt"},
+         1,
+         "output x.QDK was written from a/x.mzt in this call; the output of b/x.mzt would "
+         "replace it",
+         {"x.QDK"},
+         {}},
+        {{"convert", "--force", "a/x.mzt", "b/x.mzt"},
+         1,
+         "was written from a/x.mzt",
+         {"x.QDK"},
+         {}},
+        {{"convert", "--force", "two.fds"}, 1, "cannot create two.DKB", {}, {"two.DKA"}},
+        {{"verify", "mismatch.QDK"},
+         1,
+         "block 2: its information record gives the size 10, its data block holds 20 bytes",
+         {},
+         {}},
+        {{"convert", "mismatch.QDK"},
+         0,
+         "; the MZT header gives the data block's size",
+         {"mismatch.mzt"},
+         {}},
+        {{"convert", "big.DKA"},
+         1,
+         "side A holds 66688 bytes, more than a side area (65500)",
+         {},
+         {"big.fds"}},
+        {{"verify", "big.DKA"}, 1, "side A holds 66688 bytes", {}, {}},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        fs::create_directories(dir / "a");
+        fs::create_directories(dir / "b");
+        fs::create_directory(dir / "two.DKB");
+        WriteFile(dir / "a/x.mzt", MztFile({Entry("A", 10, 1)}));
+        WriteFile(dir / "b/x.mzt", MztFile({Entry("B", 20, 2)}));
+        WriteFile(dir / "two.fds", kTwoSides);
+        WriteFile(dir / "mismatch.QDK", mismatch);
+        WriteFile(dir / "big.DKA", QdRaw(stream));
+        const RunResult run = RunProgram(dir.path(), "qdkit", c.args);
+        const std::string what = ::testing::PrintToString(c.args);
+        EXPECT_EQ(c.status, run.status) << what << run.err;
+        EXPECT_NE(std::string::npos, run.err.find(c.err)) << what << run.err;
+        for (const std::string& name : c.written) EXPECT_TRUE(FileExists(dir / name)) << name;
+        for (const std::string& name : c.absent) EXPECT_FALSE(FileExists(dir / name)) << name;
+        if (!c.written.empty() && c.written[0] == "x.QDK") {
+            EXPECT_TRUE(
+                SameBytes(QdRaw(QdStream(MztFile({Entry("A", 10, 1)}))), ReadFile(dir / "x.QDK")));
+        }
+        if (!c.written.empty() && c.written[0] == "mismatch.mzt") {
+            const Bytes mzt = ReadFile(dir / "mismatch.mzt");
+            EXPECT_EQ(128u + 20, mzt.size());
+            EXPECT_EQ(20, mzt[18] | mzt[19] << 8);
+        }
+    }
+}
+
+TEST(QdkitConvert, StandardOutputThatCannotBeWritten) {
+    if (!FileExists("/dev/full")) GTEST_SKIP() << kNoDevFull;
+    TempDir dir;
+    WriteFile(dir / "tape.mzt", kTape);
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"info", "tape.mzt"},
+                                               {"info", "--json", "tape.mzt"},
+                                               {"verify", "tape.mzt"},
+                                               {"convert", "tape.mzt"}}) {
+        const RunResult run = RunProgram(dir.path(), "qdkit", args, "/dev/full");
+        EXPECT_EQ(1, run.status) << args[0];
+        EXPECT_NE(std::string::npos, run.err.find("cannot write the standard output")) << run.err;
     }
 }
 

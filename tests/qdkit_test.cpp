@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <random>
 
 #include "common/version.h"
+#include "samples/faults.h"
 #include "samples/imagegen.h"
 #include "tests/qdkit_support.h"
 #include "tests/support.h"
@@ -160,7 +162,7 @@ TEST(Qdkit, InfoOnEveryKind) {
          "fds-raw",
          "A:2/2 blocks=6 bad=4 incomplete cell=75202",
          {},
-         "block 4 (ID 04) fails its CRC"},
+         "block 4 (ID 04) fails its CRC (qdkit recover may rescue more)"},
         {"shift.raw", FdsRaw(FdsSide(2, 1), 1), "fds-raw", "A:2/2 blocks=6 cell=0", {}, ""},
         {"side.QDK",
          QdRaw(QdStream(mzt)),
@@ -173,7 +175,7 @@ TEST(Qdkit, InfoOnEveryKind) {
          "qd-raw",
          "MONITOR:4096 blocks=3 bad=3 incomplete cell=76738",
          {},
-         "block 3 fails its CRC"},
+         "block 3 fails its CRC (qdkit recover may rescue more)"},
         {"shift.QDK",
          QdRaw(QdStream(mzt), 1),
          "qd-raw",
@@ -247,11 +249,12 @@ TEST(Qdkit, Verify) {
         {"side.DKA", FdsRaw(FdsSide(2, 1)), "OK"},
         {"trick.DKB", FdsRaw(FdsSide(2, 1, 3)), "OK"},
         {"crc.DKA", FlipDataBit(FdsRaw(FdsSide(2, 1)), 4700),
-         "FAILED: block 4 (ID 04) fails its CRC"},
+         "FAILED: block 4 (ID 04) fails its CRC (qdkit recover may rescue more)"},
         {"shift.raw", FdsRaw(FdsSide(2, 1), 1),
          "FAILED: the cells differ from the kit's encoding from cell 0"},
         {"side.QDK", QdRaw(QdStream(mzt)), "OK"},
-        {"crc.QDK", FlipDataBit(QdRaw(QdStream(mzt)), 8000), "FAILED: block 3 fails its CRC"},
+        {"crc.QDK", FlipDataBit(QdRaw(QdStream(mzt)), 8000),
+         "FAILED: block 3 fails its CRC (qdkit recover may rescue more)"},
         {"shift.QDK", QdRaw(QdStream(mzt), 1),
          "FAILED: the cells differ from the kit's encoding from cell 0"},
         {"junk.bin", Pattern(3000, 7), "FAILED: not a known kind of file"},
@@ -309,6 +312,62 @@ TEST(Qdkit, InfoFields) {
         "  #  ATTR  NAME         SIZE  LOAD  EXEC\n"
         "  1  05    ODD\\x90NAME     3  1200  1200\n",
         human.out);
+}
+
+// Each kind by positive evidence, never by what is left over: what is no
+// kind stays none, and the variants real files show are told right.
+TEST(Qdkit, KindsByEvidence) {
+    const FdsSideContent three = FdsSide(3, 1);
+    std::mt19937 rng(5);
+    Bytes stream;
+    Crc16 crc(kFdsWriterCrc);
+    BuildFdsSide(FdsImage({three}), 16, stream, crc, MissingFiles::kEndSide);
+    // File 1's header block, start mark to gap, gone.
+    const std::size_t header1 = 4224 + 184 + 130 + 144 + 129 + 100;
+    stream.erase(stream.begin() + static_cast<std::ptrdiff_t>(header1),
+                 stream.begin() + static_cast<std::ptrdiff_t>(header1 + 144));
+    std::vector<Fault> flips;  // no gap after file 0 long enough for the classic search
+    for (std::size_t cell = 16 * (header1 + 16); cell < 16 * 60000; cell += 400)
+        flips.push_back({Fault::kFlip, cell});
+    const Bytes tape = MztFile({Entry("PROG", 3000, 5)});
+    Bytes padded = MztFile({Entry("ABCDEFGHIJKLMNOP", 4, 6)});
+    padded[17] = 0x00;  // the name padded with 0x00, not ended by 0x0D
+    const struct {
+        std::string name;
+        Bytes bytes;
+        std::string kind;     // empty for none
+        std::string message;  // the start of the first warning or error
+        int status;
+    } cases[] = {
+        {"notes.txt", Bytes(300, 'M'), "", "not a known kind of file", 1},
+        {"main.cpp", Concat({Bytes{'#', 'i', 'n', 'c'}, Bytes(200, ';')}), "", "not a known", 1},
+        {"picture.png", Concat({Hex("89 50 4E 47 0D 0A 1A 0A 00 00 00 0D"), Pattern(5000, 1)}), "",
+         "not a known", 1},
+        {"archive.gz", Concat({Hex("1F 8B 08 00"), Pattern(5000, 2)}), "", "not a known", 1},
+        {"program", ReadFile(ProgramPath("Talvret")), "", "not a known", 1},
+        {"late.DKA", Damage(FdsRaw(three), {{Fault::kLateStart, 0, 25000}}, rng).raw, "fds-raw",
+         "the first block found has the ID 03", 1},
+        {"late.QDK", Damage(QdRaw(QdStream(tape)), {{Fault::kNoiseBefore, 0, 90000}}, rng).raw,
+         "qd-raw", "block 1 begins with", 1},
+        {"cut.mzt", Bytes(tape.begin(), tape.end() - 1000), "mzt", "record 1 is cut short", 0},
+        {"padded.mzt", padded, "mzt", "", 0},
+        {"lost.DKA", QdRaw(stream), "fds-raw", "a block with ID 04 breaks the order", 1},
+        {"trick.DKA", FdsRaw(FdsSide(2, 1, 3)), "fds-raw",
+         "side A: the file amount block announces 3 files, the side holds 2", 0},
+        {"early.DKA", Damage(FdsRaw(three), flips, rng).raw, "fds-raw",
+         "the side ends early: 1 of 3 files; a block follows at cell", 1},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        WriteFile(dir / c.name, c.bytes);
+        const RunResult run = RunProgram(dir.path(), "qdkit", {"info", "--json", c.name});
+        EXPECT_EQ(c.status, run.status) << c.name << run.err;
+        const Json object = Json::parse(run.out)[0];
+        EXPECT_EQ(c.kind.empty() ? Json() : Json(c.kind), object["kind"]) << c.name;
+        const Json& said = object["errors"].empty() ? object["warnings"] : object["errors"];
+        const std::string first = said.empty() ? "" : said[0].get<std::string>();
+        EXPECT_EQ(c.message, first.substr(0, c.message.size())) << c.name;
+    }
 }
 
 TEST(Qdkit, RandomFileIsToldQuickly) {

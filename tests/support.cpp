@@ -177,9 +177,13 @@ HANDLE OpenForChild(const std::filesystem::path& path, bool write) {
                        write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+std::filesystem::path Executable(const std::string& program) {
+    return ProgramFolder() / (program + ".exe");
+}
+
 int Run(const std::string& folder, const std::string& program, const std::vector<std::string>& args,
         const std::filesystem::path& out, const std::filesystem::path& err) {
-    const std::filesystem::path exe = ProgramFolder() / (program + ".exe");
+    const std::filesystem::path exe = Executable(program);
     std::wstring command = QuoteArgument(exe.wstring());
     for (const std::string& arg : args) command += L" " + QuoteArgument(Wide(arg));
 
@@ -211,9 +215,13 @@ int Run(const std::string& folder, const std::string& program, const std::vector
 
 #else
 
+std::filesystem::path Executable(const std::string& program) {
+    return std::string(KIT_BIN_DIR) + "/" + program;
+}
+
 int Run(const std::string& folder, const std::string& program, const std::vector<std::string>& args,
         const std::filesystem::path& out, const std::filesystem::path& err) {
-    const std::string exe = std::string(KIT_BIN_DIR) + "/" + program;
+    const std::string exe = Executable(program).string();
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(exe.c_str()));
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
@@ -244,13 +252,18 @@ int Run(const std::string& folder, const std::string& program, const std::vector
 
 }  // namespace
 
+std::string ProgramPath(const std::string& program) {
+    return Executable(program).u8string();
+}
+
 RunResult RunProgram(const std::string& folder, const std::string& program,
-                     const std::vector<std::string>& args) {
+                     const std::vector<std::string>& args, const std::string& stdoutfile) {
     const TempDir capture;
-    const std::filesystem::path out = capture.path() + "/out", err = capture.path() + "/err";
+    const std::filesystem::path out = stdoutfile.empty() ? capture.path() + "/out" : stdoutfile;
+    const std::filesystem::path err = capture.path() + "/err";
     RunResult result;
     result.status = Run(folder, program, args, out, err);
-    result.out = Slurp(out);
+    if (stdoutfile.empty()) result.out = Slurp(out);
     result.err = Slurp(err);
     return result;
 }

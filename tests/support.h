@@ -41,6 +41,9 @@ private:
     std::string m_path;
 };
 
+// Where a built program lies.
+std::string ProgramPath(const std::string& program);
+
 struct RunResult {
     std::string out;
     std::string err;
@@ -48,6 +51,7 @@ struct RunResult {
 };
 
 // Runs a built program (Talvret, Omblisk, ...) with the given arguments in
-// folder, its standard input empty.
+// folder, its standard input empty; its standard output goes to stdoutfile
+// when one is named.
 RunResult RunProgram(const std::string& folder, const std::string& program,
-                     const std::vector<std::string>& args);
+                     const std::vector<std::string>& args, const std::string& stdoutfile = {});

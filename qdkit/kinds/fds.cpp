@@ -18,10 +18,14 @@ class Fds final : public FileKind {
 public:
     Fds() : FileKind("fds", Medium::kFds, "fds-raw") {}
 
+    // The header, or the disk info block right at the start with the file
+    // amount block right behind it (where an FDS .qd image has a CRC).
     bool Recognise(Probe& probe) const override {
         const Bytes& prefix = probe.Prefix();
-        return HasFdsMagic(prefix.data(), prefix.size()) ||
-               StartsWithDiskInfo(prefix.data(), prefix.size());
+        if (HasFdsMagic(prefix.data(), prefix.size())) return true;
+        return StartsWithDiskInfo(prefix.data(), prefix.size()) &&
+               prefix.size() > static_cast<std::size_t>(kFdsDiskInfoBlockBytes) &&
+               prefix[kFdsDiskInfoBlockBytes] == kFdsFileAmountBlock;
     }
 
     void Inspect(const Bytes& file, FileReport& report) const override {
@@ -91,12 +95,16 @@ public:
         return content;
     }
 
+    // Every side in an area of its own: a side whose blocks take more than
+    // an area would push the next side's start, and the image would not
+    // read back.
     std::vector<Produced> Write(const Content& content, bool, FileReport& report) const override {
-        if (report.Failed()) return {};
         Bytes areas;
         for (const FdsSide& side : content.sides) {
+            FitsSideArea(side, report);
             areas.insert(areas.end(), side.area.begin(), side.area.end());
         }
+        if (report.Failed()) return {};
         return {{".fds", WithFdsHeader(areas, static_cast<int>(content.sides.size()))}};
     }
 };

@@ -3,6 +3,7 @@
 #include "common/crc16.h"
 #include "fds/fds_format.h"
 #include "fds/side_encoder.h"
+#include "fds/side_rescue.h"
 #include "qdkit/fdsside.h"
 #include "qdkit/human.h"
 #include "qdkit/kinds/kind.h"
@@ -13,11 +14,10 @@ class FdsRaw final : public FileKind {
 public:
     FdsRaw() : FileKind("fds-raw", Medium::kFds, "fds") {}
 
+    // A disk info block that passes its CRC, anywhere in the cells.
     bool Recognise(Probe& probe) const override {
         const Bytes* raw = probe.Whole(kMaxRawSideBytes);
-        if (raw == nullptr) return false;
-        const FdsRawRead read = ReadFdsRaw(*raw);
-        return !read.blocks.empty() && read.blocks.front().id == kFdsDiskInfoBlock;
+        return raw != nullptr && HoldsFdsSideStart(*raw);
     }
 
     void Inspect(const Bytes& file, FileReport& report) const override {
@@ -27,10 +27,13 @@ public:
             blocks.push_back(
                 {{"id", block.id}, {"size", block.length}, {"crc_ok", block.check == 0}});
         }
-        for (const std::string& text : FdsReadDamage(read)) report.Fail(text);
+        const std::vector<std::string> damage = FdsReadDamage(read, file);
+        for (std::size_t n = 0; n < damage.size(); ++n)
+            report.Fail(damage[n] + (n == 0 ? " (qdkit recover may rescue more)" : ""));
         report.facts["blocks"] = blocks;
         const Bytes area = DecodedFdsArea(read.image);
         report.facts["side"] = FdsSideFacts(area, 0, report);
+        FitsSideArea({0, area}, report);
         report.facts["complete"] = read.outcome == FdsDecodeOutcome::kComplete;
         CompareCells(file, CanonicalFdsRaw(area), report);
     }

@@ -52,6 +52,12 @@ public:
 
     // Whether the file is of this kind, by positive evidence in its content.
     virtual bool Recognise(Probe& probe) const = 0;
+    // The file as the kind works on it: the file itself unless the kind says
+    // otherwise. What is unusual about it goes to the report; false when it
+    // could not be read.
+    virtual bool Load(Probe& probe, Bytes& bytes, FileReport&) const {
+        return probe.TakeWhole(bytes);
+    }
     // What `info` shows: facts for both printers, and what is unusual.
     virtual void Inspect(const Bytes& file, FileReport& report) const = 0;
     // The facts for people, after the file's own line.

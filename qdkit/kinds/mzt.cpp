@@ -11,16 +11,32 @@
 
 namespace {
 
-// A tape header: an attribute, and a name of no control bytes before its end.
+// The file modes an MZ machine writes.
+constexpr std::uint8_t kFirstAttribute = 0x01;
+constexpr std::uint8_t kLastAttribute = 0x05;
+
+bool IsShown(std::uint8_t b) {
+    return (b >= 0x20 && b < 0x7F) || b >= 0x80;
+}
+
+// A name as real tapes hold it: shown characters ending at 0x0D, or padded
+// with 0x00 or blanks, or 17 printable ASCII characters filling the field.
+bool LooksLikeMztName(const std::uint8_t* name) {
+    int shown = 0;
+    while (shown < kFileNameBytes && IsShown(name[shown])) ++shown;
+    if (shown == 0) return false;
+    if (shown == kFileNameBytes) {
+        return std::all_of(name, name + kFileNameBytes, [](std::uint8_t b) { return b < 0x7F; });
+    }
+    if (name[shown] == kQdNameEnd) return true;
+    return std::all_of(name + shown, name + kFileNameBytes,
+                       [](std::uint8_t b) { return b == 0x00 || b == ' '; });
+}
+
 bool LooksLikeMztHeader(const std::uint8_t* header) {
     const std::uint8_t attribute = header[kMztAttribute];
-    if (attribute == 0 || attribute >= 0x80) return false;
-    for (int i = 0; i < kFileNameBytes; ++i) {
-        const std::uint8_t b = header[kMztName + i];
-        if (b == kQdNameEnd) return i > 0;
-        if (b < 0x20) return false;
-    }
-    return true;
+    return attribute >= kFirstAttribute && attribute <= kLastAttribute &&
+           LooksLikeMztName(header + kMztName);
 }
 
 std::string ByteAt(const Bytes& bytes, std::size_t at) {
@@ -45,7 +61,9 @@ class Mzt final : public FileKind {
 public:
     Mzt() : FileKind("mzt", Medium::kQd, "qd-raw") {}
 
-    // Every record header along the chain looks like one; only the headers are read.
+    // Every record header along the chain looks like one, and the records
+    // cover the file: to its end, or with the last body cut short, or with
+    // fewer bytes than a header left over. Only the headers are read.
     bool Recognise(Probe& probe) const override {
         const std::uint64_t size = probe.size();
         std::uint64_t offset = 0;
@@ -83,10 +101,10 @@ public:
             end = record.offset + kMztHeaderBytes + body;
         }
         report.facts["records"] = list;
+        WarnEmptyTape(records, report);
         report.facts["trailing_bytes"] = file.size() - end;
         if (file.size() > end) {
-            report.Warn(std::to_string(file.size() - end) +
-                        " bytes after the last record are ignored");
+            WarnTrailing(file.size() - end, report);
         }
     }
 
@@ -112,7 +130,8 @@ public:
             report.Fail("the side does not read back: " + QdWalkText(read));
             return;
         }
-        const Bytes encoded = MztAsEncoded(file, report);
+        FileReport quiet(report.file);  // the warnings were told above
+        const Bytes encoded = MztAsEncoded(file, quiet);
         const Bytes expected = MztAsSideHolds(encoded);
         const std::optional<std::size_t> cell = FirstDifferentCell(expected, read.mzt);
         if (!cell) return;
@@ -137,10 +156,12 @@ public:
 
     std::vector<Produced> Write(const Content& content, bool keep,
                                 FileReport& report) const override {
-        QdRawRead read = ReadQdSide(content.raw, keep, report);
+        const QdRawRead read = ReadQdSide(content.raw, keep, report);
         if (!report.Failed() && read.infos.empty()) report.Fail("the side holds no file");
         if (report.Failed()) return {};
-        return {{".mzt", std::move(read.mzt)}};
+        Bytes mzt = SideMzt(read, report);
+        if (report.Failed()) return {};
+        return {{".mzt", std::move(mzt)}};
     }
 };
 

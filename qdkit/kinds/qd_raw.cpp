@@ -1,4 +1,5 @@
 // The raw image of one QD side: its MFM cells, eight to a byte.
+#include "qd/side_rescue.h"
 #include "qdkit/human.h"
 #include "qdkit/kinds/kind.h"
 #include "qdkit/qdside.h"
@@ -9,14 +10,16 @@ class QdRaw final : public FileKind {
 public:
     QdRaw() : FileKind("qd-raw", Medium::kQd, "mzt") {}
 
+    // A block-count block that passes its CRC after its sync bytes, anywhere
+    // in the cells.
     bool Recognise(Probe& probe) const override {
         const Bytes* raw = probe.Whole(kMaxRawSideBytes);
-        return raw != nullptr && ReadQdRaw(*raw).blockcount >= 0;
+        return raw != nullptr && HoldsQdSideStart(*raw);
     }
 
     void Inspect(const Bytes& file, FileReport& report) const override {
         const QdRawRead read = ReadQdRaw(file);
-        QdSideFacts(read, report);
+        QdSideFacts(read, true, report);
         CompareCells(file, CanonicalQdRaw(read.mzt), report);
     }
 
@@ -27,6 +30,7 @@ public:
 
     void Verify(const Bytes& file, FileReport& report) const override {
         Inspect(file, report);
+        for (const std::string& text : SizeMismatches(ReadQdRaw(file, false))) report.Fail(text);
         VerifyCanonical(report);
     }
 

@@ -1,5 +1,10 @@
 // QD image files (.qdf): the "-QD format-" header, then the side stream,
-// one byte for every 16 cells.
+// one byte for every 16 cells. The kind works on the raw side the stream
+// makes, which it makes as it reads the file: a large image is never held
+// twice over.
+#include <algorithm>
+
+#include "common/bitstream.h"
 #include "qd/qd_image.h"
 #include "qdkit/human.h"
 #include "qdkit/kinds/kind.h"
@@ -15,8 +20,34 @@ public:
         return IsQdImageHeader(probe.Prefix().data(), probe.Prefix().size());
     }
 
-    void Inspect(const Bytes& file, FileReport& report) const override {
-        QdSideFacts(ReadQdRaw(QdfToQdRaw(file, report)), report);
+    // The raw side of the stream, filled with gap to a side's length.
+    bool Load(Probe& probe, Bytes& raw, FileReport& report) const override {
+        constexpr std::size_t kChunk = 1 << 16;
+        CheckQdfLength(probe.size(), report);
+        const std::uint64_t stream =
+            std::max<std::uint64_t>(probe.size() - kQdImageHeaderBytes, kQdSideStreamBytes);
+        BitWriter writer;
+        writer.bitstreambuffer.reserve(static_cast<std::size_t>(stream) * kRawBytesPerByte + 1);
+        Bytes chunk(kChunk);
+        for (std::uint64_t at = 0; at < stream; at += kChunk) {
+            const std::uint64_t offset = kQdImageHeaderBytes + at;
+            const std::size_t n =
+                static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, stream - at));
+            const std::size_t inside =
+                offset >= probe.size()
+                    ? 0
+                    : static_cast<std::size_t>(std::min<std::uint64_t>(n, probe.size() - offset));
+            std::fill(chunk.begin(), chunk.end(), kQdGapByte);
+            if (inside > 0 && !probe.ReadAt(offset, chunk.data(), inside)) return false;
+            for (std::size_t i = 0; i < n; ++i) writer.MFM_encoder(chunk[i]);
+        }
+        writer.FlushBits();
+        raw = std::move(writer.bitstreambuffer);
+        return true;
+    }
+
+    void Inspect(const Bytes& raw, FileReport& report) const override {
+        QdSideFacts(ReadQdRaw(raw, false), false, report);
     }
 
     void Print(const Json& facts) const override {
@@ -24,15 +55,16 @@ public:
         PrintQdFiles(facts);
     }
 
-    // The side stream goes onto a raw side and is decoded as the decoder
-    // writes a QD image; that image must hold the same blocks. The sync runs
-    // and gaps between blocks are the decoder's own.
-    void Verify(const Bytes& file, FileReport& report) const override {
-        const QdRawRead first = ReadQdRaw(QdfToQdRaw(file, report));
+    // The side is decoded as the decoder writes a QD image; that image must
+    // hold the same blocks. The sync runs and gaps between blocks are the
+    // decoder's own.
+    void Verify(const Bytes& raw, FileReport& report) const override {
+        const QdRawRead first = ReadQdRaw(raw);
         if (first.result.outcome != QdDecodeOutcome::kNormalEnd) {
             report.Fail("the side does not read back: " + QdWalkText(first));
             return;
         }
+        for (const std::string& text : SizeMismatches(first)) report.Fail(text);
         FileReport quiet(report.file);
         const QdRawRead again = ReadQdRaw(QdfToQdRaw(first.image, quiet));
         if (again.result.outcome != QdDecodeOutcome::kNormalEnd) {
@@ -44,9 +76,7 @@ public:
         if (!same) report.Fail("the decoded image holds other blocks");
     }
 
-    Content Read(const Bytes& file, bool, FileReport& report) const override {
-        return {{}, QdfToQdRaw(file, report)};
-    }
+    Content Read(const Bytes& raw, bool, FileReport&) const override { return {{}, raw}; }
 
     // The side stream as the decoder rebuilds it.
     std::vector<Produced> Write(const Content& content, bool keep,
