@@ -66,6 +66,7 @@ BlockCopy ReadCopy(const DataPlanes& planes, const BlockPlace& place, std::size_
     // Bytes past the end of the read are no part of a copy.
     const bool inside = place.bit + 8 * (length + 2) <= planes.bits(place.phase);
     copy.good = check == 0 && inside;
+    copy.crc = {copy.bytes[length], copy.bytes[length + 1]};
     copy.bytes.resize(length);
     return copy;
 }
@@ -95,7 +96,7 @@ std::optional<std::size_t> EndByCrc(const DataPlanes& planes, const BlockPlace& 
 }
 
 bool LooksWritten(const DataPlanes& planes, const BlockPlace& place, std::size_t length) {
-    constexpr std::size_t kLooked = 16;  // bytes
+    constexpr std::size_t kLooked = 6;  // bytes
     constexpr int kFlipsAllowed = 3;
     std::vector<std::uint8_t> bytes(length + 2);
     planes.Bytes(place.phase, place.bit, bytes.data(), bytes.size());
@@ -251,7 +252,7 @@ std::vector<std::uint8_t> Vote(const std::vector<const DataPlanes*>& planes,
 Verdict JudgeCopies(const std::vector<const DataPlanes*>& planes,
                     const std::vector<std::optional<BlockPlace>>& places, std::size_t length,
                     const CrcVariant& checker) {
-    Verdict verdict{BlockStatus::kMissing, {}, {}};
+    Verdict verdict{BlockStatus::kMissing, {}, {}, {}};
     std::vector<BlockCopy> copies;
     for (std::size_t r = 0; r < places.size(); ++r) {
         if (!places[r]) continue;
@@ -261,6 +262,7 @@ Verdict JudgeCopies(const std::vector<const DataPlanes*>& planes,
         if (verdict.status == BlockStatus::kMissing) {
             verdict.status = BlockStatus::kGood;
             verdict.bytes = copies.back().bytes;
+            verdict.crc = copies.back().crc;
         } else if (copies.back().bytes != verdict.bytes) {
             verdict.status = BlockStatus::kConflict;
         }
@@ -271,8 +273,9 @@ Verdict JudgeCopies(const std::vector<const DataPlanes*>& planes,
         std::vector<std::uint8_t> vote = Vote(planes, places, length + 2);
         Crc16 crc(checker);
         if (crc.Update(vote.data(), vote.size(), true) == 0) {
+            const std::array<std::uint8_t, 2> stored{vote[length], vote[length + 1]};
             vote.resize(length);
-            return {BlockStatus::kVoted, {}, vote};
+            return {BlockStatus::kVoted, {}, vote, stored};
         }
     }
     // The copy nearest the others (with two, the first).
@@ -289,7 +292,7 @@ Verdict JudgeCopies(const std::vector<const DataPlanes*>& planes,
             best = c;
         }
     }
-    return {BlockStatus::kBad, {}, copies[best].bytes};
+    return {BlockStatus::kBad, {}, copies[best].bytes, copies[best].crc};
 }
 
 std::optional<long long> FirstReadCell(const Matching& matching, long long leadcell) {

@@ -3,6 +3,7 @@
 // block by block, with a vote where no read holds a good copy.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -62,6 +63,7 @@ struct ReadScan {
 // checker, reset on the first byte, ends at 0 over them.
 struct BlockCopy {
     std::vector<std::uint8_t> bytes;  // without the CRC
+    std::array<std::uint8_t, 2> crc;  // as read
     bool good;
 };
 BlockCopy ReadCopy(const DataPlanes& planes, const BlockPlace& place, std::size_t length,
@@ -105,6 +107,7 @@ struct Verdict {
     BlockStatus status;
     std::vector<int> goodin;          // reads whose copy passes its CRC
     std::vector<std::uint8_t> bytes;  // the copy kept, without the CRC
+    std::array<std::uint8_t, 2> crc;  // the kept copy's, as read
 };
 Verdict JudgeCopies(const std::vector<const DataPlanes*>& planes,
                     const std::vector<std::optional<BlockPlace>>& places, std::size_t length,
@@ -115,10 +118,11 @@ struct RescuedBlock {
     int kind;                 // as in FoundBlock
     std::optional<int> size;  // as the medium counts it; none when unknown
     BlockStatus status;
-    std::vector<int> goodin;          // reads whose copy passes its CRC
-    std::optional<long long> cell;    // where its first byte begins in the first read
-    std::vector<std::uint8_t> bytes;  // the copy kept, without the CRC; none when missing
-    long long leadcell = -1;          // where it lies in the lead read's cells (-1: nowhere)
+    std::vector<int> goodin;            // reads whose copy passes its CRC
+    std::optional<long long> cell;      // where its first byte begins in the first read
+    std::vector<std::uint8_t> bytes;    // the copy kept, without the CRC; none when missing
+    std::array<std::uint8_t, 2> crc{};  // the kept copy's CRC bytes, as read
+    long long leadcell = -1;            // where it lies in the lead read's cells (-1: nowhere)
 };
 
 // A side rescued from one read or several.

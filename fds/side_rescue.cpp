@@ -276,6 +276,7 @@ RescuedBlock Judge(const MatchedBlock& matched, int kind, std::optional<int> fil
         block.status = verdict.status;
         block.goodin = std::move(verdict.goodin);
         block.bytes = std::move(verdict.bytes);
+        block.crc = verdict.crc;
         block.size = static_cast<int>(*length);
         return block;
     }
@@ -284,7 +285,9 @@ RescuedBlock Judge(const MatchedBlock& matched, int kind, std::optional<int> fil
         const std::optional<std::size_t> end =
             EndByCrc(*planes[r], *matched.places[r], 1, kLargestBlock, kQuietBytes, kFdsCheckerCrc);
         if (!end) continue;
-        block.bytes = ReadCopy(*planes[r], *matched.places[r], *end, kFdsCheckerCrc).bytes;
+        const BlockCopy copy = ReadCopy(*planes[r], *matched.places[r], *end, kFdsCheckerCrc);
+        block.bytes = copy.bytes;
+        block.crc = copy.crc;
         block.size = static_cast<int>(*end);
         block.status = BlockStatus::kInferred;
         break;

@@ -302,6 +302,7 @@ SideRescue RescueQdSide(const std::vector<const std::vector<std::uint8_t>*>& rea
             block.status = verdict.status;
             block.goodin = std::move(verdict.goodin);
             block.bytes = std::move(verdict.bytes);
+            block.crc = verdict.crc;
             block.leadcell = order[n]->cell;
             block.cell = FirstReadCell(rescue.matching, block.leadcell);
             block.size = block.kind == kQdBlockCountKind

@@ -21,5 +21,18 @@ struct ConvertOptions {
 
 int RunConvert(const std::vector<std::string>& files, const ConvertOptions& options);
 
+struct RecoverOptions {
+    std::string output;  // -o: the rescued side's name
+    std::string folder;  // -C: where outputs go
+    std::string to;      // --to: fds, mzt or qdf; the medium's first when empty
+    std::string map;     // --map: the picture's name, none when empty
+    bool json = false;
+    bool strict = false;  // write nothing unless the side is complete
+    bool force = false;   // replace existing outputs
+};
+
+// Rescues one side from one read of it or several.
+int RunRecover(const std::vector<std::string>& reads, const RecoverOptions& options);
+
 // Joins sides (raw FDS sides, one-side FDS images) into one FDS image.
 int RunJoin(const std::vector<std::string>& sides, const std::string& output, bool force);

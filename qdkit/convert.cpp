@@ -41,11 +41,6 @@ std::vector<Produced> Convert(const Input& input, const FileKind& to, const Conv
     return to.Write(content, options.force, report);
 }
 
-std::string OutputPath(const ConvertOptions& options, const std::string& name) {
-    if (options.folder.empty()) return name;
-    return KitName(NativePath(options.folder) / NativePath(name));
-}
-
 }  // namespace
 
 int RunConvert(const std::vector<std::string>& files, const ConvertOptions& options) {
@@ -77,7 +72,7 @@ int RunConvert(const std::vector<std::string>& files, const ConvertOptions& opti
         const std::string base = Pathlib::SplitFilename(file.c_str());
         for (const Produced& output : outputs) {
             const std::string name = options.output.empty() ? base + output.suffix : options.output;
-            paths.push_back(OutputPath(options, name));
+            paths.push_back(OutputPath(options.folder, name));
         }
         if (!report.Failed()) {
             for (const std::string& path : paths) {

@@ -109,6 +109,26 @@ int main(int argc, char** argv) {
                    "Keep a side that does not decode cleanly, and replace an existing image.");
     join->add_option("SIDE", files, "Raw FDS sides or one-side FDS images, in order.")->required();
 
+    RecoverOptions rescue;
+    CLI::App* recover = app.add_subcommand(
+        "recover", "Rescue one side from one damaged read of it or several: every intact block.");
+    recover->add_option("-o", rescue.output, "Name of the rescued side.")->check(NamedOutput());
+    recover->add_option("-C", rescue.folder, "Folder for the outputs (default: the current one).")
+        ->check(ExistingFolder());
+    recover
+        ->add_option("--to", rescue.to, "fds for an FDS side; mzt (default) or qdf for a QD side.")
+        ->check(CLI::IsMember({"fds", "mzt", "qdf"}));
+    recover->add_flag("--json", rescue.json, "Write one JSON document of the rescue.");
+    recover->add_option("--map", rescue.map, "Draw the side, each read and the result, as SVG.")
+        ->check(NamedOutput());
+    recover->add_flag("--strict", rescue.strict, "Write nothing unless the whole side is rescued.");
+    recover->add_flag("--force", rescue.force, "Replace existing outputs.");
+    recover->add_option("READ", files, "Raw reads (or dumper captures) of one side.")->required();
+    recover->footer(
+        "Statuses: good (a copy passes its CRC), voted (the majority of three or more copies\n"
+        "does), inferred (its end found by its CRC), bad, missing, conflict (good copies\n"
+        "differ). Exit status 0 only when every block the side announces is good or voted.\n");
+
     if (argc > 1 && argv[1][0] != '-') {
         bool known = false;
         for (const CLI::App* command : app.get_subcommands({}))
@@ -129,6 +149,7 @@ int main(int argc, char** argv) {
     if (info->parsed()) return RunInfo(files, json);
     if (verify->parsed()) return RunVerify(files);
     if (join->parsed()) return RunJoin(files, joined, keep);
+    if (recover->parsed()) return RunRecover(files, rescue);
     if (convert->parsed()) {
         if (!options.output.empty() && files.size() > 1) {
             PutUtf8(true, "qdkit: error: -o names one output, but " + std::to_string(files.size()) +

@@ -19,6 +19,11 @@ std::string SystemName(const std::string& path) {
 
 }  // namespace
 
+std::string OutputPath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    return KitName(NativePath(folder) / NativePath(name));
+}
+
 std::string OutputGuard::Refusal(const std::string& path, const std::string& input) const {
     const auto written = m_written.find(SystemName(path));
     if (written != m_written.end()) {

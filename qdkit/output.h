@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+// An output's path: name in folder, or name alone when no folder is given.
+std::string OutputPath(const std::string& folder, const std::string& name);
+
 struct Output {
     std::string path;
     const std::vector<std::uint8_t>* bytes;

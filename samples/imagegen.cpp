@@ -92,3 +92,35 @@ ByteVector MztFile(const std::vector<MztEntry>& records) {
     }
     return file;
 }
+
+namespace {
+
+MztEntry Program(const char* name, std::uint8_t attribute, std::uint16_t load, ByteVector body) {
+    MztEntry entry;
+    entry.name = name;
+    entry.attribute = attribute;
+    entry.load = load;
+    entry.exec = load;
+    entry.body = std::move(body);
+    return entry;
+}
+
+}  // namespace
+
+ByteVector SampleFdsImage() {
+    FdsSideContent side;
+    side.files = {Pattern(1024, 1), Pattern(8192, 2), Pattern(300, 3), ByteVector{}};
+    return FdsImage({side});
+}
+
+ByteVector SampleMzt() {
+    const std::string text = "10 PRINT \"HELLO\"\r20 GOTO 10\r";
+    ByteVector textbody = {0x05, 0x00};
+    textbody.insert(textbody.end(), text.begin(), text.end());
+    textbody.push_back(0x1A);
+    return MztFile({
+        Program("MONITOR", 1, 0x0000, Pattern(4096, 4)),
+        Program("HELLO", 3, 0x1200, textbody),
+        Program("GAME DATA", 4, 0x3000, Pattern(20000, 5)),
+    });
+}

@@ -32,5 +32,10 @@ struct MztEntry {
 ByteVector MztRecord(const MztEntry& entry);
 ByteVector MztFile(const std::vector<MztEntry>& records);
 
+// The kit's own samples: an FDS image of one side with four files, and an
+// MZT file of three records (a program, a text, data).
+ByteVector SampleFdsImage();
+ByteVector SampleMzt();
+
 // Deterministic filler bytes.
 ByteVector Pattern(std::size_t length, std::uint32_t seed);

@@ -1,0 +1,162 @@
+// The tolerant readers on the kit's sample sides, damaged as real reads
+// are: what comes back, and that nothing wrong is ever good or voted.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+
+#include "fds/side_rescue.h"
+#include "qd/side_rescue.h"
+#include "samples/faults.h"
+#include "tests/qdkit_support.h"
+
+namespace {
+
+struct Side {
+    bool fds;
+    Bytes raw;
+    std::vector<Bytes> blocks;       // each block's bytes without its CRC
+    std::vector<std::size_t> cells;  // where each block's first byte begins
+};
+
+SideRescue Rescue(bool fds, const std::vector<const Bytes*>& reads) {
+    return fds ? RescueFdsSide(reads) : RescueQdSide(reads);
+}
+
+Side Clean(bool fds) {
+    Side side{fds, {}, {}, {}};
+    if (fds) {
+        side.raw =
+            FdsRaw(FdsSideContent{{Pattern(1024, 1), Pattern(8192, 2), Pattern(300, 3), {}}});
+    } else {
+        side.raw = QdRaw(QdStream(SampleMzt()));
+    }
+    for (const RescuedBlock& block : Rescue(fds, {&side.raw}).blocks) {
+        side.blocks.push_back(block.bytes);
+        side.cells.push_back(static_cast<std::size_t>(*block.cell));
+    }
+    return side;
+}
+
+// One letter a block: Good, Voted, Inferred, Bad, Missing, Conflict.
+std::string Statuses(const SideRescue& rescue) {
+    std::string text;
+    for (const RescuedBlock& block : rescue.blocks)
+        text += "GVIBMC"[static_cast<int>(block.status)];
+    return text;
+}
+
+using Faults = std::function<std::vector<Fault>(const Side&)>;
+
+struct Case {
+    const char* what;
+    bool fds;
+    std::vector<Faults> reads;  // one set of faults per read
+    std::string statuses;
+};
+
+Faults Cells(Fault::Kind kind, std::size_t block, long offset, std::size_t length = 0,
+             long every = 0) {
+    return [=](const Side& side) {
+        const auto at = static_cast<std::size_t>(static_cast<long>(side.cells[block]) + offset);
+        return std::vector<Fault>{{kind, at, length, every}};
+    };
+}
+
+Faults Whole(Fault::Kind kind, std::size_t length) {
+    return [=](const Side&) { return std::vector<Fault>{{kind, 0, length}}; };
+}
+
+// Flipped cells every so often over the whole side, from a seed.
+Faults Worn(std::uint32_t seed) {
+    return [=](const Side& side) {
+        std::mt19937 rng(seed);
+        std::vector<Fault> faults;
+        for (std::size_t cell = rng() % 20000; cell < side.raw.size() * 8;
+             cell += 1 + rng() % 40000)
+            faults.push_back({Fault::kFlip, cell});
+        faults.push_back({Fault::kBurst, rng() % (side.raw.size() * 8), 64});
+        faults.push_back({Fault::kSlip, rng() % (side.raw.size() * 8)});
+        return faults;
+    };
+}
+
+TEST(Rescue, DamagedReads) {
+    // FDS: disk info, file amount, then header and data of four files; QD:
+    // block count, then information and data of three files.
+    const Case cases[] = {
+        {"clean", true, {Whole(Fault::kNoiseBefore, 0)}, "GGGGGGGGGG"},
+        {"slip in a gap", true, {Cells(Fault::kSlip, 4, -300)}, "GGGGGGGGGG"},
+        {"added cell right before a mark", true, {Cells(Fault::kExtraCell, 4, -20)}, "GGGGGGGGGG"},
+        {"burst ending at a mark", true, {Cells(Fault::kBurst, 2, -16 - 64, 64)}, "GGGGGGGGGG"},
+        {"slip in a data block", true, {Cells(Fault::kSlip, 5, 4000)}, "GGGGGBGGGG"},
+        {"flipped cell in a header", true, {Cells(Fault::kFlip, 4, 101)}, "GGGGBIGGGG"},
+        {"drift over a data block", true, {Cells(Fault::kDrift, 5, 100, 60000, 100)}, "GGGGGBGGGG"},
+        {"noise before the side", true, {Whole(Fault::kNoiseBefore, 100000)}, "GGGGGGGGGG"},
+        {"late start", true, {Whole(Fault::kLateStart, 60000)}, "GGGGGGGGGG"},
+        {"cut short in a data block",
+         true,
+         {[](const Side& side) {
+             return std::vector<Fault>{{Fault::kCutShort, 0, side.cells[7] + 400}};
+         }},
+         "GGGGGGGBMM"},
+        {"three reads, each with another block damaged",
+         true,
+         {Cells(Fault::kFlip, 5, 801), Cells(Fault::kFlip, 3, 801), Cells(Fault::kFlip, 7, 801)},
+         "GGGGGGGGGG"},
+        {"three reads, one block damaged in each",
+         true,
+         {Cells(Fault::kFlip, 5, 801), Cells(Fault::kFlip, 5, 8001),
+          Cells(Fault::kBurst, 5, 900, 64)},
+         "GGGGGVGGGG"},
+        {"five worn reads", true, {Worn(1), Worn(2), Worn(3), Worn(4), Worn(5)}, ""},
+        {"QD: slip in a sync run", false, {Cells(Fault::kSlip, 2, -40)}, "GGGGGGG"},
+        {"QD: burst over the last sync byte", false, {Cells(Fault::kBurst, 3, -16, 16)}, "GGGGGGG"},
+        {"QD: slip in a block", false, {Cells(Fault::kSlip, 2, 3000)}, "GGBGGGG"},
+        {"QD: flipped cell in an information block",
+         false,
+         {Cells(Fault::kFlip, 3, 201)},
+         "GGGBGGG"},
+        {"QD: noise before and a late start",
+         false,
+         {Whole(Fault::kNoiseBefore, 100000)},
+         "GGGGGGG"},
+        {"QD: five worn reads", false, {Worn(6), Worn(7), Worn(8), Worn(9), Worn(10)}, ""},
+    };
+    const Side fds = Clean(true), qd = Clean(false);
+    for (const Case& c : cases) {
+        const Side& side = c.fds ? fds : qd;
+        std::mt19937 rng(3);
+        std::vector<Bytes> reads;
+        for (const Faults& faults : c.reads)
+            reads.push_back(Damage(side.raw, faults(side), rng).raw);
+        std::vector<const Bytes*> pointers;
+        for (const Bytes& read : reads) pointers.push_back(&read);
+        const SideRescue rescue = Rescue(c.fds, pointers);
+        // An empty expectation: every block good or voted.
+        const std::string expected =
+            c.statuses.empty() ? std::string(side.blocks.size(), '*') : c.statuses;
+        std::string got = Statuses(rescue);
+        if (c.statuses.empty()) {
+            for (char& s : got) s = s == 'G' || s == 'V' ? '*' : s;
+        }
+        EXPECT_EQ(expected, got) << c.what;
+        EXPECT_EQ(expected.find_first_not_of("GV*") == std::string::npos, rescue.complete)
+            << c.what;
+        for (std::size_t n = 0; n < rescue.blocks.size() && n < side.blocks.size(); ++n) {
+            if (IsSure(rescue.blocks[n].status))
+                EXPECT_EQ(side.blocks[n], rescue.blocks[n].bytes) << c.what << ", block " << n + 1;
+        }
+    }
+}
+
+TEST(Rescue, DifferingGoodCopiesAreAConflict) {
+    const Side side = Clean(true);
+    Bytes other = FdsRaw(FdsSideContent{{Pattern(1024, 1), Pattern(8192, 9), Pattern(300, 3), {}}});
+    const SideRescue rescue = RescueFdsSide({&side.raw, &other});
+    EXPECT_EQ("GGGGGCGGGG", Statuses(rescue));
+    EXPECT_EQ(side.blocks[5], rescue.blocks[5].bytes);  // the first read's is kept
+    EXPECT_FALSE(rescue.complete);
+}
+
+}  // namespace
