@@ -370,6 +370,54 @@ TEST(Qdkit, KindsByEvidence) {
     }
 }
 
+// recover's exit status, outputs and JSON on reads the fault maker damaged.
+TEST(Qdkit, Recover) {
+    std::mt19937 rng(9);
+    const Bytes clean = FdsRaw(FdsSide(2, 1));
+    // The first file's data block (the fourth block) damaged in a read.
+    const auto damaged = [&](std::size_t cell) {
+        return Damage(clean, {{Fault::kBurst, cell, 64}}, rng).raw;
+    };
+    const Bytes worn1 = damaged(16 * 4700), worn2 = damaged(16 * 4730), worn3 = damaged(16 * 4760);
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string statuses;  // of the blocks, from --json
+        std::string output;    // written, or empty for none
+    } cases[] = {
+        {{"recover", "clean.DKA"}, 0, "good good good good good good", "clean.fds"},
+        {{"recover", "worn1.DKA"}, 1, "good good good bad good good", "worn1.fds"},
+        {{"recover", "--strict", "worn1.DKA"}, 1, "good good good bad good good", ""},
+        {{"recover", "worn1.DKA", "worn2.DKA", "worn3.DKA"},
+         0,
+         "good good good voted good good",
+         "worn1.fds"},
+        {{"recover", "-o", "tape.mzt", "side.QDK"}, 0, "good good good", "tape.mzt"},
+        {{"recover", "clean.DKA", "side.QDK"}, 1, "", ""},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        WriteFile(dir / "clean.DKA", clean);
+        WriteFile(dir / "worn1.DKA", worn1);
+        WriteFile(dir / "worn2.DKA", worn2);
+        WriteFile(dir / "worn3.DKA", worn3);
+        WriteFile(dir / "side.QDK", QdRaw(QdStream(MztFile({Entry("ONE", 100, 1)}))));
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin() + 1, "--json");
+        const RunResult run = RunProgram(dir.path(), "qdkit", args);
+        const std::string what = ::testing::PrintToString(c.args);
+        EXPECT_EQ(c.status, run.status) << what << run.err;
+        const Json object = Json::parse(run.out);
+        std::string statuses;
+        for (const Json& block : object["blocks"])
+            statuses += (statuses.empty() ? "" : " ") + block["status"].get<std::string>();
+        EXPECT_EQ(c.statuses, statuses) << what;
+        EXPECT_EQ(c.output.empty() ? Json() : Json(c.output), object["output"]) << what;
+        if (!c.output.empty()) EXPECT_TRUE(FileExists(dir / c.output)) << what;
+        EXPECT_EQ(c.status == 0, object["complete"].get<bool>()) << what;
+    }
+}
+
 TEST(Qdkit, RandomFileIsToldQuickly) {
     TempDir dir;
     const Bytes chunk = Pattern(1 << 20, 77);
