@@ -18,6 +18,8 @@ constexpr DataByteTable kDataByteOf = MakeDataByteTable();
 
 }  // namespace
 
+const std::uint8_t* const kDataByteOfCells = kDataByteOf.byte;
+
 void BitWriter::WriteBits(std::uint8_t cell) {
     const auto bit = static_cast<std::uint8_t>(1u << bitstreamshift);
     if (cell != 0) {

@@ -69,6 +69,9 @@ constexpr std::uint32_t DataBits(std::uint32_t cells) {
 
 }  // namespace mfm_detail
 
+// The data byte of every 16 cells, one look-up a byte.
+extern const std::uint8_t* const kDataByteOfCells;
+
 // The writer of one run. Its counters and MFM memory carry from one output
 // file to the next; callers only empty bitstreambuffer between files.
 struct BitWriter {

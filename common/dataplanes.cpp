@@ -1,42 +1,28 @@
 #include "common/dataplanes.h"
 
 #include <algorithm>
-#include <cstring>
 
-namespace {
-
-// The odd bits of 64 cells (cells 1, 3, ... 63) as 32 bits in order.
-std::uint32_t OddCells(std::uint64_t x) {
-    x = (x >> 1) & 0x5555555555555555u;
-    x = (x | (x >> 1)) & 0x3333333333333333u;
-    x = (x | (x >> 2)) & 0x0F0F0F0F0F0F0F0Fu;
-    x = (x | (x >> 4)) & 0x00FF00FF00FF00FFu;
-    x = (x | (x >> 8)) & 0x0000FFFF0000FFFFu;
-    return static_cast<std::uint32_t>(x | (x >> 16));
-}
-
-void Put32(std::uint8_t* out, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-}  // namespace
+#include "common/bitstream.h"
 
 DataPlanes::DataPlanes(const std::vector<std::uint8_t>& raw) {
     const std::size_t cells = raw.size() * 8;
-    // Eight raw bytes and the first cell after them give 32 bits of each.
-    std::vector<std::uint8_t> padded(raw.size() + 16, 0);
-    std::copy(raw.begin(), raw.end(), padded.begin());
-    const std::size_t words = (raw.size() + 7) / 8;
+    const std::size_t bytes = (raw.size() + 1) / 2;  // of each plane
     for (int phase = 0; phase < 2; ++phase) {
         m_bits[phase] = cells >= static_cast<std::size_t>(phase) ? (cells - phase) / 2 : 0;
-        m_planes[phase].assign(words * 4 + kSlack, 0);
+        m_planes[phase].resize(bytes + kSlack);
     }
-    for (std::size_t w = 0; w < words; ++w) {
-        const std::uint64_t lo = Le64(&padded[8 * w]);
-        const std::uint64_t hi = Le64(&padded[8 * w + 8]);
-        Put32(&m_planes[0][4 * w], OddCells(lo));
-        Put32(&m_planes[1][4 * w], OddCells((lo >> 1) | (hi << 63)));
-    }
+    // Sixteen cells make a byte of each plane, the second one cell later;
+    // the last bytes come from a copy that ends in zeros.
+    const auto convert = [&](const std::uint8_t* at, std::size_t j) {
+        const std::uint32_t window = Le32(at);
+        m_planes[0][j] = kDataByteOfCells[window & 0xFFFF];
+        m_planes[1][j] = kDataByteOfCells[(window >> 1) & 0xFFFF];
+    };
+    const std::size_t whole = raw.size() >= 4 ? (raw.size() - 2) / 2 : 0;
+    for (std::size_t j = 0; j < whole; ++j) convert(&raw[2 * j], j);
+    std::uint8_t tail[8] = {};
+    std::copy(raw.begin() + static_cast<std::ptrdiff_t>(2 * whole), raw.end(), tail);
+    for (std::size_t j = whole; j < bytes; ++j) convert(tail + 2 * (j - whole), j);
     // A pair whose data cell lies past the end holds no bit.
     for (int phase = 0; phase < 2; ++phase) {
         std::vector<std::uint8_t>& plane = m_planes[phase];

@@ -30,6 +30,17 @@ inline int LowestBit(std::uint64_t word) {
 #endif
 }
 
+// The index of the highest set bit of a non-zero word.
+inline int HighestBit(std::uint64_t word) {
+#if defined(__GNUC__) || defined(__clang__)
+    return 63 - __builtin_clzll(word);
+#else
+    int bit = 63;
+    while ((word >> bit) == 0) --bit;
+    return bit;
+#endif
+}
+
 class DataPlanes {
 public:
     explicit DataPlanes(const std::vector<std::uint8_t>& raw);
@@ -44,6 +55,13 @@ public:
     std::uint8_t Byte(int phase, std::size_t bit) const {
         if (bit >= m_bits[phase]) return 0;
         return static_cast<std::uint8_t>(Le16(plane(phase) + bit / 8) >> (bit % 8));
+    }
+    // 64 data bits from bit on, the first in bit 0 (past the end, 0).
+    std::uint64_t Word(int phase, std::size_t bit) const {
+        const std::uint8_t* at = plane(phase) + bit / 8;
+        const unsigned shift = bit % 8;
+        const std::uint64_t low = Le64(at) >> shift;
+        return shift == 0 ? low : low | std::uint64_t{at[8]} << (64 - shift);
     }
     // n bytes from bit on, as Byte gives them one after the other.
     void Bytes(int phase, std::size_t bit, std::uint8_t* out, std::size_t n) const;

@@ -71,6 +71,21 @@ BlockCopy ReadCopy(const DataPlanes& planes, const BlockPlace& place, std::size_
     return copy;
 }
 
+bool PassesCrc(const DataPlanes& planes, const BlockPlace& place, std::size_t length,
+               const CrcVariant& checker) {
+    constexpr std::size_t kChunk = 256;
+    if (place.bit + 8 * (length + 2) > planes.bits(place.phase)) return false;
+    std::uint8_t chunk[kChunk];
+    Crc16 crc(checker);
+    for (std::size_t done = 0; done < length + 2;) {
+        const std::size_t n = std::min(kChunk, length + 2 - done);
+        planes.Bytes(place.phase, place.bit + 8 * done, chunk, n);
+        crc.Update(chunk, n, done == 0);
+        done += n;
+    }
+    return crc.crc == 0;
+}
+
 std::optional<std::size_t> EndByCrc(const DataPlanes& planes, const BlockPlace& place,
                                     std::size_t from, std::size_t most, std::size_t quiet,
                                     const CrcVariant& checker) {
@@ -122,11 +137,13 @@ Matching MatchReads(const std::vector<ReadScan>& reads, long long tolerance) {
     const auto lead = static_cast<std::size_t>(matching.lead);
     matching.offsets[lead] = 0;
     for (const FoundBlock& block : reads[lead].blocks) {
-        MatchedBlock matched{block.kind, static_cast<long long>(block.place.Cell()), {}, {}};
+        MatchedBlock matched{block.kind, static_cast<long long>(block.place.Cell()), {}, {}, {}};
         matched.places.assign(count, std::nullopt);
         matched.found.assign(count, BlockStatus::kMissing);
+        matched.lengths.assign(count, 0);
         matched.places[lead] = block.place;
         matched.found[lead] = block.status;
+        matched.lengths[lead] = block.length;
         matching.blocks.push_back(std::move(matched));
     }
     for (std::size_t r = 0; r < count; ++r) {
@@ -155,16 +172,19 @@ Matching MatchReads(const std::vector<ReadScan>& reads, long long tolerance) {
             if (near != nullptr) {
                 near->places[r] = block.place;
                 near->found[r] = block.status;
+                near->lengths[r] = block.length;
                 offset = cell - near->cell;
                 if (!matching.offsets[r]) matching.offsets[r] = offset;
                 continue;
             }
             if (!offset) continue;  // nothing to place it by yet
-            MatchedBlock added{block.kind, cell - *offset, {}, {}};
+            MatchedBlock added{block.kind, cell - *offset, {}, {}, {}};
             added.places.assign(count, std::nullopt);
             added.found.assign(count, BlockStatus::kMissing);
+            added.lengths.assign(count, 0);
             added.places[r] = block.place;
             added.found[r] = block.status;
+            added.lengths[r] = block.length;
             const auto at = std::upper_bound(
                 matching.blocks.begin(), matching.blocks.end(), added.cell,
                 [](long long value, const MatchedBlock& b) { return value < b.cell; });
@@ -249,14 +269,25 @@ std::vector<std::uint8_t> Vote(const std::vector<const DataPlanes*>& planes,
 
 }  // namespace
 
-Verdict JudgeCopies(const std::vector<const DataPlanes*>& planes,
-                    const std::vector<std::optional<BlockPlace>>& places, std::size_t length,
-                    const CrcVariant& checker) {
+// A copy already found good: its bytes alone.
+BlockCopy KnownCopy(const DataPlanes& planes, const BlockPlace& place, std::size_t length) {
+    BlockCopy copy{std::vector<std::uint8_t>(length + 2), {}, true};
+    planes.Bytes(place.phase, place.bit, copy.bytes.data(), copy.bytes.size());
+    copy.crc = {copy.bytes[length], copy.bytes[length + 1]};
+    copy.bytes.resize(length);
+    return copy;
+}
+
+Verdict JudgeCopies(const std::vector<const DataPlanes*>& planes, const MatchedBlock& matched,
+                    std::size_t length, const CrcVariant& checker) {
+    const std::vector<std::optional<BlockPlace>>& places = matched.places;
     Verdict verdict{BlockStatus::kMissing, {}, {}, {}};
     std::vector<BlockCopy> copies;
     for (std::size_t r = 0; r < places.size(); ++r) {
         if (!places[r]) continue;
-        copies.push_back(ReadCopy(*planes[r], *places[r], length, checker));
+        const bool known = matched.found[r] == BlockStatus::kGood && matched.lengths[r] == length;
+        copies.push_back(known ? KnownCopy(*planes[r], *places[r], length)
+                               : ReadCopy(*planes[r], *places[r], length, checker));
         if (!copies.back().good) continue;
         verdict.goodin.push_back(static_cast<int>(r));
         if (verdict.status == BlockStatus::kMissing) {

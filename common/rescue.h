@@ -56,7 +56,7 @@ struct FoundBlock {
 struct ReadScan {
     std::size_t cells = 0;
     std::vector<FoundBlock> blocks;  // in the order they lie
-    std::vector<CellSpan> damage;
+    std::vector<CellSpan> damage;    // (MfmDamage), filled only by callers that show it
 };
 
 // n bytes of a block and its CRC from its place in a read, and whether the
@@ -68,6 +68,9 @@ struct BlockCopy {
 };
 BlockCopy ReadCopy(const DataPlanes& planes, const BlockPlace& place, std::size_t length,
                    const CrcVariant& checker);
+// Whether the copy at place passes its CRC, without keeping its bytes.
+bool PassesCrc(const DataPlanes& planes, const BlockPlace& place, std::size_t length,
+               const CrcVariant& checker);
 
 // The first position at or after `from` bytes where the checker, reset on
 // the first byte, ends at 0 and `quiet` bytes of 0x00 follow (or the read
@@ -89,6 +92,7 @@ struct MatchedBlock {
     long long cell;                                 // in the first aligned read's cells
     std::vector<std::optional<BlockPlace>> places;  // per read; none where it lacks it
     std::vector<BlockStatus> found;  // per read, as that read told (for lacking: missing)
+    std::vector<std::size_t> lengths;  // per read, as that read found it
 };
 
 // Matches the blocks of several reads of one side by their order, kind and
@@ -109,9 +113,10 @@ struct Verdict {
     std::vector<std::uint8_t> bytes;  // the copy kept, without the CRC
     std::array<std::uint8_t, 2> crc;  // the kept copy's, as read
 };
-Verdict JudgeCopies(const std::vector<const DataPlanes*>& planes,
-                    const std::vector<std::optional<BlockPlace>>& places, std::size_t length,
-                    const CrcVariant& checker);
+// A read whose own scan found the block good with this length is not
+// checked again.
+Verdict JudgeCopies(const std::vector<const DataPlanes*>& planes, const MatchedBlock& matched,
+                    std::size_t length, const CrcVariant& checker);
 
 // One block of a rescued side, in side order.
 struct RescuedBlock {

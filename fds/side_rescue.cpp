@@ -27,36 +27,49 @@ constexpr long long kMatchCells = 512;
 struct Start {
     BlockPlace place;  // of the ID byte
     int zeros;         // before the mark's set bit, counted up to kStrongZeroBits
+    std::uint8_t id;
 };
 
-int ZerosBefore(const DataPlanes& planes, int phase, std::size_t bit) {
-    const std::uint8_t* plane = planes.plane(phase);
-    int zeros = 0;
-    while (zeros < kStrongZeroBits && bit > 0) {
-        --bit;
-        if ((plane[bit / 8] >> (bit % 8)) & 1u) break;
-        ++zeros;
-    }
-    return zeros;
+bool IsBlockId(std::uint8_t id) {
+    return id >= kFdsDiskInfoBlock && id <= kFdsFileDataBlock;
 }
 
-// Every set data bit after at least the mark's zero bits, in one phase.
+// Zero data bits right before bit, up to the strong count.
+int ZerosBefore(const DataPlanes& planes, int phase, std::size_t bit) {
+    const std::size_t from = bit < kStrongZeroBits ? 0 : bit - kStrongZeroBits;
+    const auto count = static_cast<int>(bit - from);
+    std::uint64_t bits = planes.Word(phase, from);
+    if (count < 64) bits &= (std::uint64_t{1} << count) - 1;
+    return bits == 0 ? count : count - 1 - HighestBit(bits);
+}
+
+// Every set data bit after at least the mark's zero bits, with a block ID
+// behind it, in one phase.
 void FindStarts(const DataPlanes& planes, int phase, std::vector<Start>& starts) {
     const std::uint8_t* plane = planes.plane(phase);
     const std::size_t bits = planes.bits(phase);
-    std::uint64_t before = ~std::uint64_t{0};
+    static_assert(kMarkZeroBits == 7);
+    // Runs of zero bits ending at each bit, two, four and seven long, the
+    // previous word's carried over; none before the plane.
+    std::uint64_t two = 0, four = 0, seven = 0, zero = 0;
     for (std::size_t word = 0; 64 * word < bits; ++word) {
         const std::uint64_t cur = Le64(plane + 8 * word);
-        const std::uint64_t zero = ~cur;
-        const std::uint64_t zerobefore = ~before;
-        std::uint64_t marks = cur;
-        for (int k = 1; k <= kMarkZeroBits; ++k) marks &= (zero << k) | (zerobefore >> (64 - k));
-        before = cur;
+        const std::uint64_t z = ~cur;
+        const std::uint64_t z2 = z & ((z << 1) | (zero >> 63));
+        const std::uint64_t z4 = z2 & ((z2 << 2) | (two >> 62));
+        const std::uint64_t z7 = z4 & ((z4 << 3) | (four >> 61));
+        std::uint64_t marks = cur & ((z7 << 1) | (seven >> 63));
+        zero = z;
+        two = z2;
+        four = z4;
+        seven = z7;
         for (; marks != 0; marks &= marks - 1) {
             const std::size_t bit = 64 * word + static_cast<std::size_t>(LowestBit(marks));
             if (bit + 1 >= bits) break;
+            const std::uint8_t id = planes.Byte(phase, bit + 1);
+            if (!IsBlockId(id)) continue;
             starts.push_back(
-                {{phase, bit + 1}, kMarkZeroBits + ZerosBefore(planes, phase, bit - 7)});
+                {{phase, bit + 1}, kMarkZeroBits + ZerosBefore(planes, phase, bit - 7), id});
         }
     }
 }
@@ -97,10 +110,6 @@ bool OpensSide(const DataPlanes& planes, const BlockPlace& place) {
     return copy.good && StartsWithDiskInfo(copy.bytes.data(), copy.bytes.size());
 }
 
-bool IsBlockId(std::uint8_t id) {
-    return id >= kFdsDiskInfoBlock && id <= kFdsFileDataBlock;
-}
-
 // The kind of block the order of a side expects after `last` (0: none yet).
 std::uint8_t ExpectedAfter(int last) {
     switch (last) {
@@ -121,16 +130,16 @@ public:
     ReadWalk(const DataPlanes& planes, ReadScan& scan) : m_planes(planes), m_scan(scan) {}
 
     // nextgood: where the next block that passes its CRC begins; a block
-    // whose size is not sure must not swallow it.
-    void Take(const Start& start, std::size_t nextgood) {
+    // whose size is not sure must not swallow it. good: whether a block
+    // of fixed length there passes its CRC.
+    void Take(const Start& start, bool good, std::size_t nextgood) {
         const std::size_t cell = start.place.Cell();
         m_room =
             nextgood == SIZE_MAX ? kLargestBlock : (nextgood - cell) / kCellsPerByte - kFdsCrcBytes;
         if (m_started && cell < m_end) return;  // inside the block before
         const bool strong = start.zeros >= kStrongZeroBits;
         const bool near = m_started && cell - m_end <= kNearCells;
-        const std::uint8_t id = m_planes.Byte(start.place.phase, start.place.bit);
-        if (!IsBlockId(id)) return;
+        const std::uint8_t id = start.id;
         // A short run of gap far from any block: only the opening of a side,
         // whose CRC and text leave no doubt.
         if (!strong && !near && !OpensSide(m_planes, start.place)) return;
@@ -139,16 +148,18 @@ public:
             if (!JudgeData(found)) return;
         } else {
             found.length = static_cast<std::size_t>(FdsBlockBytes(id, 0));
-            const BlockCopy copy = ReadCopy(m_planes, start.place, found.length, kFdsCheckerCrc);
             // A damaged block only where the side's order expects it, and
             // written as blocks are.
-            if (!copy.good && !(strong && id == ExpectedAfter(m_last) &&
-                                LooksLikeBlock(m_planes, start.place, found.length)))
+            if (!good && !(strong && id == ExpectedAfter(m_last) &&
+                           LooksLikeBlock(m_planes, start.place, found.length)))
                 return;
-            found.status = copy.good ? BlockStatus::kGood : BlockStatus::kBad;
+            found.status = good ? BlockStatus::kGood : BlockStatus::kBad;
             if (id == kFdsFileHeaderBlock) {
-                m_headersize = static_cast<int>(Le16(&copy.bytes[kFdsFileSizeOffset]));
-                m_headergood = copy.good;
+                std::uint8_t size[2];
+                m_planes.Bytes(start.place.phase, start.place.bit + 8 * kFdsFileSizeOffset, size,
+                               2);
+                m_headersize = static_cast<int>(Le16(size));
+                m_headergood = good;
             }
         }
         m_scan.blocks.push_back(found);
@@ -164,7 +175,7 @@ private:
         const bool header = m_last == kFdsFileHeaderBlock;
         if (header && m_headergood) {
             found.length = 1 + static_cast<std::size_t>(m_headersize);
-            const bool good = ReadCopy(m_planes, found.place, found.length, kFdsCheckerCrc).good;
+            const bool good = PassesCrc(m_planes, found.place, found.length, kFdsCheckerCrc);
             found.status = good ? BlockStatus::kGood : BlockStatus::kBad;
             return good || LooksLikeBlock(m_planes, found.place, found.length);
         }
@@ -197,20 +208,18 @@ private:
 ReadScan ScanFdsRead(const std::vector<std::uint8_t>& raw, const DataPlanes& planes) {
     ReadScan scan;
     scan.cells = raw.size() * 8;
-    scan.damage = MfmDamage(raw);
     const std::vector<Start> starts = FindAllStarts(planes);
+    std::vector<bool> good(starts.size());
     std::vector<std::size_t> nextgood(starts.size() + 1, SIZE_MAX);
     for (std::size_t n = starts.size(); n-- > 0;) {
-        const BlockPlace& place = starts[n].place;
-        const std::uint8_t id = planes.Byte(place.phase, place.bit);
-        const bool good =
-            IsBlockId(id) && id != kFdsFileDataBlock &&
-            ReadCopy(planes, place, static_cast<std::size_t>(FdsBlockBytes(id, 0)), kFdsCheckerCrc)
-                .good;
-        nextgood[n] = good ? place.Cell() : nextgood[n + 1];
+        const Start& start = starts[n];
+        good[n] = start.id != kFdsFileDataBlock &&
+                  PassesCrc(planes, start.place,
+                            static_cast<std::size_t>(FdsBlockBytes(start.id, 0)), kFdsCheckerCrc);
+        nextgood[n] = good[n] ? start.place.Cell() : nextgood[n + 1];
     }
     ReadWalk walk(planes, scan);
-    for (std::size_t n = 0; n < starts.size(); ++n) walk.Take(starts[n], nextgood[n + 1]);
+    for (std::size_t n = 0; n < starts.size(); ++n) walk.Take(starts[n], good[n], nextgood[n + 1]);
     return scan;
 }
 
@@ -223,8 +232,7 @@ bool HoldsFdsSideStart(const std::vector<std::uint8_t>& raw) {
 
 std::optional<std::size_t> NextFdsBlockStart(const DataPlanes& planes, std::size_t cell) {
     for (const Start& start : FindAllStarts(planes)) {
-        if (start.place.Cell() < cell || start.zeros < kStrongZeroBits) continue;
-        if (IsBlockId(planes.Byte(start.place.phase, start.place.bit))) return start.place.Cell();
+        if (start.place.Cell() >= cell && start.zeros >= kStrongZeroBits) return start.place.Cell();
     }
     return std::nullopt;
 }
@@ -272,7 +280,7 @@ RescuedBlock Judge(const MatchedBlock& matched, int kind, std::optional<int> fil
         length = 1 + static_cast<std::size_t>(*filesize);
     }
     if (length) {
-        Verdict verdict = JudgeCopies(planes, matched.places, *length, kFdsCheckerCrc);
+        Verdict verdict = JudgeCopies(planes, matched, *length, kFdsCheckerCrc);
         block.status = verdict.status;
         block.goodin = std::move(verdict.goodin);
         block.bytes = std::move(verdict.bytes);

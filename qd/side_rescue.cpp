@@ -40,6 +40,8 @@ void FindPattern(const DataPlanes& planes, int phase, std::uint32_t pattern, int
 struct Start {
     BlockPlace place;  // of the ID mark
     int syncs;         // sync bytes right before it
+    bool count;        // a block-count block that passes its CRC
+    bool good;         // a block of its own size that passes its CRC
 };
 
 int SyncsBefore(const DataPlanes& planes, const BlockPlace& place) {
@@ -51,25 +53,33 @@ int SyncsBefore(const DataPlanes& planes, const BlockPlace& place) {
     return syncs;
 }
 
-// Every mark after a sync byte, of both phases, in the order they lie.
+bool IsBlockCount(const DataPlanes& planes, const BlockPlace& place) {
+    return PassesCrc(planes, place, kQdBlockCountBlockBytes - kQdCrcBytes, kQdCheckerCrc);
+}
+
+std::size_t OwnLength(const DataPlanes& planes, const BlockPlace& place);
+int TypeAt(const DataPlanes& planes, const BlockPlace& place);
+
+// Every mark after a sync byte, of both phases, in the order they lie, with
+// what its block is.
 std::vector<Start> FindStarts(const DataPlanes& planes) {
     std::vector<Start> starts;
     for (int phase = 0; phase < 2; ++phase) {
-        std::vector<std::size_t> bits;
-        for (std::uint8_t mark : kMarks)
-            FindPattern(planes, phase, kQdSyncByte | mark << 8, 16, 0, SIZE_MAX, bits);
-        for (std::size_t bit : bits) {
+        std::vector<std::size_t> syncs;
+        FindPattern(planes, phase, kQdSyncByte, 8, 0, SIZE_MAX, syncs);
+        for (std::size_t bit : syncs) {
             const BlockPlace place{phase, bit + 8};
-            starts.push_back({place, SyncsBefore(planes, place)});
+            const std::uint8_t mark = planes.Byte(phase, place.bit);
+            if (std::find(std::begin(kMarks), std::end(kMarks), mark) == std::end(kMarks)) continue;
+            const bool count = IsBlockCount(planes, place);
+            const bool good = !count && TypeAt(planes, place) <= kQdMaxBlockType &&
+                              PassesCrc(planes, place, OwnLength(planes, place), kQdCheckerCrc);
+            starts.push_back({place, SyncsBefore(planes, place), count, good});
         }
     }
     std::sort(starts.begin(), starts.end(),
               [](const Start& a, const Start& b) { return a.place.Cell() < b.place.Cell(); });
     return starts;
-}
-
-bool IsBlockCount(const DataPlanes& planes, const BlockPlace& place) {
-    return ReadCopy(planes, place, kQdBlockCountBlockBytes - kQdCrcBytes, kQdCheckerCrc).good;
 }
 
 // Bytes of the block at place by its own header, from the mark to the CRC.
@@ -94,12 +104,8 @@ public:
         // a damaged size field must not swallow it.
         std::vector<std::size_t> nextgood(starts.size() + 1, SIZE_MAX);
         for (std::size_t n = starts.size(); n-- > 0;) {
-            const BlockPlace& place = starts[n].place;
-            const bool good =
-                IsBlockCount(m_planes, place) ||
-                (TypeAt(m_planes, place) <= kQdMaxBlockType &&
-                 ReadCopy(m_planes, place, OwnLength(m_planes, place), kQdCheckerCrc).good);
-            nextgood[n] = good ? place.Cell() : nextgood[n + 1];
+            const Start& start = starts[n];
+            nextgood[n] = start.count || start.good ? start.place.Cell() : nextgood[n + 1];
         }
         for (std::size_t n = 0; n < starts.size(); ++n) Take(starts[n], nextgood[n + 1]);
     }
@@ -130,14 +136,14 @@ private:
         const BlockPlace& place = start.place;
         if (!m_scan.blocks.empty() && place.Cell() < End(m_scan.blocks.back())) return;
         const bool strong = start.syncs >= kStrongSyncBytes;
-        if (!m_counted && IsBlockCount(m_planes, place)) {
+        if (!m_counted && start.count) {
             Add({place, kQdBlockCountKind, kQdBlockCountBlockBytes - kQdCrcBytes,
                  BlockStatus::kGood});
             return;
         }
         const int type = TypeAt(m_planes, place);
         const std::size_t length = OwnLength(m_planes, place);
-        if (type <= kQdMaxBlockType && ReadCopy(m_planes, place, length, kQdCheckerCrc).good) {
+        if (start.good) {
             m_counted = true;  // past where the block-count block was
             Add({place, type, length, BlockStatus::kGood});
             return;
@@ -189,7 +195,7 @@ private:
                 const std::size_t length = OwnLength(m_planes, place);
                 const std::size_t blockend = place.Cell() + (length + kQdCrcBytes) * kCellsPerByte;
                 if (type > kQdMaxBlockType || blockend > to) continue;
-                if (!ReadCopy(m_planes, place, length, kQdCheckerCrc).good ||
+                if (!PassesCrc(m_planes, place, length, kQdCheckerCrc) ||
                     !LooksWritten(m_planes, place, length))
                     continue;
                 more.push_back({place, type, length, BlockStatus::kGood});
@@ -208,7 +214,6 @@ private:
 ReadScan ScanQdRead(const std::vector<std::uint8_t>& raw, const DataPlanes& planes) {
     ReadScan scan;
     scan.cells = raw.size() * 8;
-    scan.damage = MfmDamage(raw);
     ReadWalk walk(planes, scan);
     walk.Walk(FindStarts(planes));
     walk.Search();
@@ -218,7 +223,7 @@ ReadScan ScanQdRead(const std::vector<std::uint8_t>& raw, const DataPlanes& plan
 bool HoldsQdSideStart(const std::vector<std::uint8_t>& raw) {
     const DataPlanes planes(raw);
     for (const Start& start : FindStarts(planes)) {
-        if (start.syncs >= kStrongSyncBytes && IsBlockCount(planes, start.place)) return true;
+        if (start.syncs >= kStrongSyncBytes && start.count) return true;
     }
     return false;
 }
@@ -298,7 +303,7 @@ SideRescue RescueQdSide(const std::vector<const std::vector<std::uint8_t>*>& rea
         RescuedBlock block{kinds[n], std::nullopt, BlockStatus::kMissing, {}, std::nullopt, {}};
         if (order[n] != nullptr) {
             const std::size_t length = MatchedLength(*order[n], planeof);
-            Verdict verdict = JudgeCopies(planeof, order[n]->places, length, kQdCheckerCrc);
+            Verdict verdict = JudgeCopies(planeof, *order[n], length, kQdCheckerCrc);
             block.status = verdict.status;
             block.goodin = std::move(verdict.goodin);
             block.bytes = std::move(verdict.bytes);
