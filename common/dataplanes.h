@@ -41,6 +41,17 @@ inline int HighestBit(std::uint64_t word) {
 #endif
 }
 
+// Set bits in a word.
+inline int Ones(std::uint64_t word) {
+#if defined(__GNUC__) || defined(__clang__)
+    return __builtin_popcountll(word);
+#else
+    int ones = 0;
+    for (; word != 0; word &= word - 1) ++ones;
+    return ones;
+#endif
+}
+
 class DataPlanes {
 public:
     explicit DataPlanes(const std::vector<std::uint8_t>& raw);

@@ -60,21 +60,34 @@ bool IsBlockCount(const DataPlanes& planes, const BlockPlace& place) {
 std::size_t OwnLength(const DataPlanes& planes, const BlockPlace& place);
 int TypeAt(const DataPlanes& planes, const BlockPlace& place);
 
+// Whether the sync bytes before a mark and the block's first bytes keep the
+// MFM clock rule: a sync byte and a mark that data or noise happen to hold,
+// out of step or not written as MFM at all, break it.
+bool Written(const DataPlanes& planes, const BlockPlace& place, int before) {
+    constexpr std::size_t kLooked = kQdBlockHeaderBytes;
+    constexpr int kFlipsAllowed = 3;
+    const std::size_t from = place.bit - 8 * static_cast<std::size_t>(before);
+    return planes.ClockErrors(place.phase, from, static_cast<std::size_t>(before) + kLooked) <=
+           kFlipsAllowed;
+}
+
 // Every mark after a sync byte, of both phases, in the order they lie, with
 // what its block is.
 std::vector<Start> FindStarts(const DataPlanes& planes) {
     std::vector<Start> starts;
     for (int phase = 0; phase < 2; ++phase) {
-        std::vector<std::size_t> syncs;
-        FindPattern(planes, phase, kQdSyncByte, 8, 0, SIZE_MAX, syncs);
-        for (std::size_t bit : syncs) {
+        std::vector<std::size_t> found;
+        FindPattern(planes, phase, kQdSyncByte, 8, 0, SIZE_MAX, found);
+        for (std::size_t bit : found) {
             const BlockPlace place{phase, bit + 8};
             const std::uint8_t mark = planes.Byte(phase, place.bit);
             if (std::find(std::begin(kMarks), std::end(kMarks), mark) == std::end(kMarks)) continue;
+            const int syncs = SyncsBefore(planes, place);
+            if (!Written(planes, place, std::min(syncs, kStrongSyncBytes))) continue;
             const bool count = IsBlockCount(planes, place);
             const bool good = !count && TypeAt(planes, place) <= kQdMaxBlockType &&
                               PassesCrc(planes, place, OwnLength(planes, place), kQdCheckerCrc);
-            starts.push_back({place, SyncsBefore(planes, place), count, good});
+            starts.push_back({place, syncs, count, good});
         }
     }
     std::sort(starts.begin(), starts.end(),
@@ -113,6 +126,8 @@ public:
     // Marks without their sync bytes, between the blocks found: taken only
     // when their block passes its CRC.
     void Search() {
+        // Without a block found, there is nothing to look between.
+        if (m_scan.blocks.empty()) return;
         std::vector<FoundBlock> more;
         for (std::size_t n = 0; n <= m_scan.blocks.size(); ++n) {
             const std::size_t from = n == 0 ? 0 : End(m_scan.blocks[n - 1]);
@@ -183,7 +198,7 @@ private:
             std::size_t end = from;
             for (std::size_t bit : bits) {
                 const BlockPlace place{phase, bit};
-                if (place.Cell() < end) continue;
+                if (place.Cell() < end || !Written(m_planes, place, 0)) continue;
                 if (!m_counted && IsBlockCount(m_planes, place)) {
                     more.push_back({place, kQdBlockCountKind, kQdBlockCountBlockBytes - kQdCrcBytes,
                                     BlockStatus::kGood});
@@ -195,9 +210,7 @@ private:
                 const std::size_t length = OwnLength(m_planes, place);
                 const std::size_t blockend = place.Cell() + (length + kQdCrcBytes) * kCellsPerByte;
                 if (type > kQdMaxBlockType || blockend > to) continue;
-                if (!PassesCrc(m_planes, place, length, kQdCheckerCrc) ||
-                    !LooksWritten(m_planes, place, length))
-                    continue;
+                if (!PassesCrc(m_planes, place, length, kQdCheckerCrc)) continue;
                 more.push_back({place, type, length, BlockStatus::kGood});
                 end = blockend;
             }

@@ -7,6 +7,7 @@
 #include "common/pathlib.h"
 #include "common/rescue.h"
 #include "common/wholefile.h"
+#include "fds/capture.h"
 #include "fds/fds_format.h"
 #include "fds/side_rescue.h"
 #include "qd/mzt.h"
@@ -45,13 +46,17 @@ std::optional<Read> LoadRead(const std::string& path, FileReport& report) {
     if (status == LoadStatus::kNotFound) report.Fail("cannot open: no such file");
     if (status == LoadStatus::kReadError) report.Fail("cannot be read whole");
     if (status != LoadStatus::kOk) return std::nullopt;
-    const std::optional<Medium> medium = MediumOf(read.cells);
-    if (!medium) {
-        report.Fail("no block of an FDS or a QD side found in it");
-        return std::nullopt;
+    if (const std::optional<Medium> medium = MediumOf(read.cells)) {
+        read.medium = *medium;
+        return read;
     }
-    read.medium = *medium;
-    return read;
+    // Not the kit's raw image: perhaps a dumper's capture of an FDS side.
+    if (std::optional<FdsCapture> capture = ReadFdsCapture(read.cells)) {
+        read.cells = std::move(capture->raw);
+        return read;
+    }
+    report.Fail("no block of an FDS or a QD side found in it");
+    return std::nullopt;
 }
 
 // The name a block's file goes by: an FDS file header's, a QD file's.

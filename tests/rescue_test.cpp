@@ -159,4 +159,19 @@ TEST(Rescue, DifferingGoodCopiesAreAConflict) {
     EXPECT_FALSE(rescue.complete);
 }
 
+// Noise and files that are no raw side hold no block of either medium, not
+// even one whose CRC holds by chance.
+TEST(Rescue, NoBlocksInNoise) {
+    std::mt19937 rng(4);
+    const Bytes side = Clean(true).raw;
+    const std::vector<Bytes> files = {Pattern(300000, 8), TickCapture(side, 0.02, 3, rng),
+                                      PackedCapture(side)};
+    for (const Bytes& file : files) {
+        for (bool fds : {true, false}) {
+            for (const RescuedBlock& block : Rescue(fds, {&file}).blocks)
+                EXPECT_FALSE(IsSure(block.status)) << file.size() << (fds ? " FDS" : " QD");
+        }
+    }
+}
+
 }  // namespace
