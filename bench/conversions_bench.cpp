@@ -8,10 +8,12 @@
 #include "fds/fds_format.h"
 #include "fds/side_decoder.h"
 #include "fds/side_encoder.h"
+#include "fds/side_rescue.h"
 #include "qd/qd_image.h"
 #include "qd/side_decoder.h"
 #include "qd/side_encoder.h"
 #include "qd/side_outputs.h"
+#include "qd/side_rescue.h"
 
 namespace {
 
@@ -137,5 +139,28 @@ void Wenmark(benchmark::State& state) {
     PerSide(state, kQdSideStreamBytes);
 }
 BENCHMARK(Wenmark);
+
+// The tolerant reader and the rescue of a side from one read or from five
+// (copies of the same clean read, each one cell later than the one before,
+// as reads of one disk begin at other cells).
+void Rescue(benchmark::State& state, bool fds) {
+    const int reads = static_cast<int>(state.range(0));
+    std::vector<ByteVector> copies;
+    for (int r = 0; r < reads; ++r) {
+        ByteVector raw = fds ? FdsRawSide() : QdRawSide();
+        raw.insert(raw.begin(), static_cast<std::size_t>(r), 0x55);  // r gap bytes, four cells each
+        copies.push_back(std::move(raw));
+    }
+    std::vector<const ByteVector*> pointers;
+    for (const ByteVector& copy : copies) pointers.push_back(&copy);
+    for (auto _ : state) {
+        const SideRescue rescue = fds ? RescueFdsSide(pointers) : RescueQdSide(pointers);
+        benchmark::DoNotOptimize(rescue.complete);
+    }
+    PerSide(state,
+            (fds ? kFdsSideStreamBytes : kQdSideStreamBytes) * static_cast<std::size_t>(reads));
+}
+BENCHMARK_CAPTURE(Rescue, Fds, true)->Arg(1)->Arg(5);
+BENCHMARK_CAPTURE(Rescue, Qd, false)->Arg(1)->Arg(5);
 
 }  // namespace
