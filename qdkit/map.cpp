@@ -1,0 +1,384 @@
+#include "qdkit/map.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/bitstream.h"
+#include "fds/fds_format.h"
+#include "qd/qd_layout.h"
+#include "qd/side_rescue.h"
+
+namespace {
+
+constexpr double kWidth = 1200;
+constexpr double kLeft = 200;  // the labels' column
+constexpr double kRight = 24;
+constexpr double kTop = 62;  // below the title lines
+constexpr double kBand = 24;
+constexpr double kDamage = 6;  // the strip under a read's band
+constexpr double kReadPitch = 48;
+constexpr double kResultPitch = 64;
+constexpr double kMinBlock = 2;   // px, so that a short block still shows
+constexpr double kMarker = 8;     // px, a missing block's marker
+constexpr double kCharWidth = 6;  // px, about, of the small labels
+constexpr long long kCrcCells = 2 * kCellsPerByte;
+
+constexpr BlockStatus kStatuses[] = {BlockStatus::kGood,     BlockStatus::kVoted,
+                                     BlockStatus::kInferred, BlockStatus::kBad,
+                                     BlockStatus::kMissing,  BlockStatus::kConflict};
+
+// Colours told apart without red and green (a colour-blind-safe palette);
+// bad is striped as well, missing only outlined.
+constexpr const char* kStyle =
+    "<style>text{font-family:sans-serif;font-size:12px;fill:#222}"
+    ".title{font-size:16px;font-weight:bold}.note{font-size:11px;fill:#555}"
+    ".num{font-size:10px;fill:#333}.axis{stroke:#444;stroke-width:1}"
+    ".gap{fill:#dddddd}.good{fill:#4477aa}.voted{fill:#66ccee}.inferred{fill:#ccbb44}"
+    ".bad{fill:url(#bad)}.conflict{fill:#aa3377}.damage{fill:#cc3311}"
+    ".missing{fill:#ffffff;stroke:#666666;stroke-width:1.5;stroke-dasharray:3 2}</style>"
+    "<defs><pattern id=\"bad\" patternUnits=\"userSpaceOnUse\" width=\"6\" height=\"6\" "
+    "patternTransform=\"rotate(45)\"><rect width=\"6\" height=\"6\" fill=\"#ee7733\"/>"
+    "<rect width=\"2\" height=\"6\" fill=\"#7a3300\"/></pattern></defs>";
+
+std::string Escape(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+// Tenths of a pixel are enough, and need no locale.
+std::string Num(double value) {
+    const long long tenths = std::llround(value * 10);
+    std::string text = std::to_string(std::llabs(tenths) / 10);
+    if (tenths % 10 != 0) text += "." + std::to_string(std::llabs(tenths) % 10);
+    return tenths < 0 ? "-" + text : text;
+}
+
+std::string Cells(long long cells) {
+    if (cells != 0 && cells % 1000 == 0) return std::to_string(cells / 1000) + "k";
+    return std::to_string(cells);
+}
+
+std::string KindName(int kind, bool fds, bool brief) {
+    if (fds) {
+        switch (kind) {
+            case kFdsDiskInfoBlock:
+                return brief ? "info" : "disk info";
+            case kFdsFileAmountBlock:
+                return brief ? "amount" : "file amount";
+            case kFdsFileHeaderBlock:
+                return brief ? "header" : "file header";
+            case kFdsFileDataBlock:
+                return brief ? "data" : "file data";
+            default:
+                return "kind " + std::to_string(kind);
+        }
+    }
+    if (kind == kQdBlockCountKind) return brief ? "count" : "block count";
+    if (IsQdDataBlock(static_cast<std::uint8_t>(kind))) return "data";
+    return brief ? "info" : "information";
+}
+
+// A block's cells from its first byte's: an FDS block's start mark before
+// it, the CRC behind it.
+struct Span {
+    long long first;
+    long long end;
+};
+Span BlockSpan(long long cell, std::size_t length, bool fds) {
+    return {cell - (fds ? kCellsPerByte : 0),
+            cell + static_cast<long long>(length) * kCellsPerByte + kCrcCells};
+}
+
+// Lead-read cells to pixels.
+struct Scale {
+    long long lo;
+    long long hi;
+    double X(long long cell) const {
+        return kLeft + static_cast<double>(cell - lo) * (kWidth - kLeft - kRight) /
+                           static_cast<double>(hi - lo);
+    }
+};
+
+// A read's cells less this are the lead's; an unaligned read keeps its own.
+long long Shift(const SideRescue& rescue, std::size_t read) {
+    const auto& offsets = rescue.matching.offsets;
+    return read < offsets.size() && offsets[read] ? *offsets[read] : 0;
+}
+
+Scale ScaleOf(const SideRescue& rescue) {
+    Scale scale{0, 1};
+    for (std::size_t r = 0; r < rescue.reads.size(); ++r) {
+        scale.lo = std::min(scale.lo, -Shift(rescue, r));
+        scale.hi =
+            std::max(scale.hi, static_cast<long long>(rescue.reads[r].cells) - Shift(rescue, r));
+    }
+    return scale;
+}
+
+class Svg {
+public:
+    void Rect(double x, double y, double w, double h, const std::string& attrs,
+              const std::string& tip = "") {
+        out += "<rect x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" width=\"" + Num(w) +
+               "\" height=\"" + Num(h) + "\" " + attrs;
+        out += tip.empty() ? "/>" : "><title>" + Escape(tip) + "</title></rect>";
+    }
+    void Text(double x, double y, const std::string& attrs, const std::string& text) {
+        out += "<text x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" " + attrs + ">" + Escape(text) +
+               "</text>";
+    }
+    std::string out;
+};
+
+// A band's name and a note beneath it, right-aligned before the band.
+void BandLabel(Svg& svg, double y, const std::string& name, const std::string& note) {
+    svg.Text(kLeft - 10, y + 11, "text-anchor=\"end\"", name);
+    svg.Text(kLeft - 10, y + 25, "text-anchor=\"end\" class=\"note\"", note);
+}
+
+// A read's name, its tail kept when too long for the labels' column.
+std::string ReadLabel(const std::vector<std::string>& names, std::size_t read) {
+    std::string name = read < names.size() ? names[read] : "";
+    constexpr std::size_t kMost = 24;
+    if (name.size() > kMost) name = "..." + name.substr(name.size() - kMost + 3);
+    return std::to_string(read + 1) + (name.empty() ? "" : ": " + name);
+}
+
+std::string ReadNote(const SideRescue& rescue, std::size_t read) {
+    const auto& offsets = rescue.matching.offsets;
+    const bool aligned = read < offsets.size() && offsets[read];
+    if (!aligned) return "unaligned: matched nothing";
+    if (static_cast<int>(read) == rescue.matching.lead) return "lead read";
+    const long long shift = *offsets[read];
+    return "offset " + std::string(shift >= 0 ? "+" : "") + std::to_string(shift) + " cells";
+}
+
+// Damage stretches closer than a pixel are drawn as one.
+void DamageStrip(Svg& svg, const Scale& scale, const ReadScan& read, long long shift, double y) {
+    std::optional<Span> run;
+    const auto flush = [&] {
+        const double x = scale.X(run->first);
+        svg.Rect(x, y, std::max(1.0, scale.X(run->end) - x), kDamage, "class=\"damage\"");
+    };
+    for (const CellSpan& span : read.damage) {
+        const Span cells{static_cast<long long>(span.first) - shift,
+                         static_cast<long long>(span.end) - shift};
+        if (run && scale.X(cells.first) - scale.X(run->end) < 1) {
+            run->end = cells.end;
+            continue;
+        }
+        if (run) flush();
+        run = cells;
+    }
+    if (run) flush();
+}
+
+void ReadBand(Svg& svg, const Scale& scale, const SideRescue& rescue, std::size_t r, bool fds,
+              const std::vector<std::string>& names, double y) {
+    const ReadScan& read = rescue.reads[r];
+    const long long shift = Shift(rescue, r);
+    svg.out += "<g class=\"band read\" data-read=\"" + std::to_string(r + 1) + "\">";
+    BandLabel(svg, y, ReadLabel(names, r), ReadNote(rescue, r));
+    const double x = scale.X(-shift);
+    svg.Rect(x, y, scale.X(static_cast<long long>(read.cells) - shift) - x, kBand, "class=\"gap\"",
+             "read " + std::to_string(r + 1) + ": " + std::to_string(read.cells) + " cells");
+    for (const FoundBlock& block : read.blocks) {
+        const long long cell = static_cast<long long>(block.place.Cell());
+        const Span span = BlockSpan(cell - shift, block.length, fds);
+        const double x0 = scale.X(span.first);
+        svg.Rect(x0, y, std::max(kMinBlock, scale.X(span.end) - x0), kBand,
+                 "class=\"" + std::string(BlockStatusName(block.status)) + "\"",
+                 KindName(block.kind, fds, false) + ", " + BlockStatusName(block.status) +
+                     ", cell " + std::to_string(cell) + " of read " + std::to_string(r + 1));
+    }
+    DamageStrip(svg, scale, read, shift, y + kBand + 1);
+    svg.out += "</g>";
+}
+
+using Places = std::vector<std::pair<double, double>>;
+
+// Markers of the missing blocks [n, end), spread between their placed
+// neighbours, or kept close beside the one neighbour there is.
+void SpreadMarkers(Places& places, std::size_t n, std::size_t end) {
+    const double runs = static_cast<double>(end - n + 1);
+    double step = 3 * kMarker;
+    double from = n > 0 ? places[n - 1].second : kLeft;
+    if (end < places.size() && n > 0) step = (places[end].first - from) / runs;
+    if (end < places.size() && n == 0) from = places[end].first - runs * step;
+    for (std::size_t k = n; k < end; ++k) {
+        const double centre = from + step * static_cast<double>(k - n + 1);
+        places[k] = {centre - kMarker / 2, centre + kMarker / 2};
+    }
+}
+
+// Where each rescued block is drawn, [x0, x1) in pixels.
+Places ResultPlaces(const SideRescue& rescue, const Scale& scale, bool fds) {
+    const std::size_t count = rescue.blocks.size();
+    Places places(count);
+    for (std::size_t n = 0; n < count; ++n) {
+        const RescuedBlock& block = rescue.blocks[n];
+        if (block.leadcell < 0) continue;
+        const Span span = BlockSpan(block.leadcell, block.bytes.size(), fds);
+        const double x = scale.X(span.first);
+        places[n] = {x, std::max(x + kMinBlock, scale.X(span.end))};
+    }
+    const auto placed = [&](std::size_t n) { return rescue.blocks[n].leadcell >= 0; };
+    for (std::size_t n = 0; n < count; ++n) {
+        if (placed(n)) continue;
+        std::size_t end = n;
+        while (end < count && !placed(end)) ++end;
+        SpreadMarkers(places, n, end);
+        n = end;
+    }
+    return places;
+}
+
+std::string ResultTip(const RescuedBlock& block, std::size_t n, bool fds) {
+    std::string tip = "block " + std::to_string(n + 1) + ": " + KindName(block.kind, fds, false) +
+                      ", " + BlockStatusName(block.status);
+    if (block.size) tip += ", size " + std::to_string(*block.size);
+    if (block.cell) tip += ", cell " + std::to_string(*block.cell) + " of read 1";
+    for (std::size_t i = 0; i < block.goodin.size(); ++i)
+        tip += (i == 0 ? ", good in read " : ", ") + std::to_string(block.goodin[i] + 1);
+    return tip;
+}
+
+void ResultBand(Svg& svg, const Scale& scale, const SideRescue& rescue, bool fds, double y) {
+    svg.out += "<g class=\"band result\">";
+    BandLabel(svg, y, "rescued side", std::to_string(rescue.blocks.size()) + " blocks");
+    svg.Rect(scale.X(scale.lo), y, scale.X(scale.hi) - scale.X(scale.lo), kBand, "class=\"gap\"");
+    const auto places = ResultPlaces(rescue, scale, fds);
+    double free = 0;  // where the labels' row is free again
+    for (std::size_t n = 0; n < rescue.blocks.size(); ++n) {
+        const RescuedBlock& block = rescue.blocks[n];
+        const auto [x0, x1] = places[n];
+        const bool missing = block.leadcell < 0;
+        svg.Rect(x0, missing ? y - 3 : y, x1 - x0, missing ? kBand + 6 : kBand,
+                 "class=\"" + std::string(BlockStatusName(block.status)) + "\" data-block=\"" +
+                     std::to_string(n + 1) + "\"",
+                 ResultTip(block, n, fds));
+        // As much of "number kind" as fits before the next label.
+        const double centre = (x0 + x1) / 2;
+        for (const std::string& label :
+             {std::to_string(n + 1) + " " + KindName(block.kind, fds, true),
+              std::to_string(n + 1)}) {
+            const double half = kCharWidth * static_cast<double>(label.size()) / 2;
+            if (centre - half < free) continue;
+            svg.Text(centre, y + kBand + 16, "text-anchor=\"middle\" class=\"num\"", label);
+            free = centre + half + 4;
+            break;
+        }
+    }
+    svg.out += "</g>";
+}
+
+long long TickStep(long long range) {
+    long long step = 1;
+    while (step * 10 <= range / 8) step *= 10;
+    for (long long factor : {2LL, 5LL}) {
+        if (step * factor * 8 <= range) return step * factor;
+    }
+    return step;
+}
+
+// Ticks in the first read's cells where it is aligned, else in the lead's.
+void Axis(Svg& svg, const Scale& scale, const SideRescue& rescue, double y) {
+    const auto& offsets = rescue.matching.offsets;
+    const bool first = !offsets.empty() && offsets[0];
+    const long long shift = first ? *offsets[0] : 0;
+    svg.out += "<g class=\"ticks\"><path class=\"axis\" d=\"M" + Num(scale.X(scale.lo)) + " " +
+               Num(y) + "H" + Num(scale.X(scale.hi)) + "\"/>";
+    const long long step = TickStep(scale.hi - scale.lo);
+    const long long from = scale.lo + shift;
+    const long long start = from > 0 ? (from + step - 1) / step : -(-from / step);
+    for (long long tick = start * step; tick <= scale.hi + shift; tick += step) {
+        const double x = scale.X(tick - shift);
+        svg.out += "<path class=\"axis\" d=\"M" + Num(x) + " " + Num(y) + "v5\"/>";
+        svg.Text(x, y + 18, "text-anchor=\"middle\" class=\"num\"", Cells(tick));
+    }
+    const int read = first ? 1 : rescue.matching.lead + 1;
+    svg.Text(kLeft - 10, y + 18, "text-anchor=\"end\" class=\"note\"",
+             "cells of read " + std::to_string(read) + (first ? "" : " (lead)"));
+    svg.out += "</g>";
+}
+
+void Legend(Svg& svg, double y) {
+    svg.out += "<g class=\"legend\">";
+    double x = kLeft;
+    for (BlockStatus status : kStatuses) {
+        const std::string name = BlockStatusName(status);
+        svg.Rect(x, y - 11, 14, 14, "class=\"" + name + "\"");
+        svg.Text(x + 20, y, "", name);
+        x += 40 + kCharWidth * static_cast<double>(name.size());
+    }
+    svg.Rect(x, y - 7, 14, kDamage, "class=\"damage\"");
+    svg.Text(x + 20, y, "", "damage");
+    svg.Rect(x + 90, y - 11, 14, 14, "class=\"gap\"");
+    svg.Text(x + 110, y, "", "gap");
+    svg.out += "</g>";
+}
+
+std::string Title(const SideRescue& rescue, bool fds) {
+    const std::size_t reads = rescue.reads.size();
+    return std::string(fds ? "FDS" : "QD") + " side, " + std::to_string(reads) +
+           (reads == 1 ? " read, " : " reads, ") + (rescue.complete ? "complete" : "incomplete");
+}
+
+// "12 blocks: 10 good, 2 voted"
+std::string Counts(const SideRescue& rescue) {
+    std::string text = std::to_string(rescue.blocks.size()) + " blocks";
+    const char* separator = ": ";
+    for (BlockStatus status : kStatuses) {
+        const auto count = std::count_if(rescue.blocks.begin(), rescue.blocks.end(),
+                                         [&](const RescuedBlock& b) { return b.status == status; });
+        if (count == 0) continue;
+        text += separator + std::to_string(count) + " " + BlockStatusName(status);
+        separator = ", ";
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string SideMap(const SideRescue& rescue, bool fds, const std::vector<std::string>& readnames) {
+    const Scale scale = ScaleOf(rescue);
+    const double result = kTop + kReadPitch * static_cast<double>(rescue.reads.size());
+    const double axis = result + kResultPitch - 12;
+    const double height = axis + 70;
+    Svg svg;
+    svg.out = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(kWidth) + "\" height=\"" +
+              Num(height) + "\" viewBox=\"0 0 " + Num(kWidth) + " " + Num(height) + "\">" + kStyle;
+    svg.Rect(0, 0, kWidth, height, "fill=\"#ffffff\"");
+    svg.Text(kLeft, 26, "class=\"title\"", Title(rescue, fds));
+    svg.Text(kLeft, 46, "class=\"note\"", Counts(rescue));
+    for (std::size_t r = 0; r < rescue.reads.size(); ++r)
+        ReadBand(svg, scale, rescue, r, fds, readnames, kTop + kReadPitch * static_cast<double>(r));
+    ResultBand(svg, scale, rescue, fds, result);
+    Axis(svg, scale, rescue, axis);
+    Legend(svg, axis + 52);
+    svg.out += "</svg>\n";
+    return svg.out;
+}

@@ -1,0 +1,14 @@
+// A picture of a rescued side for a browser: each read's blocks, gaps and
+// damage along the cell axis, one band per read, and the side the rescue
+// made of them beneath.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "common/rescue.h"
+
+// The rescue as a standalone SVG document. fds tells the medium, for the
+// names of block kinds; readnames label the reads in their order (a read
+// past their end is labelled by its number).
+std::string SideMap(const SideRescue& rescue, bool fds, const std::vector<std::string>& readnames);
