@@ -15,6 +15,7 @@
 #include "qd/side_rescue.h"
 #include "qdkit/commands.h"
 #include "qdkit/human.h"
+#include "qdkit/map.h"
 #include "qdkit/output.h"
 #include "qdkit/report.h"
 #include "qdkit/text.h"
@@ -206,19 +207,25 @@ int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& opti
             }
             if (!rescue.complete) report.Fail("the side is incomplete");
             if (options.strict && !rescue.complete) return;
-            const Bytes bytes = fds ? RescuedFdsImage(rescue) : RescuedMzt(rescue, report);
-            const std::string name = options.output.empty()
-                                         ? Pathlib::SplitFilename(paths.front().c_str()) + "." + to
-                                         : options.output;
             OutputGuard guard(paths, options.force);
-            const std::string path = OutputPath(options.folder, name);
-            std::string error = guard.Refusal(path, paths.front());
-            if (error.empty()) error = guard.Write({{path, &bytes}}, paths.front());
-            if (!error.empty()) {
-                report.Fail(error);
-            } else {
-                written = path;
+            const auto save = [&](const std::string& name, const Bytes& bytes) {
+                const std::string path = OutputPath(options.folder, name);
+                std::string error = guard.Refusal(path, paths.front());
+                if (error.empty()) error = guard.Write({{path, &bytes}}, paths.front());
+                if (!error.empty()) report.Fail(error);
+                return error.empty() ? std::optional<std::string>(path) : std::nullopt;
+            };
+            if (!options.map.empty()) {
+                for (std::size_t r = 0; r < reads.size(); ++r)
+                    rescue.reads[r].damage = MfmDamage(reads[r].cells);
+                const std::string svg = SideMap(rescue, fds, paths);
+                save(options.map, Bytes(svg.begin(), svg.end()));
             }
+            const Bytes bytes = fds ? RescuedFdsImage(rescue) : RescuedMzt(rescue, report);
+            written = save(options.output.empty()
+                               ? Pathlib::SplitFilename(paths.front().c_str()) + "." + to
+                               : options.output,
+                           bytes);
         });
     }
     if (options.json) {
