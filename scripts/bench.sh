@@ -5,14 +5,19 @@
 #   bash scripts/bench.sh instructions  callgrind: instructions per side-stream
 #                                       byte beyond the bare read+write program
 #   bash scripts/bench.sh kernels       the Google Benchmark kernels
+#   bash scripts/bench.sh rescue        the tolerant readers: callgrind
+#                                       instructions per raw byte of one clean
+#                                       full side, the time of five reads against
+#                                       one, and what comes back from damaged
+#                                       reads (READS of them a case, 400)
 # BUILD_DIR (build-bench) is the Release build made here; BIN_DIR, when set,
 # names another build's bin folder whose programs are measured instead.
 # RUNS (15) pairs of BATCH (20) back-to-back runs each make the medians.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-time}
-case "$mode" in time | instructions | kernels) ;; *)
-  echo "usage: $0 [time|instructions|kernels]" >&2
+case "$mode" in time | instructions | kernels | rescue) ;; *)
+  echo "usage: $0 [time|instructions|kernels|rescue]" >&2
   exit 2
   ;;
 esac
@@ -21,7 +26,7 @@ build=${BUILD_DIR:-build-bench}
 runs=${RUNS:-15}
 batch=${BATCH:-20}
 
-bash scripts/deps.sh benchmark $([ "$mode" = instructions ] && echo valgrind)
+bash scripts/deps.sh benchmark $([ "$mode" = instructions ] || [ "$mode" = rescue ] && echo valgrind)
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKIT_TESTS=OFF -DKIT_BENCH=ON >/dev/null
 cmake --build "$build" --parallel 2 >/dev/null
 if [ "$mode" = kernels ]; then
@@ -61,6 +66,21 @@ bytes_out() { find . -type f -printf '%s\n' | awk '{s += $1} END {print s + 0}';
 median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 irefs() { valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
   awk '/Collected :/ {print $4}'; }
+
+if [ "$mode" = rescue ]; then
+  # Only what the rescue itself does counts, not qdkit's start or the read.
+  for side in full.DKA full.QDK; do
+    count=$(valgrind --tool=callgrind --callgrind-out-file=/dev/null \
+      --toggle-collect='RescueFdsSide*' --toggle-collect='RescueQdSide*' \
+      "$bin/qdkit" recover -o out "../in/$side" 2>&1 >/dev/null |
+      awk '/Collected :/ {print $4}')
+    printf '%-10s %10d instructions, %.1f a raw byte\n' "$side" "$count" \
+      "$(awk -v c="$count" -v n="$(bytes_in "$side")" 'BEGIN {print c / n}')"
+    rm -f out
+  done
+  "$tools/kit_bench" --benchmark_filter=Rescue --benchmark_min_time=0.5
+  exec "$tools/rescue_measure" "${READS:-400}"
+fi
 
 # Microseconds for $batch runs of a command, from bash's own clock.
 batch_time() {
