@@ -48,7 +48,8 @@ std::string FdsProblemText(const FdsProblemSeen& seen) {
             if (seen.a >= kFdsDiskInfoBlock && seen.a <= kFdsEndOfSideId) {
                 return "a block with ID " + HexValue(static_cast<unsigned>(seen.a), 2) +
                        " breaks the order of the blocks: a file header is followed by its data, "
-                       "and data follows nothing else" + where;
+                       "and data follows nothing else" +
+                       where;
             }
             return "a block begins with " + HexValue(static_cast<unsigned>(seen.a), 2) +
                    ", which is no block ID" + where;
@@ -206,8 +207,8 @@ std::vector<std::string> FdsReadDamage(const FdsRawRead& read, const Bytes& raw)
     // Every side begins with its disk info block; a read that lacks it
     // began too late, or lost it.
     if (!read.blocks.empty() && read.blocks.front().id != kFdsDiskInfoBlock) {
-        damage.push_back("the first block found has the ID " +
-                         HexValue(read.blocks.front().id, 2) + ", not the disk info block's");
+        damage.push_back("the first block found has the ID " + HexValue(read.blocks.front().id, 2) +
+                         ", not the disk info block's");
     }
     for (std::size_t n = 0; n < read.blocks.size(); ++n) {
         const FdsBlockSeen& block = read.blocks[n];

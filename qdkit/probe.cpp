@@ -12,9 +12,15 @@ constexpr std::size_t kPrefixBytes = 64;
 
 }  // namespace
 
-Probe::Probe(CFile& file) : m_file(file), m_size(static_cast<std::uint64_t>(file.size())) {
+Probe::Probe(CFile& file) : m_file(&file), m_size(static_cast<std::uint64_t>(file.size())) {
     m_prefix.resize(static_cast<std::size_t>(std::min<std::uint64_t>(m_size, kPrefixBytes)));
     if (!m_prefix.empty() && !ReadAt(0, m_prefix.data(), m_prefix.size())) m_failed = true;
+}
+
+Probe::Probe(std::vector<std::uint8_t> bytes)
+    : m_size(bytes.size()), m_whole(std::move(bytes)), m_haswhole(true) {
+    m_prefix.assign(m_whole.begin(), m_whole.begin() + static_cast<std::ptrdiff_t>(
+                                                           std::min(m_whole.size(), kPrefixBytes)));
 }
 
 bool Probe::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) {
@@ -24,8 +30,8 @@ bool Probe::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) {
         return true;
     }
     if (n == 0) return true;
-    if (m_file.Seek(static_cast<std::int64_t>(offset), SEEK_SET) != 0 ||
-        !m_file.Read(out, static_cast<std::int64_t>(n))) {
+    if (m_file == nullptr || m_file->Seek(static_cast<std::int64_t>(offset), SEEK_SET) != 0 ||
+        !m_file->Read(out, static_cast<std::int64_t>(n))) {
         m_failed = true;
         return false;
     }

@@ -16,6 +16,8 @@ class Probe {
 public:
     // file is open for reading and measured.
     explicit Probe(CFile& file);
+    // A file already in memory.
+    explicit Probe(std::vector<std::uint8_t> bytes);
 
     std::uint64_t size() const { return m_size; }
     // The first bytes of the file (all of a short one).
@@ -29,7 +31,7 @@ public:
     bool failed() const { return m_failed; }
 
 private:
-    CFile& m_file;
+    CFile* m_file = nullptr;
     std::uint64_t m_size;
     std::vector<std::uint8_t> m_prefix;
     std::vector<std::uint8_t> m_whole;

@@ -40,6 +40,14 @@ if [ -x "$bin/qdkit" ]; then
   step "$bin/qdkit" convert -C back sample.DKA sample.QDK
   cmp ../sample.fds back/sample.fds && cmp ../sample.mzt back/sample.mzt &&
     echo "both came back byte for byte"
+
+  echo
+  echo "== qdkit recover: the side of sample.fds from five reads of a worn disk"
+  mkdir -p ../rescue && cd ../rescue
+  step "$bin/qdkit" recover -o one.fds ../worn-1.raw || true
+  step "$bin/qdkit" recover --map side.svg -o side.fds ../worn-1.raw ../worn-2.raw \
+    ../worn-3.raw ../worn-4.raw ../worn-5.raw
+  cmp ../sample.fds side.fds && echo "side.fds is sample.fds, byte for byte"
 fi
 echo
 echo "Outputs are in demo/."

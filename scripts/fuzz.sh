@@ -14,11 +14,22 @@ cmake --build "$build" --parallel "$(nproc 2>/dev/null || echo 2)"
 rm -rf "$build/seeds"
 "$build/bin/make_corpus" "$build/seeds"
 mkdir -p "$build/findings"
-for target in talvret omblisk pelgrane surbeck wenmark; do
+# qdkit and the rescue take every kind of input; qdkit is built only when
+# its libraries are there.
+seeds() {
+  case "$1" in
+    qdkit | rescue) echo "$build"/seeds/* ;;
+    *) echo "$build/seeds/$1" ;;
+  esac
+}
+targets="talvret omblisk pelgrane surbeck wenmark rescue"
+[ -x "$build/bin/fuzz_qdkit" ] && targets="$targets qdkit"
+for target in $targets; do
   corpus="$build/corpus/$target"
   mkdir -p "$corpus"
   echo "== fuzz_$target for ${seconds}s"
-  "$build/bin/fuzz_$target" "$corpus" "$build/seeds/$target" \
+  # shellcheck disable=SC2046
+  "$build/bin/fuzz_$target" "$corpus" $(seeds "$target") \
     -max_total_time="$seconds" -max_len=200000 -len_control=0 -timeout=20 -rss_limit_mb=2048 \
     -artifact_prefix="$build/findings/$target-" -print_final_stats=1 2>&1 | tail -n 20
   status=${PIPESTATUS[0]}

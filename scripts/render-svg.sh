@@ -15,7 +15,13 @@ bash "$(dirname "$0")/deps.sh" chromium
 
 # The picture's own size, from the first width and height attributes; the
 # browser scales it to the width asked for.
-size() { grep -o -m1 "$1=\"[0-9.]*\"" "$in" | head -n1 | tr -dc '0-9.'; }
+# (The whole picture may be one line: take the first match of all.)
+size() {
+  local found
+  found=$(grep -o "$1=\"[0-9.]*\"" "$in" || true)
+  found=${found%%$'\n'*}
+  echo "$found" | tr -dc '0-9.'
+}
 svgwidth=$(size width)
 svgheight=$(size height)
 svgwidth=${svgwidth:-1200}

@@ -69,6 +69,12 @@ public:
             const std::size_t before = report.errors.size();
             FdsSideFacts(side.area, side.number, report);
             if (report.errors.size() != before) continue;
+            // A raw side is told by its disk info block and text.
+            if (!StartsWithDiskInfo(side.area.data(), side.area.size())) {
+                report.Fail(where + "the side does not begin with a disk info block and its text " +
+                            kFdsDiskVerification + ", which a raw side needs to be told for one");
+                continue;
+            }
             Bytes stream;
             const FdsSideResult built =
                 EncodeFdsSide(side.area, 0, stream, crc, writer, MissingFiles::kEndSide);

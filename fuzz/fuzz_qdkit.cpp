@@ -1,0 +1,52 @@
+// qdkit's detection, every command's reading, and every conversion of the
+// file to the other kinds of its medium, on any bytes. What a conversion
+// writes without an error must read back as the kind it claims.
+#include <cstdint>
+#include <vector>
+
+#include "qdkit/kinds/kind.h"
+#include "qdkit/report.h"
+
+namespace {
+
+const FileKind* Recognise(Probe& probe) {
+    for (const FileKind* kind : Kinds()) {
+        if (kind->Recognise(probe)) return kind;
+    }
+    return nullptr;
+}
+
+// The output is of its kind, and that kind's own reading finds no error.
+void ReadsBack(const Bytes& bytes, const FileKind& claimed) {
+    Probe probe(bytes);
+    if (Recognise(probe) != &claimed) __builtin_trap();
+    Bytes loaded;
+    FileReport report("output");
+    if (!claimed.Load(probe, loaded, report)) __builtin_trap();
+    claimed.Inspect(loaded, report);
+    if (report.Failed()) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    Probe probe(Bytes(data, data + size));
+    const FileKind* kind = Recognise(probe);
+    if (kind == nullptr) return 0;
+    Bytes file;
+    FileReport loaded("input");
+    if (!kind->Load(probe, file, loaded)) return 0;
+    FileReport info("input"), verify("input"), read("input");
+    kind->Inspect(file, info);
+    kind->Verify(file, verify);
+    const Content content = kind->Read(file, false, read);
+    if (read.Failed()) return 0;
+    for (const FileKind* target : Kinds()) {
+        if (target == kind || target->medium() != kind->medium()) continue;
+        FileReport written("input");
+        const std::vector<Produced> outputs = target->Write(content, false, written);
+        if (written.Failed()) continue;
+        for (const Produced& output : outputs) ReadsBack(output.bytes, *target);
+    }
+    return 0;
+}
