@@ -1,30 +1,55 @@
 #include "qd/side_encoder.h"
 
-#include "common/crcblock.h"
-
 namespace {
 
 void Append(std::vector<std::uint8_t>& stream, std::uint8_t byte, int count) {
     stream.insert(stream.end(), static_cast<std::size_t>(count), byte);
 }
 
-// A block between its sync runs: the head from the ID mark on, the body and
-// the CRC over both.
-void AppendBlock(std::vector<std::uint8_t>& stream, Crc16& crc,
-                 const std::vector<std::uint8_t>& head, const std::uint8_t* body,
-                 std::size_t bodysize) {
-    Append(stream, kQdSyncByte, kQdSyncBeforeBytes);
-    AppendChecked(stream, crc, head.data(), head.size(), true);
-    AppendCrc(stream, AppendChecked(stream, crc, body, bodysize, false));
-    Append(stream, kQdSyncByte, kQdSyncAfterBytes);
+// The gap before block n (0 the block-count block) on a freshly formatted
+// side: the leading gap, a long one before the first file, then short ones.
+int GapBefore(std::size_t n) {
+    return n == 0 ? kQdLeadingGapBytes : n == 1 ? kQdFirstInfoGapBytes : kQdGapBytes;
 }
 
-std::vector<std::uint8_t> BlockHead(std::uint8_t type, std::size_t bodysize) {
+std::array<std::uint8_t, 4> BlockHead(std::uint8_t type, std::size_t bodysize) {
     return {idmark, type, static_cast<std::uint8_t>(bodysize & 0xFF),
             static_cast<std::uint8_t>(bodysize >> 8)};
 }
 
+// A block of the kit's own: its CRC over fields and body.
+QdBlockView Checked(const std::uint8_t* head, std::size_t headsize, const std::uint8_t* body,
+                    std::size_t bodysize, Crc16& crc) {
+    crc.Update(head, headsize, true);
+    const std::uint16_t value = crc.Update(body, bodysize, false);
+    return {head,
+            headsize,
+            body,
+            bodysize,
+            {static_cast<std::uint8_t>(value & 0xFF), static_cast<std::uint8_t>(value >> 8)}};
+}
+
 }  // namespace
+
+std::vector<std::uint8_t> LayQdBlocks(const std::vector<QdBlockView>& blocks) {
+    std::size_t length = 0;
+    for (std::size_t n = 0; n < blocks.size(); ++n) {
+        length += GapBefore(n) + kQdSyncBeforeBytes + blocks[n].headsize + blocks[n].bodysize +
+                  kQdCrcBytes + kQdSyncAfterBytes;
+    }
+    std::vector<std::uint8_t> stream;
+    stream.reserve(length);
+    for (std::size_t n = 0; n < blocks.size(); ++n) {
+        const QdBlockView& block = blocks[n];
+        Append(stream, kQdGapByte, GapBefore(n));
+        Append(stream, kQdSyncByte, kQdSyncBeforeBytes);
+        stream.insert(stream.end(), block.head, block.head + block.headsize);
+        stream.insert(stream.end(), block.body, block.body + block.bodysize);
+        stream.insert(stream.end(), block.crc.begin(), block.crc.end());
+        Append(stream, kQdSyncByte, kQdSyncAfterBytes);
+    }
+    return stream;
+}
 
 std::size_t QdRecordStreamBytes(std::size_t n, const MztRecordView& record) {
     return (n == 0 ? kQdFirstInfoGapBytes : kQdGapBytes) + kQdRecordFrameBytes + record.size;
@@ -38,23 +63,23 @@ std::size_t QdSideStreamLength(const std::vector<MztRecordView>& records) {
 
 std::vector<std::uint8_t> BuildQdSide(const std::vector<std::uint8_t>& file,
                                       const std::vector<MztRecordView>& records, Crc16& crc) {
-    std::vector<std::uint8_t> stream;
-    stream.reserve(QdSideStreamLength(records));
-    Append(stream, kQdGapByte, kQdLeadingGapBytes);
-    const auto blockcount = static_cast<std::uint8_t>(2 * records.size());
-    AppendBlock(stream, crc, {idmark, blockcount}, nullptr, 0);
-
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const MztRecordView& record = records[i];
-        Append(stream, kQdGapByte, i == 0 ? kQdFirstInfoGapBytes : kQdGapBytes);
-        const InfoRecord info = InfoRecordFromMzt(&file[record.offset]);
-        AppendBlock(stream, crc, BlockHead(kQdInfoBlockType, info.size()), info.data(),
-                    info.size());
-        Append(stream, kQdGapByte, kQdGapBytes);
-        const std::uint8_t* body = file.data() + record.offset + kMztHeaderBytes;
-        AppendBlock(stream, crc, BlockHead(kQdDataBlockType, record.size), body, record.size);
+    // The blocks' fields and information records, kept while they are laid.
+    const std::array<std::uint8_t, 2> count{idmark, static_cast<std::uint8_t>(2 * records.size())};
+    std::vector<std::array<std::uint8_t, 4>> heads;
+    std::vector<InfoRecord> infos;
+    heads.reserve(2 * records.size());
+    infos.reserve(records.size());
+    std::vector<QdBlockView> blocks{Checked(count.data(), count.size(), nullptr, 0, crc)};
+    for (const MztRecordView& record : records) {
+        infos.push_back(InfoRecordFromMzt(&file[record.offset]));
+        heads.push_back(BlockHead(kQdInfoBlockType, kInfoRecordBytes));
+        blocks.push_back(Checked(heads.back().data(), heads.back().size(), infos.back().data(),
+                                 kInfoRecordBytes, crc));
+        heads.push_back(BlockHead(kQdDataBlockType, record.size));
+        blocks.push_back(Checked(heads.back().data(), heads.back().size(),
+                                 file.data() + record.offset + kMztHeaderBytes, record.size, crc));
     }
-    return stream;
+    return LayQdBlocks(blocks);
 }
 
 QdSideResult EncodeQdSide(const std::vector<std::uint8_t>& file, Crc16& crc, BitWriter& writer) {

@@ -3,6 +3,7 @@
 // each between sync runs and gaps.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -17,6 +18,20 @@
 std::size_t QdRecordStreamBytes(std::size_t n, const MztRecordView& record);
 // The side stream's length before its fill, from the records' sizes alone.
 std::size_t QdSideStreamLength(const std::vector<MztRecordView>& records);
+
+// A block as the side stream holds it: from its ID mark on in two pieces
+// (its fields, its body), then its two CRC bytes.
+struct QdBlockView {
+    const std::uint8_t* head;
+    std::size_t headsize;
+    const std::uint8_t* body;
+    std::size_t bodysize;
+    std::array<std::uint8_t, 2> crc;
+};
+
+// The side stream, before its fill, of a freshly formatted side that holds
+// these blocks (the block-count block first), each in its gap and sync runs.
+std::vector<std::uint8_t> LayQdBlocks(const std::vector<QdBlockView>& blocks);
 
 // The side stream before its fill. Every body must lie inside file.
 std::vector<std::uint8_t> BuildQdSide(const std::vector<std::uint8_t>& file,

@@ -11,7 +11,9 @@
 #include "fds/fds_format.h"
 #include "fds/side_rescue.h"
 #include "qd/mzt.h"
+#include "qd/qd_image.h"
 #include "qd/qd_layout.h"
+#include "qd/side_encoder.h"
 #include "qd/side_rescue.h"
 #include "qdkit/commands.h"
 #include "qdkit/human.h"
@@ -142,6 +144,30 @@ Bytes RescuedMzt(const SideRescue& rescue, FileReport& report) {
     return mzt;
 }
 
+// The QD image file of a rescued side: its blocks, each with the CRC bytes
+// its kept copy holds, laid on a side as the kit lays one.
+Bytes RescuedQdf(const SideRescue& rescue, FileReport& report) {
+    std::vector<QdBlockView> blocks;
+    for (const RescuedBlock& block : rescue.blocks) {
+        if (block.bytes.empty()) continue;
+        const std::size_t head =
+            std::min<std::size_t>(block.bytes.size(), block.kind == kQdBlockCountKind
+                                                          ? kQdBlockCountBlockBytes - kQdCrcBytes
+                                                          : kQdBlockHeaderBytes);
+        blocks.push_back({block.bytes.data(), head, block.bytes.data() + head,
+                          block.bytes.size() - head, block.crc});
+    }
+    if (rescue.blocks.front().bytes.empty())
+        report.Warn(
+            "the side's block-count block is missing: the image begins with the next block");
+    Bytes image = QdImageHeader();
+    const Bytes stream = LayQdBlocks(blocks);
+    image.insert(image.end(), stream.begin(), stream.end());
+    if (image.size() < static_cast<std::size_t>(kQdImageBytes))
+        image.resize(kQdImageBytes, kQdGapByte);
+    return image;
+}
+
 void PrintBlocks(const SideRescue& rescue, Medium medium) {
     const bool fds = medium == Medium::kFds;
     std::vector<Row> rows{{"#", fds ? "ID" : "TYPE", "NAME", "SIZE", "STATUS", "GOOD IN", "CELL"}};
@@ -221,7 +247,9 @@ int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& opti
                 const std::string svg = SideMap(rescue, fds, paths);
                 save(options.map, Bytes(svg.begin(), svg.end()));
             }
-            const Bytes bytes = fds ? RescuedFdsImage(rescue) : RescuedMzt(rescue, report);
+            const Bytes bytes = fds           ? RescuedFdsImage(rescue)
+                                : to == "qdf" ? RescuedQdf(rescue, report)
+                                              : RescuedMzt(rescue, report);
             written = save(options.output.empty()
                                ? Pathlib::SplitFilename(paths.front().c_str()) + "." + to
                                : options.output,

@@ -393,6 +393,7 @@ TEST(Qdkit, Recover) {
          "good good good voted good good",
          "worn1.fds"},
         {{"recover", "-o", "tape.mzt", "side.QDK"}, 0, "good good good", "tape.mzt"},
+        {{"recover", "--to", "qdf", "side.QDK"}, 0, "good good good", "side.qdf"},
         {{"recover", "clean.DKA", "side.QDK"}, 1, "", ""},
     };
     for (const auto& c : cases) {
