@@ -5,24 +5,18 @@
 #include <cstdint>
 #include <vector>
 
+#include "qdkit/detect.h"
 #include "qdkit/kinds/kind.h"
 #include "qdkit/report.h"
 
 namespace {
-
-const FileKind* Recognise(Probe& probe) {
-    for (const FileKind* kind : Kinds()) {
-        if (kind->Recognise(probe)) return kind;
-    }
-    return nullptr;
-}
 
 // The output is of its kind, and that kind's own reading finds no error
 // where the input's found none (a faithful copy of a damaged side may hold
 // the same damage).
 void ReadsBack(const Bytes& bytes, const FileKind& claimed, bool clean) {
     Probe probe(bytes);
-    if (Recognise(probe) != &claimed) __builtin_trap();
+    if (RecogniseKind(probe) != &claimed) __builtin_trap();
     Bytes loaded;
     FileReport report("output");
     if (!claimed.Load(probe, loaded, report)) __builtin_trap();
@@ -34,7 +28,7 @@ void ReadsBack(const Bytes& bytes, const FileKind& claimed, bool clean) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Probe probe(Bytes(data, data + size));
-    const FileKind* kind = Recognise(probe);
+    const FileKind* kind = RecogniseKind(probe);
     if (kind == nullptr) return 0;
     Bytes file;
     FileReport loaded("input");
@@ -47,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const FileKind* target : Kinds()) {
         if (target == kind || target->medium() != kind->medium()) continue;
         FileReport written("input");
-        const std::vector<Produced> outputs = target->Write(content, false, written);
+        const std::vector<Produced> outputs = WriteAs(*target, content, false, written);
         if (written.Failed()) continue;
         for (const Produced& output : outputs) ReadsBack(output.bytes, *target, !info.Failed());
     }

@@ -38,7 +38,7 @@ std::vector<Produced> Convert(const Input& input, const FileKind& to, const Conv
     Content content = from.Read(input.bytes, options.force, report);
     if (report.Failed()) return {};
     ChooseSides(options.sides, content, report);
-    return to.Write(content, options.force, report);
+    return WriteAs(to, content, options.force, report);
 }
 
 }  // namespace

@@ -17,8 +17,9 @@ std::string CannotOpen(const std::error_code& error) {
     return "cannot open: " + why;
 }
 
-// What the file is, or why it is none of the kinds.
-const FileKind* Recognise(Probe& probe) {
+}  // namespace
+
+const FileKind* RecogniseKind(Probe& probe) {
     for (const FileKind* kind : Kinds()) {
         if (kind->Recognise(probe)) return kind;
         if (probe.failed()) break;
@@ -26,7 +27,19 @@ const FileKind* Recognise(Probe& probe) {
     return nullptr;
 }
 
-}  // namespace
+std::vector<Produced> WriteAs(const FileKind& kind, const Content& content, bool keep,
+                              FileReport& report) {
+    std::vector<Produced> outputs = kind.Write(content, keep, report);
+    for (const Produced& output : outputs) {
+        Probe probe(output.bytes);
+        const FileKind* told = RecogniseKind(probe);
+        if (told == &kind) continue;
+        report.Fail(std::string("its ") + kind.name() + " output would not read back as one" +
+                    (told == nullptr ? "" : std::string(" but as ") + told->name()));
+        return {};
+    }
+    return outputs;
+}
 
 Input ReadKnownFile(const std::string& path, FileReport& report) {
     Input input;
@@ -56,7 +69,7 @@ Input ReadKnownFile(const std::string& path, FileReport& report) {
         return input;
     }
     Probe probe(file);
-    const FileKind* kind = Recognise(probe);
+    const FileKind* kind = RecogniseKind(probe);
     if (probe.failed()) {
         report.Fail("read error");
         return input;

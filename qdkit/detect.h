@@ -13,6 +13,13 @@ struct Input {
     Bytes bytes;  // as the kind loads it
 };
 
+// The kind whose evidence the probe's file holds, asking each in turn.
+const FileKind* RecogniseKind(Probe& probe);
+// Content written as kind, every output told for that kind again: an error
+// and nothing when one would not be.
+std::vector<Produced> WriteAs(const FileKind& kind, const Content& content, bool keep,
+                              FileReport& report);
+
 // Reads path; what goes wrong, and what is unusual about loading it, goes to
 // the report (whose kind it sets).
 Input ReadKnownFile(const std::string& path, FileReport& report);

@@ -16,6 +16,7 @@
 #include "qd/side_encoder.h"
 #include "qd/side_rescue.h"
 #include "qdkit/commands.h"
+#include "qdkit/detect.h"
 #include "qdkit/human.h"
 #include "qdkit/map.h"
 #include "qdkit/output.h"
@@ -250,6 +251,13 @@ int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& opti
             const Bytes bytes = fds           ? RescuedFdsImage(rescue)
                                 : to == "qdf" ? RescuedQdf(rescue, report)
                                               : RescuedMzt(rescue, report);
+            // The file must read as what it claims to be.
+            Probe probe(bytes);
+            const FileKind* told = RecogniseKind(probe);
+            if (told == nullptr || told->name() != to) {
+                report.Fail("the rescued " + to + " file would not read back as one; none written");
+                return;
+            }
             written = save(options.output.empty()
                                ? Pathlib::SplitFilename(paths.front().c_str()) + "." + to
                                : options.output,

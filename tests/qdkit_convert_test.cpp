@@ -271,6 +271,12 @@ TEST(QdkitConvert, WritesNothingBroken) {
     // A file whose information record says 10 bytes, its data block 20.
     const Bytes mismatch = QdRaw(
         QdSide({QdBlock(Hex("A5 02")), QdInfoBlock(1, "TEN", 10), QdDataBlock(Pattern(20, 3))}));
+    // Behind the counted blocks, a block-count block cut short: read as a
+    // block header, its body runs past the side's end.
+    const Bytes count = QdBlock(Hex("A5 02"));
+    Bytes echo = QdSide({count, QdInfoBlock(1, "ECHO", 4), QdDataBlock(Pattern(4, 5)), count});
+    echo.resize(std::find_end(echo.begin(), echo.end(), count.begin(), count.end()) - echo.begin() +
+                40);
     const FdsSideContent big{{Pattern(65535, 1), Pattern(1061, 2)}, -1};
     Crc16 crc(kFdsWriterCrc);
     Bytes stream;
@@ -310,6 +316,11 @@ TEST(QdkitConvert, WritesNothingBroken) {
          {},
          {"big.fds"}},
         {{"verify", "big.DKA"}, 1, "side A holds 66688 bytes", {}, {}},
+        {{"convert", "--to", "qdf", "echo.QDK"},
+         1,
+         "the decoded image does not read back: block 4 fails its CRC",
+         {},
+         {"echo.qdf"}},
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -321,6 +332,7 @@ TEST(QdkitConvert, WritesNothingBroken) {
         WriteFile(dir / "two.fds", kTwoSides);
         WriteFile(dir / "mismatch.QDK", mismatch);
         WriteFile(dir / "big.DKA", QdRaw(stream));
+        WriteFile(dir / "echo.QDK", QdRaw(echo));
         const RunResult run = RunProgram(dir.path(), "qdkit", c.args);
         const std::string what = ::testing::PrintToString(c.args);
         EXPECT_EQ(c.status, run.status) << what << run.err;

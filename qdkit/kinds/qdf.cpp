@@ -12,6 +12,18 @@
 
 namespace {
 
+// Why the QD image the decoder made of a side that read to its end would
+// not read back as that side; empty when it would.
+std::string ImageDiffers(const QdRawRead& first) {
+    FileReport quiet("");
+    const QdRawRead again = ReadQdRaw(QdfToQdRaw(first.image, quiet));
+    if (again.result.outcome != QdDecodeOutcome::kNormalEnd)
+        return "the decoded image does not read back: " + QdWalkText(again);
+    const bool same = first.blockcount == again.blockcount && first.infos == again.infos &&
+                      first.mzt == again.mzt && first.blocks.size() == again.blocks.size();
+    return same ? std::string() : "the decoded image holds other blocks";
+}
+
 class Qdf final : public FileKind {
 public:
     Qdf() : FileKind("qdf", Medium::kQd, "qd-raw") {}
@@ -65,15 +77,8 @@ public:
             return;
         }
         for (const std::string& text : SizeMismatches(first)) report.Fail(text);
-        FileReport quiet(report.file);
-        const QdRawRead again = ReadQdRaw(QdfToQdRaw(first.image, quiet));
-        if (again.result.outcome != QdDecodeOutcome::kNormalEnd) {
-            report.Fail("the decoded image does not read back: " + QdWalkText(again));
-            return;
-        }
-        const bool same = first.blockcount == again.blockcount && first.infos == again.infos &&
-                          first.mzt == again.mzt && first.blocks.size() == again.blocks.size();
-        if (!same) report.Fail("the decoded image holds other blocks");
+        const std::string differs = ImageDiffers(first);
+        if (!differs.empty()) report.Fail(differs);
     }
 
     Content Read(const Bytes& raw, bool, FileReport&) const override { return {{}, raw}; }
@@ -83,6 +88,13 @@ public:
                                 FileReport& report) const override {
         QdRawRead read = ReadQdSide(content.raw, keep, report);
         if (report.Failed()) return {};
+        // Bytes past the counted blocks can read as a block once the side
+        // has its full length.
+        if (read.result.outcome == QdDecodeOutcome::kNormalEnd) {
+            const std::string differs = ImageDiffers(read);
+            if (!differs.empty()) Damage(differs, keep, report);
+            if (report.Failed()) return {};
+        }
         return {{".qdf", std::move(read.image)}};
     }
 };
