@@ -18,7 +18,8 @@ bool StartsWithDiskInfo(const std::uint8_t* bytes, std::size_t size) {
 }
 
 FdsWalkResult WalkFdsBlocks(const std::vector<std::uint8_t>& image, std::size_t offset,
-                            std::size_t end, const std::function<void(const FdsBlockRef&)>& visit) {
+                            std::size_t end, const std::function<void(const FdsBlockRef&)>& visit,
+                            std::size_t trailer) {
     end = std::min(end, image.size());
     std::size_t position = offset;
     int announced = -1;
@@ -40,7 +41,7 @@ FdsWalkResult WalkFdsBlocks(const std::vector<std::uint8_t>& image, std::size_t 
         const int length = FdsBlockBytes(id, filesize);
         if (length == 0)
             return stop(pending() ? FdsWalkEnd::kUnknownId : FdsWalkEnd::kComplete, id);
-        if (end - position < static_cast<std::size_t>(length))
+        if (end - position < static_cast<std::size_t>(length) + trailer)
             return stop(FdsWalkEnd::kCutShort, id);
         const std::uint8_t* block = &image[position];
         visit({id, position, length});
@@ -53,7 +54,7 @@ FdsWalkResult WalkFdsBlocks(const std::vector<std::uint8_t>& image, std::size_t 
             ++filesdone;
             ++datablocks;
         }
-        position += static_cast<std::size_t>(length);
+        position += static_cast<std::size_t>(length) + trailer;
     }
 }
 

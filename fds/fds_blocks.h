@@ -38,9 +38,11 @@ struct FdsWalkResult {
 };
 
 // Walks the blocks from offset to at most end, as the encoder lays them on a
-// side, handing each whole block to visit.
+// side, handing each whole block to visit. trailer: bytes that follow each
+// block (a .qd image's CRC); a block counts as whole only with them.
 FdsWalkResult WalkFdsBlocks(const std::vector<std::uint8_t>& image, std::size_t offset,
-                            std::size_t end, const std::function<void(const FdsBlockRef&)>& visit);
+                            std::size_t end, const std::function<void(const FdsBlockRef&)>& visit,
+                            std::size_t trailer = 0);
 
 // Where the side areas of an FDS image lie: behind the 16-byte header, or
 // from the start of an image that has none. The last area may be cut short.

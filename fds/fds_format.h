@@ -93,6 +93,10 @@ inline constexpr int FdsBlockBytes(std::uint8_t id, std::uint16_t filesize) {
 inline constexpr CrcVariant kFdsWriterCrc = MakeCrcVariant(true, 0x8408, 0x8408);
 inline constexpr CrcVariant kFdsCheckerCrc = MakeCrcVariant(false, 0x1021, 0x1021);
 
+// FDS .qd image: per side, the blocks back to back, each followed by the
+// CRC the side carries after it, then 0x00 to a fixed length.
+inline constexpr int kFdsQdSideBytes = 65536;
+
 // The side stream as written.
 inline constexpr int kFdsLeadingGapBytes = 4224;
 inline constexpr std::uint8_t kFdsGapByte = 0x00;

@@ -17,9 +17,10 @@ std::array<std::uint8_t, 4> BlockHead(std::uint8_t type, std::size_t bodysize) {
             static_cast<std::uint8_t>(bodysize >> 8)};
 }
 
-// A block of the kit's own: its CRC over fields and body.
-QdBlockView Checked(const std::uint8_t* head, std::size_t headsize, const std::uint8_t* body,
-                    std::size_t bodysize, Crc16& crc) {
+}  // namespace
+
+QdBlockView CheckedQdBlock(const std::uint8_t* head, std::size_t headsize, const std::uint8_t* body,
+                           std::size_t bodysize, Crc16& crc) {
     crc.Update(head, headsize, true);
     const std::uint16_t value = crc.Update(body, bodysize, false);
     return {head,
@@ -28,8 +29,6 @@ QdBlockView Checked(const std::uint8_t* head, std::size_t headsize, const std::u
             bodysize,
             {static_cast<std::uint8_t>(value & 0xFF), static_cast<std::uint8_t>(value >> 8)}};
 }
-
-}  // namespace
 
 std::vector<std::uint8_t> LayQdBlocks(const std::vector<QdBlockView>& blocks) {
     std::size_t length = 0;
@@ -69,15 +68,16 @@ std::vector<std::uint8_t> BuildQdSide(const std::vector<std::uint8_t>& file,
     std::vector<InfoRecord> infos;
     heads.reserve(2 * records.size());
     infos.reserve(records.size());
-    std::vector<QdBlockView> blocks{Checked(count.data(), count.size(), nullptr, 0, crc)};
+    std::vector<QdBlockView> blocks{CheckedQdBlock(count.data(), count.size(), nullptr, 0, crc)};
     for (const MztRecordView& record : records) {
         infos.push_back(InfoRecordFromMzt(&file[record.offset]));
         heads.push_back(BlockHead(kQdInfoBlockType, kInfoRecordBytes));
-        blocks.push_back(Checked(heads.back().data(), heads.back().size(), infos.back().data(),
-                                 kInfoRecordBytes, crc));
+        blocks.push_back(CheckedQdBlock(heads.back().data(), heads.back().size(),
+                                        infos.back().data(), kInfoRecordBytes, crc));
         heads.push_back(BlockHead(kQdDataBlockType, record.size));
-        blocks.push_back(Checked(heads.back().data(), heads.back().size(),
-                                 file.data() + record.offset + kMztHeaderBytes, record.size, crc));
+        blocks.push_back(CheckedQdBlock(heads.back().data(), heads.back().size(),
+                                        file.data() + record.offset + kMztHeaderBytes, record.size,
+                                        crc));
     }
     return LayQdBlocks(blocks);
 }

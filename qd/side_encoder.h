@@ -29,6 +29,10 @@ struct QdBlockView {
     std::array<std::uint8_t, 2> crc;
 };
 
+// A block with the CRC a side carries after it (crc: the writer's).
+QdBlockView CheckedQdBlock(const std::uint8_t* head, std::size_t headsize, const std::uint8_t* body,
+                           std::size_t bodysize, Crc16& crc);
+
 // The side stream, before its fill, of a freshly formatted side that holds
 // these blocks (the block-count block first), each in its gap and sync runs.
 std::vector<std::uint8_t> LayQdBlocks(const std::vector<QdBlockView>& blocks);

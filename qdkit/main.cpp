@@ -1,5 +1,6 @@
 // qdkit: reads, checks and converts every kind of file the kit knows.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -54,6 +55,29 @@ std::vector<std::string> KindNames() {
     return names;
 }
 
+// Every kind's conversions, the default first, and the names a file of
+// that kind is written under.
+std::string ConversionsText() {
+    std::vector<std::string> lines;
+    std::size_t width = 0;
+    for (const FileKind* from : Kinds()) {
+        std::string line = std::string(from->name()) + " -> " + from->target();
+        for (const FileKind* to : Kinds()) {
+            if (to != from && to->medium() == from->medium() &&
+                std::string(to->name()) != from->target())
+                line += std::string(", ") + to->name();
+        }
+        width = std::max(width, line.size());
+        lines.push_back(line);
+    }
+    std::string text = "Conversions (default first), and the names each kind is written as:\n";
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        text += "  " + lines[n] + std::string(width + 2 - lines[n].size(), ' ') +
+                Kinds()[n]->outputs() + "\n";
+    }
+    return text + "BASE is the input's name without folder and extension.\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,10 +119,7 @@ int main(int argc, char** argv) {
                       "cleanly as decoded.");
     convert->add_flag("--strict", options.strict, "Fail a file on any warning, writing nothing.");
     convert->add_option("FILE", files, "Files to convert.")->required();
-    convert->footer(
-        "Conversions (default first): fds -> fds-raw (BASE.DKA, BASE.DKB, ...);\n"
-        "fds-raw -> fds; mzt -> qd-raw (BASE.QDK) or qdf; qdf -> qd-raw or mzt;\n"
-        "qd-raw -> mzt or qdf. BASE is the input's name without folder and extension.\n");
+    convert->footer(ConversionsText());
 
     std::string joined;
     bool keep = false;

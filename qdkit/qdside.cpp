@@ -1,5 +1,7 @@
 #include "qdkit/qdside.h"
 
+#include <algorithm>
+
 #include "common/bitstream.h"
 #include "common/crc16.h"
 #include "common/littleendian.h"
@@ -28,8 +30,29 @@ public:
         m_read.blockcount = count;
         m_outputs.BlockCount(count);
     }
-    void Block(const QdBlockSeen& block) override { m_read.blocks.push_back(block); }
-    void ImageByte(std::uint8_t byte) override { m_outputs.ImageByte(byte); }
+    // A block's bytes are the last the stream took before its CRC was known.
+    void Block(const QdBlockSeen& block) override {
+        m_read.blocks.push_back(block);
+        const std::size_t n = block.type < 0 ? kQdBlockCountBlockBytes
+                                             : kQdBlockHeaderBytes + block.size + kQdCrcBytes;
+        m_read.blockbytes.emplace_back(m_taken.end() - std::min(n, m_taken.size()), m_taken.end());
+        m_taken.clear();
+    }
+    void ImageByte(std::uint8_t byte) override {
+        m_taken.push_back(byte);
+        Bound();
+        m_outputs.ImageByte(byte);
+    }
+    void ImageBytes(const std::uint8_t* bytes, std::size_t n) override {
+        m_taken.insert(m_taken.end(), bytes, bytes + n);
+        Bound();
+        m_outputs.ImageBytes(bytes, n);
+    }
+    // Runs are gap, never part of a block.
+    void ImageRun(std::uint8_t byte, std::size_t n) override {
+        m_taken.clear();
+        m_outputs.ImageRun(byte, n);
+    }
     bool DataByte(std::uint8_t byte, int offset) override {
         return m_outputs.DataByte(byte, offset);
     }
@@ -39,8 +62,15 @@ public:
     }
 
 private:
+    // No block is longer than this; a long sync run must not pile up.
+    void Bound() {
+        constexpr std::size_t kLongest = kQdBlockHeaderBytes + 0xFFFF + kQdCrcBytes;
+        if (m_taken.size() > 2 * kLongest) m_taken.erase(m_taken.begin(), m_taken.end() - kLongest);
+    }
+
     QdRawRead& m_read;
     QdSideOutputs& m_outputs;
+    Bytes m_taken;  // since the last gap or block
 };
 
 }  // namespace
@@ -246,6 +276,16 @@ void CheckQdfLength(std::uint64_t size, FileReport& report) {
     if (size >= static_cast<std::uint64_t>(kQdImageBytes)) return;
     report.Warn("the side stream is " + std::to_string(size - kQdImageHeaderBytes) + " of " +
                 std::to_string(kQdSideStreamBytes) + " bytes; the rest taken as gap");
+}
+
+Bytes QdStreamToQdRaw(const Bytes& stream) {
+    Bytes image = QdImageHeader();
+    image.insert(image.end(), stream.begin(), stream.end());
+    if (image.size() < static_cast<std::size_t>(kQdImageBytes))
+        image.resize(kQdImageBytes, kQdGapByte);
+    BitWriter writer;
+    EncodeQdImage(writer, image);
+    return writer.bitstreambuffer;
 }
 
 Bytes QdfToQdRaw(const Bytes& qdf, FileReport& report) {

@@ -18,6 +18,7 @@ struct QdRawRead {
     QdDecodeResult result;
     int blockcount = -1;  // none seen
     std::vector<QdBlockSeen> blocks;
+    std::vector<Bytes> blockbytes;  // each block's, from its ID mark through its CRC
     std::vector<InfoRecord> infos;
     Bytes image;  // the QD image file the decoder's outputs make of the side
     Bytes mzt;    // and the MZT file
@@ -52,6 +53,8 @@ void WarnEmptyTape(const std::vector<MztRecordView>& records, FileReport& report
 Bytes MztAsEncoded(const Bytes& mzt, FileReport& report);
 // The raw side the kit's encoder makes of an MZT file; empty when it cannot.
 Bytes MztToQdRaw(const Bytes& mzt, FileReport& report);
+// The raw side of a side stream, filled with gap to a side's length.
+Bytes QdStreamToQdRaw(const Bytes& stream);
 // The raw side of a QD image file's side stream, filled to a side's length.
 Bytes QdfToQdRaw(const Bytes& qdf, FileReport& report);
 // The warning for a QD image file of size bytes whose side stream is short.

@@ -16,7 +16,7 @@ std::string ByteAt(const Bytes& bytes, std::size_t at) {
 
 class Fds final : public FileKind {
 public:
-    Fds() : FileKind("fds", Medium::kFds, "fds-raw") {}
+    Fds() : FileKind("fds", Medium::kFds, "fds-raw", "BASE.fds") {}
 
     // The header, or the disk info block right at the start with the file
     // amount block right behind it (where an FDS .qd image has a CRC).

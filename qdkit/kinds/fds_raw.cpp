@@ -12,7 +12,7 @@ namespace {
 
 class FdsRaw final : public FileKind {
 public:
-    FdsRaw() : FileKind("fds-raw", Medium::kFds, "fds") {}
+    FdsRaw() : FileKind("fds-raw", Medium::kFds, "fds", "BASE.DKA, BASE.DKB, ...") {}
 
     // A disk info block that passes its CRC, anywhere in the cells.
     bool Recognise(Probe& probe) const override {

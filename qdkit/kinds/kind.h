@@ -39,8 +39,8 @@ struct Produced {
 
 class FileKind {
 public:
-    FileKind(const char* name, Medium medium, const char* target)
-        : m_name(name), m_medium(medium), m_target(target) {}
+    FileKind(const char* name, Medium medium, const char* target, const char* outputs)
+        : m_name(name), m_medium(medium), m_target(target), m_outputs(outputs) {}
     virtual ~FileKind() = default;
     FileKind(const FileKind&) = delete;
     FileKind& operator=(const FileKind&) = delete;
@@ -49,6 +49,8 @@ public:
     Medium medium() const { return m_medium; }
     // The kind that convert makes of this one without --to.
     const char* target() const { return m_target; }
+    // The names convert gives files of this kind, BASE the input's.
+    const char* outputs() const { return m_outputs; }
 
     // Whether the file is of this kind, by positive evidence in its content.
     virtual bool Recognise(Probe& probe) const = 0;
@@ -75,6 +77,7 @@ private:
     const char* m_name;
     Medium m_medium;
     const char* m_target;
+    const char* m_outputs;
 };
 
 // Every kind, in the order detection asks them.
@@ -84,6 +87,9 @@ const FileKind* KindNamed(const std::string& name);
 
 // The kinds, one function each (kinds/*.cpp).
 const FileKind& FdsKind();
+const FileKind& FdsQdKind();
+const FileKind& HxcQdKind();
+const FileKind& MzqKind();
 const FileKind& QdfKind();
 const FileKind& FdsRawKind();
 const FileKind& QdRawKind();

@@ -59,7 +59,7 @@ Bytes MztAsSideHolds(const Bytes& file) {
 
 class Mzt final : public FileKind {
 public:
-    Mzt() : FileKind("mzt", Medium::kQd, "qd-raw") {}
+    Mzt() : FileKind("mzt", Medium::kQd, "qd-raw", "BASE.mzt") {}
 
     // Every record header along the chain looks like one, and the records
     // cover the file: to its end, or with the last body cut short, or with

@@ -8,7 +8,7 @@ namespace {
 
 class QdRaw final : public FileKind {
 public:
-    QdRaw() : FileKind("qd-raw", Medium::kQd, "mzt") {}
+    QdRaw() : FileKind("qd-raw", Medium::kQd, "mzt", "BASE.QDK") {}
 
     // A block-count block that passes its CRC after its sync bytes, anywhere
     // in the cells.

@@ -26,7 +26,7 @@ std::string ImageDiffers(const QdRawRead& first) {
 
 class Qdf final : public FileKind {
 public:
-    Qdf() : FileKind("qdf", Medium::kQd, "qd-raw") {}
+    Qdf() : FileKind("qdf", Medium::kQd, "qd-raw", "BASE.qdf") {}
 
     bool Recognise(Probe& probe) const override {
         return IsQdImageHeader(probe.Prefix().data(), probe.Prefix().size());

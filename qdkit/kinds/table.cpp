@@ -3,8 +3,10 @@
 const std::vector<const FileKind*>& Kinds() {
     // Kinds that carry a header first; the raw sides, told by a search of
     // their cells, before the tape files, told by their record chain.
+    // A .qd image before the FDS image, whose headerless form it resembles.
     static const std::vector<const FileKind*> kinds = {
-        &FdsKind(), &QdfKind(), &FdsRawKind(), &QdRawKind(), &MztKind(),
+        &FdsQdKind(), &FdsKind(),    &QdfKind(),   &HxcQdKind(),
+        &MzqKind(),   &FdsRawKind(), &QdRawKind(), &MztKind(),
     };
     return kinds;
 }

@@ -1,0 +1,75 @@
+#include "qd/hxc_qd.h"
+
+#include <algorithm>
+
+#include "common/littleendian.h"
+
+namespace {
+
+std::size_t Aligned(std::size_t n) {
+    return (n + kHxcQdAlignBytes - 1) / kHxcQdAlignBytes * kHxcQdAlignBytes;
+}
+
+void PutLe32(std::uint8_t* p, std::size_t value) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+}  // namespace
+
+bool HasHxcQdSignature(const std::uint8_t* bytes, std::size_t size) {
+    return size >= static_cast<std::size_t>(kHxcQdSignatureBytes) &&
+           std::equal(kHxcQdSignature, kHxcQdSignature + kHxcQdSignatureBytes, bytes,
+                      [](char c, std::uint8_t b) { return static_cast<std::uint8_t>(c) == b; });
+}
+
+HxcQdCheck ReadHxcQd(const std::vector<std::uint8_t>& file, HxcQdImage& image) {
+    image = {};
+    if (!HasHxcQdSignature(file.data(), file.size())) return HxcQdCheck::kNoSignature;
+    if (file.size() < static_cast<std::size_t>(kHxcQdFieldsEnd)) return HxcQdCheck::kListOutside;
+    const std::uint8_t* h = file.data();
+    image.header = {Le32(h + kHxcQdRevision),       Le32(h + kHxcQdTracks),
+                    Le32(h + kHxcQdSides),          Le32(h + kHxcQdEncoding),
+                    Le32(h + kHxcQdWriteProtected), Le32(h + kHxcQdBitRate),
+                    Le32(h + kHxcQdFlags),          Le32(h + kHxcQdTrackList)};
+    const std::uint64_t count = std::uint64_t{image.header.tracks} * image.header.sides;
+    if (count == 0) return HxcQdCheck::kNoTrack;
+    const std::uint64_t list = image.header.tracklist;
+    if (list > file.size() || count > (file.size() - list) / kHxcQdTrackEntryBytes)
+        return HxcQdCheck::kListOutside;
+    for (std::uint64_t n = 0; n < count; ++n) {
+        const std::uint8_t* entry = h + list + n * kHxcQdTrackEntryBytes;
+        const HxcQdTrack track{Le32(entry), Le32(entry + 4), Le32(entry + 8), Le32(entry + 12)};
+        if (std::uint64_t{track.offset} + track.length > file.size())
+            return HxcQdCheck::kTrackOutside;
+        image.tracks.push_back(track);
+    }
+    return HxcQdCheck::kOk;
+}
+
+std::vector<std::uint8_t> HxcQdTrackCells(const std::vector<std::uint8_t>& file,
+                                          const HxcQdTrack& track) {
+    const auto begin = file.begin() + static_cast<std::ptrdiff_t>(track.offset);
+    return {begin, begin + static_cast<std::ptrdiff_t>(track.length)};
+}
+
+std::vector<std::uint8_t> HxcQdOfCells(const std::vector<std::uint8_t>& cells) {
+    const std::size_t list = kHxcQdHeaderBytes;
+    // The list holds one entry more than there are tracks, as HxC's writer
+    // leaves it.
+    const std::size_t first = list + Aligned(2 * kHxcQdTrackEntryBytes);
+    const std::size_t length = Aligned(cells.size());
+    std::vector<std::uint8_t> file(first + length, kHxcQdTrackFill);
+    std::fill_n(file.begin(), first, 0x00);
+    std::copy(cells.begin(), cells.end(), file.begin() + static_cast<std::ptrdiff_t>(first));
+    std::copy_n(kHxcQdSignature, kHxcQdSignatureBytes, file.begin());
+    std::uint8_t* h = file.data();
+    PutLe32(h + kHxcQdTracks, 1);
+    PutLe32(h + kHxcQdSides, 1);
+    PutLe32(h + kHxcQdBitRate, kHxcQdCellRate);
+    PutLe32(h + kHxcQdTrackList, list);
+    PutLe32(h + list, first);
+    PutLe32(h + list + 4, length);
+    PutLe32(h + list + 8, 0);
+    PutLe32(h + list + 12, cells.size());
+    return file;
+}

@@ -1,0 +1,62 @@
+// HxC QD images, what the HxC floppy emulator plays to and takes from
+// Quick Disk drives: a 512-byte header of 32-bit little-endian fields after
+// the signature, a list of tracks (512-byte aligned), then each track's
+// cells, the first in bit 0 of each byte as in the kit's raw sides. A track
+// names where a drive's start and stop switches fall, in bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+inline constexpr char kHxcQdSignature[] = "HXCQDDRV";
+inline constexpr int kHxcQdSignatureBytes = sizeof(kHxcQdSignature) - 1;
+inline constexpr int kHxcQdHeaderBytes = 512;
+// Header fields after the signature.
+inline constexpr int kHxcQdRevision = 8;
+inline constexpr int kHxcQdTracks = 12;
+inline constexpr int kHxcQdSides = 16;
+inline constexpr int kHxcQdEncoding = 20;
+inline constexpr int kHxcQdWriteProtected = 24;
+inline constexpr int kHxcQdBitRate = 28;  // cells a second
+inline constexpr int kHxcQdFlags = 32;
+inline constexpr int kHxcQdTrackList = 36;  // offset of the track list
+inline constexpr int kHxcQdFieldsEnd = 40;
+// A track list entry: offset, length, start and stop switch positions.
+inline constexpr int kHxcQdTrackEntryBytes = 16;
+// Track list and tracks start, and tracks end, on this boundary.
+inline constexpr int kHxcQdAlignBytes = 512;
+// What pads a track to the boundary.
+inline constexpr std::uint8_t kHxcQdTrackFill = 0x01;
+// The cell rate HxC's own writer gives a QD side.
+inline constexpr std::uint32_t kHxcQdCellRate = 203128;
+
+struct HxcQdHeader {
+    std::uint32_t revision, tracks, sides, encoding, writeprotected, bitrate, flags, tracklist;
+};
+
+struct HxcQdTrack {
+    std::uint32_t offset, length, startswitch, stopswitch;
+};
+
+struct HxcQdImage {
+    HxcQdHeader header;
+    std::vector<HxcQdTrack> tracks;  // tracks x sides of them, each inside the file
+};
+
+enum class HxcQdCheck {
+    kOk,
+    kNoSignature,
+    kNoTrack,       // tracks x sides is 0
+    kListOutside,   // the track list runs past the end of the file
+    kTrackOutside,  // a track does (HxcQdImage::tracks holds those before it)
+};
+
+bool HasHxcQdSignature(const std::uint8_t* bytes, std::size_t size);
+HxcQdCheck ReadHxcQd(const std::vector<std::uint8_t>& file, HxcQdImage& image);
+// Track n's cells.
+std::vector<std::uint8_t> HxcQdTrackCells(const std::vector<std::uint8_t>& file,
+                                          const HxcQdTrack& track);
+// An image of one track of one side holding these cells, the start switch
+// at their start and the stop switch at their end.
+std::vector<std::uint8_t> HxcQdOfCells(const std::vector<std::uint8_t>& cells);
