@@ -330,3 +330,18 @@ std::optional<long long> FirstReadCell(const Matching& matching, long long leadc
     if (leadcell < 0 || matching.offsets.empty() || !matching.offsets[0]) return std::nullopt;
     return leadcell + *matching.offsets[0];
 }
+
+ScannedReads ScanAndMatch(
+    const std::vector<const std::vector<std::uint8_t>*>& reads,
+    const std::function<ReadScan(const std::vector<std::uint8_t>&, const DataPlanes&)>& scan,
+    long long tolerance, SideRescue& rescue) {
+    ScannedReads scanned;
+    scanned.planes.reserve(reads.size());
+    for (const std::vector<std::uint8_t>* raw : reads) {
+        scanned.planes.emplace_back(*raw);
+        scanned.of.push_back(&scanned.planes.back());
+        rescue.reads.push_back(scan(*raw, scanned.planes.back()));
+    }
+    rescue.matching = MatchReads(rescue.reads, tolerance);
+    return scanned;
+}

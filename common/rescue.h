@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -91,7 +92,7 @@ struct MatchedBlock {
     int kind;
     long long cell;                                 // in the first aligned read's cells
     std::vector<std::optional<BlockPlace>> places;  // per read; none where it lacks it
-    std::vector<BlockStatus> found;  // per read, as that read told (for lacking: missing)
+    std::vector<BlockStatus> found;    // per read, as that read told (for lacking: missing)
     std::vector<std::size_t> lengths;  // per read, as that read found it
 };
 
@@ -137,6 +138,17 @@ struct SideRescue {
     Matching matching;
     bool complete = false;
 };
+
+// Every read's data planes, scanned by the medium's scan into rescue.reads,
+// and the reads matched on their blocks into rescue.matching.
+struct ScannedReads {
+    std::vector<DataPlanes> planes;
+    std::vector<const DataPlanes*> of;  // planes, one pointer each, for JudgeCopies
+};
+ScannedReads ScanAndMatch(
+    const std::vector<const std::vector<std::uint8_t>*>& reads,
+    const std::function<ReadScan(const std::vector<std::uint8_t>&, const DataPlanes&)>& scan,
+    long long tolerance, SideRescue& rescue);
 
 // The cell in the first read of a block at `leadcell` in the lead's cells.
 std::optional<long long> FirstReadCell(const Matching& matching, long long leadcell);

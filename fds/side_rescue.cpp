@@ -313,15 +313,8 @@ bool Trusted(const RescuedBlock& block) {
 
 SideRescue RescueFdsSide(const std::vector<const std::vector<std::uint8_t>*>& reads) {
     SideRescue rescue;
-    std::vector<DataPlanes> planes;
-    planes.reserve(reads.size());
-    std::vector<const DataPlanes*> planeof;
-    for (const std::vector<std::uint8_t>* raw : reads) {
-        planes.emplace_back(*raw);
-        planeof.push_back(&planes.back());
-        rescue.reads.push_back(ScanFdsRead(*raw, planes.back()));
-    }
-    rescue.matching = MatchReads(rescue.reads, kMatchCells);
+    const ScannedReads scanned = ScanAndMatch(reads, ScanFdsRead, kMatchCells, rescue);
+    const std::vector<const DataPlanes*>& planeof = scanned.of;
 
     std::vector<int> kinds;
     const std::vector<const MatchedBlock*> order = InOrder(rescue.matching, kinds);
