@@ -9,7 +9,11 @@
 #include "common/crc16.h"
 #include "common/wholefile.h"
 #include "fds/fds_format.h"
+#include "fds/qd_sides.h"
 #include "fds/side_encoder.h"
+#include "qd/hxc_qd.h"
+#include "qd/mzq.h"
+#include "qd/mzt.h"
 #include "qd/qd_image.h"
 #include "qd/qd_layout.h"
 #include "qd/side_encoder.h"
@@ -92,6 +96,14 @@ void FdsSeeds() {
         Seed("omblisk", name + "_cut", Cut(raw, raw.size() / 2));
         Seed("omblisk", name + "_late", Shift(raw));
     }
+    // An FDS .qd image of two sides, for qdkit.
+    const ByteVector two = FdsImage({several, more});
+    ByteVector qd;
+    for (int side = 0; side < 2; ++side) {
+        const auto area = two.begin() + static_cast<std::ptrdiff_t>(FdsSideOffset(side));
+        AppendFdsQdSide(ByteVector(area, area + kFdsSideAreaBytes), qd);
+    }
+    Seed("qdkit", "fds_qd_two_sides", qd);
     Seed("talvret", "short_of", FdsImage({short_of}));
     Seed("talvret", "cut_block", Cut(FdsImage({several}), 16 + 56 + 2 + 16 + 50));
     Seed("talvret", "count_past_end", Cut(FdsImage({several}), 16 + 56 + 1));
@@ -123,6 +135,25 @@ void QdSeeds() {
         Seed("pelgrane", name + "_late", Shift(raw));
         Seed("wenmark", name, QdImageOf(raw));
     }
+    // The three records as an MZQ image and an HxC QD image, for qdkit.
+    const ByteVector three = MztFile({text, binary, empty});
+    ByteVector mzq;
+    const ByteVector count{idmark, 6};
+    AppendMzqBlock(mzq, count.data(), count.size());
+    for (const MztRecordView& record : WalkMztRecords(three)) {
+        const InfoRecord info = InfoRecordFromMzt(&three[record.offset]);
+        ByteVector block{idmark, kQdInfoBlockType, kInfoRecordBytes, 0};
+        block.insert(block.end(), info.begin(), info.end());
+        AppendMzqBlock(mzq, block.data(), block.size());
+        block = {idmark, kQdDataBlockType, static_cast<std::uint8_t>(record.size),
+                 static_cast<std::uint8_t>(record.size >> 8)};
+        const auto body =
+            three.begin() + static_cast<std::ptrdiff_t>(record.offset) + kMztHeaderBytes;
+        block.insert(block.end(), body, body + record.size);
+        AppendMzqBlock(mzq, block.data(), block.size());
+    }
+    Seed("qdkit", "mzq_three", mzq);
+    Seed("qdkit", "hxc_three", HxcQdOfCells(QdRaw(three)));
     Seed("surbeck", "cut_body", Cut(MztFile({text, binary}), 128 + 6 + 128 + 100));
     Seed("surbeck", "trailing", Cut(MztFile({text, empty}), 128 + 6 + 100));
     Seed("pelgrane", "skipped_only", ByteVector(kQdSkippedRawBytes, kQdGapCells));
