@@ -104,7 +104,9 @@ Json BlocksJson(const SideRescue& rescue, Medium medium) {
         object["name"] = names[n].empty() ? Json() : Json(names[n]);
         object["size"] = block.size ? Json(*block.size) : Json();
         object["status"] = BlockStatusName(block.status);
-        object["good_in"] = block.goodin;
+        Json goodin = Json::array();
+        for (int read : block.goodin) goodin.push_back(read + 1);  // reads count from 1
+        object["good_in"] = goodin;
         object["cell"] = block.cell ? Json(*block.cell) : Json();
         blocks.push_back(object);
     }
