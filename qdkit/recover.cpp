@@ -210,7 +210,9 @@ int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& opti
         Guarded(one, [&] {
             if (std::optional<Read> read = LoadRead(path, one)) reads.push_back(std::move(*read));
         });
-        for (const std::string& text : one.errors) report.Fail(path + ": " + text);
+        // The report is the first read's: its own messages need no name.
+        for (const std::string& text : one.errors)
+            report.Fail(path == paths.front() ? text : path + ": " + text);
     }
     const Medium medium = reads.empty() ? Medium::kFds : reads.front().medium;
     for (const Read& read : reads) {
@@ -220,8 +222,8 @@ int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& opti
     const bool fds = medium == Medium::kFds;
     const std::string to = !options.to.empty() ? options.to : fds ? "fds" : "mzt";
     if (!report.Failed() && (fds ? to != "fds" : to == "fds"))
-        report.Fail("a side of " + std::string(fds ? "FDS" : "QD") + " reads does not go into " +
-                    to);
+        report.Fail(std::string(fds ? "FDS" : "QD") + " reads do not make " + to + " files; --to takes " +
+                    (fds ? "fds" : "mzt or qdf"));
     SideRescue rescue;
     std::optional<std::string> written;
     if (!report.Failed()) {

@@ -113,7 +113,7 @@ TEST(Kinds, ForeignLayoutsByHand) {
     const Content content = ReadAs(HxcQdKind(), hxc, report);
     EXPECT_TRUE(SameBytes(cells, content.raw));
     ASSERT_EQ(1u, report.warnings.size());
-    EXPECT_EQ("the file holds 2 sides; qdkit reads the first", report.warnings.front());
+    EXPECT_EQ("the track list holds 2 tracks; qdkit reads the first", report.warnings.front());
 
     // The kit writes one side, its switches at the cells' start and end.
     hxc.resize(0x400 + cells.size());

@@ -36,10 +36,10 @@ std::vector<FdsQdSideRead> ReadSides(const Bytes& file, bool keep, FileReport& r
                 report.Warn(what + "carries 0000 where its CRC " + HexValue(block.crc, 4) +
                             " belongs");
             } else if (keep) {
-                report.Warn(what + "fails its CRC (kept)");
+                report.Warn(what + "fails its CRC (kept as read)");
             } else {
                 report.Fail(what + "fails its CRC: " + HexValue(block.stored, 4) + " stored, " +
-                            HexValue(block.crc, 4) + " computed (--force keeps it)");
+                            HexValue(block.crc, 4) + " computed");
             }
         }
     }

@@ -30,8 +30,8 @@ Bytes FirstCells(const Bytes& file, FileReport& report, HxcQdImage& image) {
         report.Warn("the header gives the track encoding " + std::to_string(image.header.encoding) +
                     ", not 0 (cells as they are)");
     if (image.tracks.size() > 1)
-        report.Warn("the file holds " + std::to_string(image.tracks.size()) +
-                    " sides; qdkit reads the first");
+        report.Warn("the track list holds " + std::to_string(image.tracks.size()) +
+                    " tracks; qdkit reads the first");
     return HxcQdTrackCells(file, image.tracks.front());
 }
 

@@ -22,7 +22,7 @@ std::string WalkText(const MzqWalk& walk) {
         case MzqEnd::kNoLead:
             return block + at + " does not begin with 00 16 16 and an ID mark";
         case MzqEnd::kNoCrcText:
-            return block + " lacks the text CRC behind it" + at;
+            return block + at + " lacks the text CRC behind it";
         case MzqEnd::kCutShort:
             return block + at + " runs past the end of the file";
         case MzqEnd::kUnknownType:
@@ -46,14 +46,14 @@ MzqRead ReadMzq(const Bytes& file, bool keep, FileReport& report) {
         if (keep) {
             report.Warn(text + " (the blocks before it kept)");
         } else {
-            report.Fail(text + " (--force keeps the blocks before it)");
+            report.Fail(text);
         }
     } else {
         const auto tail = file.begin() + static_cast<std::ptrdiff_t>(walk.position);
         const auto stray = std::count_if(tail, file.end(), [](std::uint8_t b) { return b != 0; });
         if (stray > 0) {
-            report.Warn(std::to_string(stray) + " of the " + std::to_string(file.end() - tail) +
-                        " bytes after the last block are not 0x00 fill");
+            report.Warn("bytes after the last block that are not 0x00 fill: " +
+                        std::to_string(stray) + " of " + std::to_string(file.end() - tail));
         }
     }
     const Bytes stream = LayQdBlocks(MzqBlockViews(file, walk));
