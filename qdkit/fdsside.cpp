@@ -8,6 +8,7 @@
 #include "fds/fds_format.h"
 #include "fds/side_encoder.h"
 #include "fds/side_rescue.h"
+#include "qdkit/human.h"
 #include "qdkit/kinds/kind.h"
 #include "qdkit/text.h"
 
@@ -67,8 +68,9 @@ std::string EarlyEnd(const FdsProblemSeen& lost, const FdsRawRead& read, const B
     const std::size_t from = read.blocks.empty() ? 0 : read.blocks.back().end;
     const std::optional<std::size_t> next = NextFdsBlockStart(DataPlanes(raw), from);
     if (!next) return {};
-    return "the side ends early: " + std::to_string(lost.a) + " of " + std::to_string(lost.b) +
-           " files; a block follows at cell " + std::to_string(*next);
+    return "the side ends early: " + std::to_string(lost.a) + " of " +
+           Plural(static_cast<std::size_t>(lost.b), "file") + "; a block follows at cell " +
+           std::to_string(*next);
 }
 
 // What follows a side's last block: fill, or a few stray bytes as some
@@ -126,8 +128,9 @@ bool IsBlankArea(const Bytes& area) {
 void CheckFdsLayout(const FdsImageLayout& layout, FileReport& report) {
     if (!layout.header) report.Warn("no header: the file holds the side areas alone");
     if (layout.header && layout.headersides != layout.sides) {
-        report.Warn("the header announces " + std::to_string(layout.headersides) +
-                    " sides, the file holds " + std::to_string(layout.sides));
+        report.Warn("the header announces " +
+                    Plural(static_cast<std::size_t>(layout.headersides), "side") +
+                    ", the file holds " + std::to_string(layout.sides));
     }
     if (layout.sides == 0) report.Fail("the file holds no side");
     if (layout.sides > 0 && layout.lastareabytes < static_cast<std::size_t>(kFdsSideAreaBytes)) {
@@ -181,8 +184,8 @@ Json FdsSideFacts(const Bytes& area, int side, FileReport& report) {
                 report.Warn(where + "no file amount block");
             } else if (blocks > 0) {
                 report.Warn(where + "the file amount block announces " +
-                            std::to_string(walk.announced) + " files, the side holds " +
-                            std::to_string(walk.datablocks));
+                            Plural(static_cast<std::size_t>(walk.announced), "file") +
+                            ", the side holds " + std::to_string(walk.datablocks));
             }
             break;
         case FdsWalkEnd::kCutShort:

@@ -9,6 +9,7 @@
 #include "qd/qd_image.h"
 #include "qd/side_encoder.h"
 #include "qd/side_outputs.h"
+#include "qdkit/human.h"
 #include "qdkit/text.h"
 
 namespace {
@@ -165,7 +166,7 @@ std::vector<std::string> SizeMismatches(const QdRawRead& read) {
             continue;
         texts.push_back(BlockName(n) + ": its information record gives the size " +
                         std::to_string(size) + ", its data block holds " +
-                        std::to_string(data.size) + " bytes");
+                        Plural(static_cast<std::size_t>(data.size), "byte"));
     }
     return texts;
 }
@@ -236,7 +237,7 @@ Bytes MztAsEncoded(const Bytes& mzt, FileReport& report) {
     const std::size_t end = last.offset + kMztHeaderBytes + last.size;
     if (end > file.size()) {
         report.Warn("record " + std::to_string(records.size()) + " is cut short by " +
-                    std::to_string(end - file.size()) + " bytes; its body is filled with 0x00");
+                    Plural(end - file.size(), "byte") + "; its body is filled with 0x00");
     } else if (end < file.size()) {
         WarnTrailing(file.size() - end, report);
     }

@@ -137,7 +137,7 @@ Bytes RescuedMzt(const SideRescue& rescue, FileReport& report) {
         if (Le16(&header[kMztSize]) != body) {
             report.Warn(which + ": its information record gives the size " +
                         std::to_string(Le16(&header[kMztSize])) + ", its data block holds " +
-                        std::to_string(body) + " bytes; the MZT header gives the data block's");
+                        Plural(body, "byte") + "; the MZT header gives the data block's");
             header[kMztSize] = static_cast<std::uint8_t>(body & 0xFF);
             header[kMztSize + 1] = static_cast<std::uint8_t>(body >> 8);
         }
@@ -222,8 +222,8 @@ int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& opti
     const bool fds = medium == Medium::kFds;
     const std::string to = !options.to.empty() ? options.to : fds ? "fds" : "mzt";
     if (!report.Failed() && (fds ? to != "fds" : to == "fds"))
-        report.Fail(std::string(fds ? "FDS" : "QD") + " reads do not make " + to + " files; --to takes " +
-                    (fds ? "fds" : "mzt or qdf"));
+        report.Fail(std::string(fds ? "FDS" : "QD") + " reads do not make " + to +
+                    " files; --to takes " + (fds ? "fds" : "mzt or qdf"));
     SideRescue rescue;
     std::optional<std::string> written;
     if (!report.Failed()) {

@@ -96,7 +96,7 @@ public:
             list.push_back(facts);
             if (body < record.size) {
                 report.Warn("record " + std::to_string(n + 1) + " is cut short: its body has " +
-                            std::to_string(body) + " of " + std::to_string(record.size) + " bytes");
+                            std::to_string(body) + " of " + Plural(record.size, "byte"));
             }
             end = record.offset + kMztHeaderBytes + body;
         }
