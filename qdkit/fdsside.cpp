@@ -1,6 +1,7 @@
 #include "qdkit/fdsside.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "common/bitstream.h"
 #include "common/crc16.h"
@@ -157,13 +158,28 @@ Json FdsSideFacts(const Bytes& area, int side, FileReport& report) {
         return facts;
     }
     int blocks = 0;
+    // A side that breaks the order of its blocks would not read back: the
+    // decoder takes a data block only right after its file header.
+    std::uint8_t previous = 0;
+    std::optional<std::size_t> disorder;
     const FdsWalkResult walk = WalkFdsBlocks(area, 0, area.size(), [&](const FdsBlockRef& block) {
         const std::uint8_t* bytes = &area[block.offset];
         if (blocks++ == 0 && block.id == kFdsDiskInfoBlock)
             facts["disk_info"] = DiskInfoFacts(bytes);
         if (block.id == kFdsFileHeaderBlock) files.push_back(FdsFileFacts(bytes));
         if (block.id == kFdsFileDataBlock && !files.empty()) files.back()["data"] = true;
+        if (!disorder && (block.id == kFdsFileDataBlock) != (previous == kFdsFileHeaderBlock))
+            disorder = block.offset;
+        previous = block.id;
     });
+    if (disorder) {
+        report.Fail(where + "the block at offset " + std::to_string(*disorder) + " (ID " +
+                    HexValue(area[*disorder], 2) +
+                    ") breaks the order of the blocks: a file header is followed by its data, "
+                    "and data follows nothing else");
+    } else if (previous == kFdsFileHeaderBlock) {
+        report.Fail(where + "the last file header has no data block behind it");
+    }
     if (walk.announced >= 0) facts["announced_files"] = walk.announced;
     facts["files"] = files;
 

@@ -277,6 +277,9 @@ TEST(QdkitConvert, WritesNothingBroken) {
     Bytes echo = QdSide({count, QdInfoBlock(1, "ECHO", 4), QdDataBlock(Pattern(4, 5)), count});
     echo.resize(std::find_end(echo.begin(), echo.end(), count.begin(), count.end()) - echo.begin() +
                 40);
+    // A second data block behind the first file's, with no header of its own.
+    Bytes disorder = FdsImage({{{Pattern(10, 1)}}});
+    disorder[101] = 0x04;
     const FdsSideContent big{{Pattern(65535, 1), Pattern(1061, 2)}, -1};
     Crc16 crc(kFdsWriterCrc);
     Bytes stream;
@@ -316,6 +319,11 @@ TEST(QdkitConvert, WritesNothingBroken) {
          {},
          {"big.fds"}},
         {{"verify", "big.DKA"}, 1, "side A holds 66688 bytes", {}, {}},
+        {{"convert", "disorder.fds"},
+         1,
+         "side A: the block at offset 85 (ID 04) breaks the order of the blocks",
+         {},
+         {"disorder.DKA"}},
         {{"convert", "--to", "qdf", "echo.QDK"},
          1,
          "the decoded image does not read back: block 4 fails its CRC",
@@ -333,6 +341,7 @@ TEST(QdkitConvert, WritesNothingBroken) {
         WriteFile(dir / "mismatch.QDK", mismatch);
         WriteFile(dir / "big.DKA", QdRaw(stream));
         WriteFile(dir / "echo.QDK", QdRaw(echo));
+        WriteFile(dir / "disorder.fds", disorder);
         const RunResult run = RunProgram(dir.path(), "qdkit", c.args);
         const std::string what = ::testing::PrintToString(c.args);
         EXPECT_EQ(c.status, run.status) << what << run.err;
