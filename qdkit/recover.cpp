@@ -104,9 +104,7 @@ Json BlocksJson(const SideRescue& rescue, Medium medium) {
         object["name"] = names[n].empty() ? Json() : Json(names[n]);
         object["size"] = block.size ? Json(*block.size) : Json();
         object["status"] = BlockStatusName(block.status);
-        Json goodin = Json::array();
-        for (int read : block.goodin) goodin.push_back(read + 1);  // reads count from 1
-        object["good_in"] = goodin;
+        object["good_in"] = block.goodin;  // read indices from 0, as scripts count
         object["cell"] = block.cell ? Json(*block.cell) : Json();
         blocks.push_back(object);
     }
