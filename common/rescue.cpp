@@ -32,6 +32,15 @@ bool IsSure(BlockStatus status) {
     return status == BlockStatus::kGood || status == BlockStatus::kVoted;
 }
 
+bool WholeSide(const std::vector<RescuedBlock>& blocks, std::size_t announced) {
+    if (blocks.size() < announced) return false;
+    for (std::size_t n = 0; n < blocks.size(); ++n) {
+        if (blocks[n].status == BlockStatus::kMissing) return false;
+        if (n < announced && !IsSure(blocks[n].status)) return false;
+    }
+    return true;
+}
+
 std::vector<CellSpan> MfmDamage(const std::vector<std::uint8_t>& raw) {
     std::vector<CellSpan> spans;
     std::uint64_t before = 0;  // the previous word, for runs across words

@@ -139,6 +139,10 @@ struct SideRescue {
     bool complete = false;
 };
 
+// Whether a side's first `announced` blocks are all sure and no block at all
+// is missing: a header found past the announced files announces its data too.
+bool WholeSide(const std::vector<RescuedBlock>& blocks, std::size_t announced);
+
 // Every read's data planes, scanned by the medium's scan into rescue.reads,
 // and the reads matched on their blocks into rescue.matching.
 struct ScannedReads {

@@ -346,11 +346,8 @@ SideRescue RescueFdsSide(const std::vector<const std::vector<std::uint8_t>*>& re
         }
     }
     // Complete: disk info, file amount and every announced file, all sure.
-    int needed = announced < 0 ? -1 : 2 + 2 * announced;
-    rescue.complete = needed >= 2 && static_cast<int>(rescue.blocks.size()) >= needed;
-    for (int n = 0; rescue.complete && n < needed; ++n) {
-        rescue.complete = IsSure(rescue.blocks[static_cast<std::size_t>(n)].status);
-    }
+    rescue.complete =
+        announced >= 0 && WholeSide(rescue.blocks, 2 + 2 * static_cast<std::size_t>(announced));
     return rescue;
 }
 

@@ -336,9 +336,6 @@ SideRescue RescueQdSide(const std::vector<const std::vector<std::uint8_t>*>& rea
         const int kind = n % 2 == 0 ? kQdInfoBlockType : kQdDataBlockType;
         rescue.blocks.push_back({kind, std::nullopt, BlockStatus::kMissing, {}, std::nullopt, {}});
     }
-    rescue.complete = count >= 0;
-    for (int n = 0; rescue.complete && n <= count; ++n) {
-        rescue.complete = IsSure(rescue.blocks[static_cast<std::size_t>(n)].status);
-    }
+    rescue.complete = count >= 0 && WholeSide(rescue.blocks, 1 + static_cast<std::size_t>(count));
     return rescue;
 }

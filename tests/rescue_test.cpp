@@ -159,6 +159,21 @@ TEST(Rescue, DifferingGoodCopiesAreAConflict) {
     EXPECT_FALSE(rescue.complete);
 }
 
+// A file past the announced ones is the licence-screen trick: its data lost
+// is a block missing, and no side with a block missing is whole.
+TEST(Rescue, AHiddenFileCutShortLeavesTheSideIncomplete) {
+    const Bytes raw = FdsRaw(FdsSideContent{{Pattern(1024, 1), Pattern(300, 3)}, 1});
+    const SideRescue clean = RescueFdsSide({&raw});
+    ASSERT_EQ("GGGGGG", Statuses(clean));
+    EXPECT_TRUE(clean.complete);
+    std::mt19937 rng(5);
+    const auto cut = static_cast<std::size_t>(*clean.blocks[5].cell - 200);
+    const Bytes read = Damage(raw, {{Fault::kCutShort, 0, cut}}, rng).raw;
+    const SideRescue rescue = RescueFdsSide({&read});
+    EXPECT_EQ("GGGGGM", Statuses(rescue));
+    EXPECT_FALSE(rescue.complete);
+}
+
 // Noise and files that are no raw side hold no block of either medium, not
 // even one whose CRC holds by chance.
 TEST(Rescue, NoBlocksInNoise) {
