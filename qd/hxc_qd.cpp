@@ -46,10 +46,16 @@ HxcQdCheck ReadHxcQd(const std::vector<std::uint8_t>& file, HxcQdImage& image) {
     return HxcQdCheck::kOk;
 }
 
+bool HxcQdSwitchesInside(const HxcQdTrack& track) {
+    return track.startswitch < track.stopswitch && track.stopswitch <= track.length;
+}
+
 std::vector<std::uint8_t> HxcQdTrackCells(const std::vector<std::uint8_t>& file,
                                           const HxcQdTrack& track) {
+    const bool inside = HxcQdSwitchesInside(track);
     const auto begin = file.begin() + static_cast<std::ptrdiff_t>(track.offset);
-    return {begin, begin + static_cast<std::ptrdiff_t>(track.length)};
+    return {begin + static_cast<std::ptrdiff_t>(inside ? track.startswitch : 0),
+            begin + static_cast<std::ptrdiff_t>(inside ? track.stopswitch : track.length)};
 }
 
 std::vector<std::uint8_t> HxcQdOfCells(const std::vector<std::uint8_t>& cells) {

@@ -54,7 +54,11 @@ enum class HxcQdCheck {
 
 bool HasHxcQdSignature(const std::uint8_t* bytes, std::size_t size);
 HxcQdCheck ReadHxcQd(const std::vector<std::uint8_t>& file, HxcQdImage& image);
-// Track n's cells.
+// Whether a track's switches mark a stretch inside it: the drive is ready
+// from the start switch to the stop switch, and only there holds data.
+bool HxcQdSwitchesInside(const HxcQdTrack& track);
+// The cells a drive reads from a track: those between its switches, or the
+// whole track where the switches mark no stretch inside it.
 std::vector<std::uint8_t> HxcQdTrackCells(const std::vector<std::uint8_t>& file,
                                           const HxcQdTrack& track);
 // An image of one track of one side holding these cells, the start switch

@@ -103,7 +103,8 @@ TEST(Kinds, ForeignLayoutsByHand) {
                      static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
     };
     // Revision, tracks, sides, encoding, write protection, cell rate, flags,
-    // track list; one track at 0x400, its switches at 0x3200 and 0x25600.
+    // track list; one track at 0x400, its switches at 0x3200 and 0x25600,
+    // between which the drive reads.
     Bytes header = Concat({Bytes{'H', 'X', 'C', 'Q', 'D', 'D', 'R', 'V'}, le32(0), le32(1), le32(2),
                            le32(0), le32(0), le32(203128), le32(0), le32(0x200)});
     header.resize(0x200, 0x00);
@@ -111,9 +112,16 @@ TEST(Kinds, ForeignLayoutsByHand) {
     Bytes hxc = Concat({header, list, Repeat(0, 0x200 - 16), cells, cells});
     FileReport report("test");
     const Content content = ReadAs(HxcQdKind(), hxc, report);
-    EXPECT_TRUE(SameBytes(cells, content.raw));
+    EXPECT_TRUE(SameBytes(Bytes(cells.begin() + 0x3200, cells.begin() + 0x25600), content.raw));
     ASSERT_EQ(1u, report.warnings.size());
     EXPECT_EQ("the track list holds 2 tracks; qdkit reads the first", report.warnings.front());
+    // Switches that mark no stretch of the track: all of it.
+    std::copy_n(le32(0x28200).begin(), 4, hxc.begin() + 0x20C);
+    EXPECT_TRUE(SameBytes(cells, ReadAs(HxcQdKind(), hxc, report).raw));
+    EXPECT_EQ(
+        "the switches at 12800 and 164352 mark no stretch of the 163840-byte track; qdkit "
+        "reads all of it",
+        report.warnings.back());
 
     // The kit writes one side, its switches at the cells' start and end.
     hxc.resize(0x400 + cells.size());

@@ -32,7 +32,12 @@ Bytes FirstCells(const Bytes& file, FileReport& report, HxcQdImage& image) {
     if (image.tracks.size() > 1)
         report.Warn("the track list holds " + std::to_string(image.tracks.size()) +
                     " tracks; qdkit reads the first");
-    return HxcQdTrackCells(file, image.tracks.front());
+    const HxcQdTrack& track = image.tracks.front();
+    if (!HxcQdSwitchesInside(track))
+        report.Warn("the switches at " + std::to_string(track.startswitch) + " and " +
+                    std::to_string(track.stopswitch) + " mark no stretch of the " +
+                    std::to_string(track.length) + "-byte track; qdkit reads all of it");
+    return HxcQdTrackCells(file, track);
 }
 
 class HxcQd final : public FileKind {
