@@ -41,33 +41,39 @@ std::vector<Produced> WriteAs(const FileKind& kind, const Content& content, bool
     return outputs;
 }
 
-Input ReadKnownFile(const std::string& path, FileReport& report) {
-    Input input;
+bool OpenRegularInput(const std::string& path, CFile& file, std::uint64_t& size,
+                      FileReport& report) {
     std::error_code error;
     const std::filesystem::path native = NativePath(path);
     const auto status = std::filesystem::status(native, error);
     if (error && error != std::errc::no_such_file_or_directory) {
         report.Fail(CannotOpen(error));
-        return input;
+        return false;
     }
     if (!std::filesystem::exists(status)) {
         report.Fail("cannot open: no such file");
-        return input;
+        return false;
     }
     if (!std::filesystem::is_regular_file(status)) {
         report.Fail("not a regular file");
-        return input;
+        return false;
     }
-    input.size = std::filesystem::file_size(native, error);
-    if (!error && input.size == 0) {
+    size = std::filesystem::file_size(native, error);
+    if (!error && size == 0) {
         report.Fail("empty file");
-        return input;
+        return false;
     }
-    CFile file;
     if (error || !file.Open(path.c_str(), "rb")) {
         report.Fail(std::string("cannot open: ") + std::strerror(errno));
-        return input;
+        return false;
     }
+    return true;
+}
+
+Input ReadKnownFile(const std::string& path, FileReport& report) {
+    Input input;
+    CFile file;
+    if (!OpenRegularInput(path, file, input.size, report)) return input;
     Probe probe(file);
     const FileKind* kind = RecogniseKind(probe);
     if (probe.failed()) {

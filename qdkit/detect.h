@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/fileio.h"
 #include "qdkit/kinds/kind.h"
 
 struct Input {
@@ -20,6 +21,10 @@ const FileKind* RecogniseKind(Probe& probe);
 std::vector<Produced> WriteAs(const FileKind& kind, const Content& content, bool keep,
                               FileReport& report);
 
+// Opens path as a regular file that holds bytes, and measures it; false,
+// with the reason in the report, for anything else.
+bool OpenRegularInput(const std::string& path, CFile& file, std::uint64_t& size,
+                      FileReport& report);
 // Reads path; what goes wrong, and what is unusual about loading it, goes to
 // the report (whose kind it sets).
 Input ReadKnownFile(const std::string& path, FileReport& report);

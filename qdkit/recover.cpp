@@ -46,10 +46,17 @@ std::optional<Medium> MediumOf(const Bytes& cells) {
 
 std::optional<Read> LoadRead(const std::string& path, FileReport& report) {
     Read read{path, {}, Medium::kFds};
-    const LoadStatus status = LoadInput(path.c_str(), read.cells);
-    if (status == LoadStatus::kNotFound) report.Fail("cannot open: no such file");
-    if (status == LoadStatus::kReadError) report.Fail("cannot be read whole");
-    if (status != LoadStatus::kOk) return std::nullopt;
+    CFile file;
+    std::uint64_t size = 0;
+    if (!OpenRegularInput(path, file, size, report)) return std::nullopt;
+    if (size > static_cast<std::uint64_t>(kMaxInputBytes)) {
+        report.Fail("too large to hold in memory");
+        return std::nullopt;
+    }
+    if (ReadInput(file, read.cells) != LoadStatus::kOk) {
+        report.Fail("read error");
+        return std::nullopt;
+    }
     if (const std::optional<Medium> medium = MediumOf(read.cells)) {
         read.medium = *medium;
         return read;

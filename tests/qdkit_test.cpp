@@ -16,6 +16,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using Json = nlohmann::json;
 
 // "A:2/3 B:blank" for an FDS image (files listed / announced), "NAME:size"
@@ -416,6 +417,31 @@ TEST(Qdkit, Recover) {
         EXPECT_EQ(c.output.empty() ? Json() : Json(c.output), object["output"]) << what;
         if (!c.output.empty()) EXPECT_TRUE(FileExists(dir / c.output)) << what;
         EXPECT_EQ(c.status == 0, object["complete"].get<bool>()) << what;
+    }
+}
+
+// Every command opens its inputs alike, recover's reads included.
+TEST(Qdkit, InputsThatAreNoFiles) {
+    TempDir dir;
+    fs::create_directory(dir / "folder");
+    WriteFile(dir / "empty", {});
+    std::vector<std::pair<std::string, std::string>> inputs = {
+        {"missing", "cannot open: no such file"},
+        {"folder", "not a regular file"},
+        {"empty", "empty file"},
+    };
+#ifndef _WIN32  // the system's own words for a link loop differ there
+    std::error_code error;
+    fs::create_symlink("loop2", dir / "loop1", error);
+    fs::create_symlink("loop1", dir / "loop2", error);
+    if (!error) inputs.emplace_back("loop1", "cannot open: too many levels of symbolic links");
+#endif
+    for (const char* command : {"info", "verify", "convert", "recover"}) {
+        for (const auto& [name, message] : inputs) {
+            const RunResult run = RunProgram(dir.path(), "qdkit", {command, name});
+            EXPECT_EQ(1, run.status) << command << " " << name;
+            EXPECT_EQ("qdkit: error: " + name + ": " + message + "\n", run.err) << command;
+        }
     }
 }
 
