@@ -1,5 +1,5 @@
 // Little-endian fields, as both media and their files store every number.
-// Written so that compilers make one load of each.
+// Written so that compilers make one load or store of each.
 #pragma once
 
 #include <cstdint>
@@ -12,4 +12,13 @@ inline std::uint32_t Le32(const std::uint8_t* p) {
 }
 inline std::uint64_t Le64(const std::uint8_t* p) {
     return Le32(p) | (std::uint64_t{Le32(p + 4)} << 32);
+}
+
+inline void PutLe16(std::uint8_t* p, unsigned value) {
+    p[0] = static_cast<std::uint8_t>(value);
+    p[1] = static_cast<std::uint8_t>(value >> 8);
+}
+inline void PutLe32(std::uint8_t* p, std::uint32_t value) {
+    PutLe16(p, value & 0xFFFF);
+    PutLe16(p + 2, value >> 16);
 }

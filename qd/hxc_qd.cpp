@@ -10,10 +10,6 @@ std::size_t Aligned(std::size_t n) {
     return (n + kHxcQdAlignBytes - 1) / kHxcQdAlignBytes * kHxcQdAlignBytes;
 }
 
-void PutLe32(std::uint8_t* p, std::size_t value) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
 }  // namespace
 
 bool HasHxcQdSignature(const std::uint8_t* bytes, std::size_t size) {
@@ -72,10 +68,10 @@ std::vector<std::uint8_t> HxcQdOfCells(const std::vector<std::uint8_t>& cells) {
     PutLe32(h + kHxcQdTracks, 1);
     PutLe32(h + kHxcQdSides, 1);
     PutLe32(h + kHxcQdBitRate, kHxcQdCellRate);
-    PutLe32(h + kHxcQdTrackList, list);
-    PutLe32(h + list, first);
-    PutLe32(h + list + 4, length);
+    PutLe32(h + kHxcQdTrackList, static_cast<std::uint32_t>(list));
+    PutLe32(h + list, static_cast<std::uint32_t>(first));
+    PutLe32(h + list + 4, static_cast<std::uint32_t>(length));
     PutLe32(h + list + 8, 0);
-    PutLe32(h + list + 12, cells.size());
+    PutLe32(h + list + 12, static_cast<std::uint32_t>(cells.size()));
     return file;
 }

@@ -1,5 +1,7 @@
 #include "qd/side_encoder.h"
 
+#include "common/littleendian.h"
+
 namespace {
 
 void Append(std::vector<std::uint8_t>& stream, std::uint8_t byte, int count) {
@@ -13,8 +15,9 @@ int GapBefore(std::size_t n) {
 }
 
 std::array<std::uint8_t, 4> BlockHead(std::uint8_t type, std::size_t bodysize) {
-    return {idmark, type, static_cast<std::uint8_t>(bodysize & 0xFF),
-            static_cast<std::uint8_t>(bodysize >> 8)};
+    std::array<std::uint8_t, 4> head{idmark, type};
+    PutLe16(&head[2], static_cast<unsigned>(bodysize));
+    return head;
 }
 
 }  // namespace
@@ -22,12 +25,9 @@ std::array<std::uint8_t, 4> BlockHead(std::uint8_t type, std::size_t bodysize) {
 QdBlockView CheckedQdBlock(const std::uint8_t* head, std::size_t headsize, const std::uint8_t* body,
                            std::size_t bodysize, Crc16& crc) {
     crc.Update(head, headsize, true);
-    const std::uint16_t value = crc.Update(body, bodysize, false);
-    return {head,
-            headsize,
-            body,
-            bodysize,
-            {static_cast<std::uint8_t>(value & 0xFF), static_cast<std::uint8_t>(value >> 8)}};
+    QdBlockView view{head, headsize, body, bodysize, {}};
+    PutLe16(view.crc.data(), crc.Update(body, bodysize, false));
+    return view;
 }
 
 std::vector<std::uint8_t> LayQdBlocks(const std::vector<QdBlockView>& blocks) {

@@ -195,10 +195,7 @@ Bytes SideMzt(const QdRawRead& read, FileReport& report) {
             return {};
         }
         std::uint8_t* size = &mzt[at - kMztHeaderBytes + kMztSize];
-        if (static_cast<int>(Le16(size)) != block.size) {
-            size[0] = static_cast<std::uint8_t>(block.size & 0xFF);
-            size[1] = static_cast<std::uint8_t>(block.size >> 8);
-        }
+        PutLe16(size, static_cast<unsigned>(block.size));
         at += static_cast<std::size_t>(block.size);
         header = false;
     }

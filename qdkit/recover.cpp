@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "common/dataplanes.h"
+#include "common/littleendian.h"
 #include "common/pathlib.h"
 #include "common/rescue.h"
 #include "common/wholefile.h"
@@ -143,8 +144,7 @@ Bytes RescuedMzt(const SideRescue& rescue, FileReport& report) {
             report.Warn(which + ": its information record gives the size " +
                         std::to_string(Le16(&header[kMztSize])) + ", its data block holds " +
                         Plural(body, "byte") + "; the MZT header gives the data block's");
-            header[kMztSize] = static_cast<std::uint8_t>(body & 0xFF);
-            header[kMztSize + 1] = static_cast<std::uint8_t>(body >> 8);
+            PutLe16(&header[kMztSize], static_cast<unsigned>(body));
         }
         mzt.insert(mzt.end(), header.begin(), header.end());
         mzt.insert(mzt.end(), data->bytes.begin() + kQdBlockHeaderBytes, data->bytes.end());
