@@ -153,6 +153,11 @@ std::string BlockName(std::size_t index) {
 
 }  // namespace
 
+std::string SizeMismatchText(std::size_t index, unsigned infosize, std::size_t datasize) {
+    return BlockName(index) + ": its information record gives the size " +
+           std::to_string(infosize) + ", its data block holds " + Plural(datasize, "byte");
+}
+
 std::vector<std::string> SizeMismatches(const QdRawRead& read) {
     std::vector<std::string> texts;
     std::size_t info = 0;
@@ -164,9 +169,7 @@ std::vector<std::string> SizeMismatches(const QdRawRead& read) {
         if (!IsQdDataBlock(static_cast<std::uint8_t>(data.type)) ||
             static_cast<int>(size) == data.size)
             continue;
-        texts.push_back(BlockName(n) + ": its information record gives the size " +
-                        std::to_string(size) + ", its data block holds " +
-                        Plural(static_cast<std::size_t>(data.size), "byte"));
+        texts.push_back(SizeMismatchText(n, size, static_cast<std::size_t>(data.size)));
     }
     return texts;
 }
@@ -199,8 +202,7 @@ Bytes SideMzt(const QdRawRead& read, FileReport& report) {
         at += static_cast<std::size_t>(block.size);
         header = false;
     }
-    for (const std::string& text : SizeMismatches(read))
-        report.Warn(text + "; the MZT header gives the data block's size");
+    for (const std::string& text : SizeMismatches(read)) report.Warn(text + kSizeRepair);
     return mzt;
 }
 

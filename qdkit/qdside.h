@@ -34,8 +34,11 @@ std::string QdWalkText(const QdRawRead& read);
 // the rescue may do more).
 void QdSideFacts(const QdRawRead& read, bool raw, FileReport& report);
 // Files whose information record gives another size than their data block
-// holds: "block N: ..." for each.
+// holds: "block N: ..." for each (index from 0).
+std::string SizeMismatchText(std::size_t index, unsigned infosize, std::size_t datasize);
 std::vector<std::string> SizeMismatches(const QdRawRead& read);
+// What an MZT file written of such a side does about it.
+inline constexpr char kSizeRepair[] = "; the MZT header gives the data block's size";
 // The MZT file of a side as the decoder wrote it, each record's size that
 // of its data block (a warning names each repair); none, with an error,
 // when a data block has no information block or one has no data block.

@@ -21,6 +21,7 @@
 #include "qdkit/human.h"
 #include "qdkit/map.h"
 #include "qdkit/output.h"
+#include "qdkit/qdside.h"
 #include "qdkit/report.h"
 #include "qdkit/text.h"
 
@@ -141,9 +142,7 @@ Bytes RescuedMzt(const SideRescue& rescue, FileReport& report) {
         MztHeader header = MztHeaderFromInfo(record);
         const std::size_t body = data->bytes.size() - kQdBlockHeaderBytes;
         if (Le16(&header[kMztSize]) != body) {
-            report.Warn(which + ": its information record gives the size " +
-                        std::to_string(Le16(&header[kMztSize])) + ", its data block holds " +
-                        Plural(body, "byte") + "; the MZT header gives the data block's");
+            report.Warn(SizeMismatchText(n, Le16(&header[kMztSize]), body) + kSizeRepair);
             PutLe16(&header[kMztSize], static_cast<unsigned>(body));
         }
         mzt.insert(mzt.end(), header.begin(), header.end());

@@ -313,6 +313,12 @@ TEST(QdkitConvert, WritesNothingBroken) {
          "; the MZT header gives the data block's size",
          {"mismatch.mzt"},
          {}},
+        {{"recover", "mismatch.QDK"},
+         0,
+         "block 2: its information record gives the size 10, its data block holds 20 bytes; "
+         "the MZT header gives the data block's size\n",
+         {"mismatch.mzt"},
+         {}},
         {{"convert", "big.DKA"},
          1,
          "side A holds 66688 bytes, more than a side area (65500)",
