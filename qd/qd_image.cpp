@@ -8,6 +8,15 @@ std::vector<std::uint8_t> QdImageHeader() {
     return header;
 }
 
+std::vector<std::uint8_t> QdImageOfStream(const std::vector<std::uint8_t>& stream) {
+    std::vector<std::uint8_t> image = QdImageHeader();
+    image.reserve(std::max<std::size_t>(kQdImageBytes, kQdImageHeaderBytes + stream.size()));
+    image.insert(image.end(), stream.begin(), stream.end());
+    if (image.size() < static_cast<std::size_t>(kQdImageBytes))
+        image.resize(kQdImageBytes, kQdGapByte);
+    return image;
+}
+
 QdImageCheck CheckQdImage(const std::vector<std::uint8_t>& image) {
     if (image.size() < static_cast<std::size_t>(kQdImageBytes)) return QdImageCheck::kSizeError;
     return IsQdImageHeader(image.data(), image.size()) ? QdImageCheck::kOk

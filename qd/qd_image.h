@@ -21,6 +21,8 @@ enum class QdImageCheck { kOk, kSizeError, kFormatError };
 
 // The header alone: the magic, then pad bytes.
 std::vector<std::uint8_t> QdImageHeader();
+// An image file of a side stream, filled with gap to a side's length.
+std::vector<std::uint8_t> QdImageOfStream(const std::vector<std::uint8_t>& stream);
 QdImageCheck CheckQdImage(const std::vector<std::uint8_t>& image);
 // The magic and its padding, whatever the size.
 bool IsQdImageHeader(const std::uint8_t* bytes, std::size_t size);

@@ -27,12 +27,16 @@ const FileKind* RecogniseKind(Probe& probe) {
     return nullptr;
 }
 
+const FileKind* KindOfBytes(const Bytes& bytes) {
+    Probe probe(bytes);
+    return RecogniseKind(probe);
+}
+
 std::vector<Produced> WriteAs(const FileKind& kind, const Content& content, bool keep,
                               FileReport& report) {
     std::vector<Produced> outputs = kind.Write(content, keep, report);
     for (const Produced& output : outputs) {
-        Probe probe(output.bytes);
-        const FileKind* told = RecogniseKind(probe);
+        const FileKind* told = KindOfBytes(output.bytes);
         if (told == &kind) continue;
         report.Fail(std::string("its ") + kind.name() + " output would not read back as one" +
                     (told == nullptr ? "" : std::string(" but as ") + told->name()));

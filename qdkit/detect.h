@@ -16,6 +16,8 @@ struct Input {
 
 // The kind whose evidence the probe's file holds, asking each in turn.
 const FileKind* RecogniseKind(Probe& probe);
+// The kind bytes in memory would be told for, as if read from a file.
+const FileKind* KindOfBytes(const Bytes& bytes);
 // Content written as kind, every output told for that kind again: an error
 // and nothing when one would not be.
 std::vector<Produced> WriteAs(const FileKind& kind, const Content& content, bool keep,

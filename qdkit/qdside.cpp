@@ -279,12 +279,8 @@ void CheckQdfLength(std::uint64_t size, FileReport& report) {
 }
 
 Bytes QdStreamToQdRaw(const Bytes& stream) {
-    Bytes image = QdImageHeader();
-    image.insert(image.end(), stream.begin(), stream.end());
-    if (image.size() < static_cast<std::size_t>(kQdImageBytes))
-        image.resize(kQdImageBytes, kQdGapByte);
     BitWriter writer;
-    EncodeQdImage(writer, image);
+    EncodeQdImage(writer, QdImageOfStream(stream));
     return writer.bitstreambuffer;
 }
 

@@ -167,12 +167,7 @@ Bytes RescuedQdf(const SideRescue& rescue, FileReport& report) {
     if (rescue.blocks.front().bytes.empty())
         report.Warn(
             "the side's block-count block is missing: the image begins with the next block");
-    Bytes image = QdImageHeader();
-    const Bytes stream = LayQdBlocks(blocks);
-    image.insert(image.end(), stream.begin(), stream.end());
-    if (image.size() < static_cast<std::size_t>(kQdImageBytes))
-        image.resize(kQdImageBytes, kQdGapByte);
-    return image;
+    return QdImageOfStream(LayQdBlocks(blocks));
 }
 
 void PrintBlocks(const SideRescue& rescue, Medium medium) {
@@ -260,8 +255,7 @@ int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& opti
                                 : to == "qdf" ? RescuedQdf(rescue, report)
                                               : RescuedMzt(rescue, report);
             // The file must read as what it claims to be.
-            Probe probe(bytes);
-            const FileKind* told = RecogniseKind(probe);
+            const FileKind* told = KindOfBytes(bytes);
             if (told == nullptr || told->name() != to) {
                 report.Fail("the rescued " + to + " file would not read back as one; none written");
                 return;
