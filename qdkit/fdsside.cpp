@@ -39,6 +39,12 @@ Json FdsFileFacts(const std::uint8_t* header) {
     return file;
 }
 
+// What a data block out of its place breaks, said alike by the decoder's
+// side and the image's.
+constexpr char kBreaksOrder[] =
+    "breaks the order of the blocks: a file header is followed by its data, and data follows "
+    "nothing else";
+
 std::string FdsProblemText(const FdsProblemSeen& seen) {
     switch (seen.problem) {
         case FdsDecodeProblem::kDataEnded:
@@ -48,10 +54,8 @@ std::string FdsProblemText(const FdsProblemSeen& seen) {
         case FdsDecodeProblem::kBadBlockId: {
             const std::string where = " (raw byte " + std::to_string(seen.b) + ")";
             if (seen.a >= kFdsDiskInfoBlock && seen.a <= kFdsEndOfSideId) {
-                return "a block with ID " + HexValue(static_cast<unsigned>(seen.a), 2) +
-                       " breaks the order of the blocks: a file header is followed by its data, "
-                       "and data follows nothing else" +
-                       where;
+                return "a block with ID " + HexValue(static_cast<unsigned>(seen.a), 2) + " " +
+                       kBreaksOrder + where;
             }
             return "a block begins with " + HexValue(static_cast<unsigned>(seen.a), 2) +
                    ", which is no block ID" + where;
@@ -174,9 +178,7 @@ Json FdsSideFacts(const Bytes& area, int side, FileReport& report) {
     });
     if (disorder) {
         report.Fail(where + "the block at offset " + std::to_string(*disorder) + " (ID " +
-                    HexValue(area[*disorder], 2) +
-                    ") breaks the order of the blocks: a file header is followed by its data, "
-                    "and data follows nothing else");
+                    HexValue(area[*disorder], 2) + ") " + kBreaksOrder);
     } else if (previous == kFdsFileHeaderBlock) {
         report.Fail(where + "the last file header has no data block behind it");
     }
