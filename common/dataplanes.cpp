@@ -6,6 +6,7 @@
 
 DataPlanes::DataPlanes(const std::vector<std::uint8_t>& raw) {
     const std::size_t cells = raw.size() * 8;
+    m_cells = cells;
     const std::size_t bytes = (raw.size() + 1) / 2;  // of each plane
     for (int phase = 0; phase < 2; ++phase) {
         m_bits[phase] = cells >= static_cast<std::size_t>(phase) ? (cells - phase) / 2 : 0;

@@ -56,6 +56,8 @@ class DataPlanes {
 public:
     explicit DataPlanes(const std::vector<std::uint8_t>& raw);
 
+    // Cells of the raw image.
+    std::size_t cells() const { return m_cells; }
     // Data bits of a phase; bit b of byte j is data bit 8j+b.
     std::size_t bits(int phase) const { return m_bits[phase]; }
     const std::uint8_t* plane(int phase) const { return m_planes[phase].data(); }
@@ -87,4 +89,5 @@ private:
     static constexpr std::size_t kSlack = 16;
     std::array<std::vector<std::uint8_t>, 2> m_planes;
     std::array<std::size_t, 2> m_bits{};
+    std::size_t m_cells = 0;
 };

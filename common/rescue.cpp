@@ -1,6 +1,7 @@
 #include "common/rescue.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace {
 
@@ -32,15 +33,6 @@ bool IsSure(BlockStatus status) {
     return status == BlockStatus::kGood || status == BlockStatus::kVoted;
 }
 
-bool WholeSide(const std::vector<RescuedBlock>& blocks, std::size_t announced) {
-    if (blocks.size() < announced) return false;
-    for (std::size_t n = 0; n < blocks.size(); ++n) {
-        if (blocks[n].status == BlockStatus::kMissing) return false;
-        if (n < announced && !IsSure(blocks[n].status)) return false;
-    }
-    return true;
-}
-
 std::vector<CellSpan> MfmDamage(const std::vector<std::uint8_t>& raw) {
     std::vector<CellSpan> spans;
     std::uint64_t before = 0;  // the previous word, for runs across words
@@ -65,15 +57,79 @@ std::vector<CellSpan> MfmDamage(const std::vector<std::uint8_t>& raw) {
     return spans;
 }
 
+Fingerprint PrintOf(BlockRole role, std::uint8_t code, std::size_t length,
+                    const std::array<std::uint8_t, 2>& crc) {
+    return static_cast<Fingerprint>(length) << 32 |
+           Fingerprint{static_cast<std::uint8_t>(role)} << 24 | Fingerprint{code} << 16 |
+           Fingerprint{crc[0]} << 8 | crc[1];
+}
+
+std::size_t TypicalGap(const std::vector<FoundBlock>& blocks) {
+    std::vector<std::size_t> gaps;
+    for (std::size_t n = 1; n < blocks.size(); ++n) {
+        const FoundBlock& before = blocks[n - 1];
+        const FoundBlock& after = blocks[n];
+        if (before.status == BlockStatus::kGood && after.status == BlockStatus::kGood &&
+            after.place.Cell() > before.End())
+            gaps.push_back(after.place.Cell() - before.End());
+    }
+    if (gaps.empty()) return 0;
+    std::nth_element(gaps.begin(), gaps.begin() + static_cast<std::ptrdiff_t>(gaps.size() / 2),
+                     gaps.end());
+    return gaps[gaps.size() / 2];
+}
+
+long long NearCells(const ReadScan& scan, long long least) {
+    return std::max(least, 2 * static_cast<long long>(scan.gapcells));
+}
+
+std::vector<ReadPass> SplitPasses(const ReadScan& scan, int read) {
+    std::vector<ReadPass> passes;
+    passes.push_back({read, 0, {0, scan.cells}, {}});
+    std::vector<Fingerprint> seen;  // good blocks of the pass so far
+    for (const FoundBlock& block : scan.blocks) {
+        ReadPass& pass = passes.back();
+        const bool again = block.status == BlockStatus::kGood &&
+                           std::find(seen.begin(), seen.end(), block.print) != seen.end();
+        if (!pass.blocks.empty() && (block.role == BlockRole::kOpening || again)) {
+            // The damaged first blocks of the next pass go with it.
+            std::size_t keep = pass.blocks.size();
+            while (again && keep > 0 && pass.blocks[keep - 1].status != BlockStatus::kGood &&
+                   pass.blocks[keep - 1].role <= BlockRole::kFileCount)
+                --keep;
+            ReadPass next{read, pass.number + 1, {0, scan.cells}, {}};
+            next.blocks.assign(pass.blocks.begin() + static_cast<std::ptrdiff_t>(keep),
+                               pass.blocks.end());
+            pass.blocks.resize(keep);
+            const std::size_t first =
+                next.blocks.empty() ? block.place.Cell() : next.blocks.front().place.Cell();
+            // The pass ends where the next one's gap begins.
+            pass.cells.end =
+                pass.blocks.empty() ? first : std::max(pass.blocks.back().End(), pass.cells.first);
+            next.cells.first = pass.cells.end;
+            passes.push_back(std::move(next));
+            seen.clear();
+            for (const FoundBlock& kept : passes.back().blocks)
+                if (kept.status == BlockStatus::kGood) seen.push_back(kept.print);
+        }
+        passes.back().blocks.push_back(block);
+        if (block.status == BlockStatus::kGood) seen.push_back(block.print);
+    }
+    if (passes.size() > 1 && passes.front().blocks.empty()) passes.erase(passes.begin());
+    for (ReadPass& pass : passes) pass.number = static_cast<int>(&pass - passes.data());
+    if (passes.front().blocks.empty()) passes.front().fate = PassFate::kNoBlocks;
+    return passes;
+}
+
 BlockCopy ReadCopy(const DataPlanes& planes, const BlockPlace& place, std::size_t length,
                    const CrcVariant& checker) {
     BlockCopy copy;
-    copy.bytes.resize(length + 2);
+    copy.bytes.resize(length + kBlockCrcBytes);
     planes.Bytes(place.phase, place.bit, copy.bytes.data(), copy.bytes.size());
     Crc16 crc(checker);
     const std::uint16_t check = crc.Update(copy.bytes.data(), copy.bytes.size(), true);
     // Bytes past the end of the read are no part of a copy.
-    const bool inside = place.bit + 8 * (length + 2) <= planes.bits(place.phase);
+    const bool inside = place.bit + 8 * (length + kBlockCrcBytes) <= planes.bits(place.phase);
     copy.good = check == 0 && inside;
     copy.crc = {copy.bytes[length], copy.bytes[length + 1]};
     copy.bytes.resize(length);
@@ -83,16 +139,23 @@ BlockCopy ReadCopy(const DataPlanes& planes, const BlockPlace& place, std::size_
 bool PassesCrc(const DataPlanes& planes, const BlockPlace& place, std::size_t length,
                const CrcVariant& checker) {
     constexpr std::size_t kChunk = 256;
-    if (place.bit + 8 * (length + 2) > planes.bits(place.phase)) return false;
+    if (place.bit + 8 * (length + kBlockCrcBytes) > planes.bits(place.phase)) return false;
     std::uint8_t chunk[kChunk];
     Crc16 crc(checker);
-    for (std::size_t done = 0; done < length + 2;) {
-        const std::size_t n = std::min(kChunk, length + 2 - done);
+    for (std::size_t done = 0; done < length + kBlockCrcBytes;) {
+        const std::size_t n = std::min(kChunk, length + kBlockCrcBytes - done);
         planes.Bytes(place.phase, place.bit + 8 * done, chunk, n);
         crc.Update(chunk, n, done == 0);
         done += n;
     }
     return crc.crc == 0;
+}
+
+std::array<std::uint8_t, 2> CrcBytesAt(const DataPlanes& planes, const BlockPlace& place,
+                                       std::size_t length) {
+    std::array<std::uint8_t, 2> crc{};
+    planes.Bytes(place.phase, place.bit + 8 * length, crc.data(), crc.size());
+    return crc;
 }
 
 std::optional<std::size_t> EndByCrc(const DataPlanes& planes, const BlockPlace& place,
@@ -101,7 +164,7 @@ std::optional<std::size_t> EndByCrc(const DataPlanes& planes, const BlockPlace& 
     const std::size_t bits = planes.bits(place.phase);
     if (place.bit >= bits) return std::nullopt;
     const std::size_t available = (bits - place.bit) / 8;
-    const std::size_t count = std::min(most + 2 + quiet, available);
+    const std::size_t count = std::min(most + kBlockCrcBytes + quiet, available);
     std::vector<std::uint8_t> bytes(count);
     planes.Bytes(place.phase, place.bit, bytes.data(), count);
     Crc16 crc(checker);
@@ -109,7 +172,7 @@ std::optional<std::size_t> EndByCrc(const DataPlanes& planes, const BlockPlace& 
     for (std::size_t n = 1; n < count; ++n) {
         crc.CRC_check(bytes[n], false);
         // n + 1 bytes fed: a block of n - 1 bytes and its two CRC bytes.
-        if (crc.crc != 0 || n + 1 < from + 2) continue;
+        if (crc.crc != 0 || n + 1 < from + kBlockCrcBytes) continue;
         const std::size_t end = std::min(count, n + 1 + quiet);
         const bool zeros = std::all_of(bytes.begin() + static_cast<std::ptrdiff_t>(n + 1),
                                        bytes.begin() + static_cast<std::ptrdiff_t>(end),
@@ -122,99 +185,311 @@ std::optional<std::size_t> EndByCrc(const DataPlanes& planes, const BlockPlace& 
 bool LooksWritten(const DataPlanes& planes, const BlockPlace& place, std::size_t length) {
     constexpr std::size_t kLooked = 6;  // bytes
     constexpr int kFlipsAllowed = 3;
-    std::vector<std::uint8_t> bytes(length + 2);
+    std::vector<std::uint8_t> bytes(length + kBlockCrcBytes);
     planes.Bytes(place.phase, place.bit, bytes.data(), bytes.size());
     if (std::all_of(bytes.begin() + 1, bytes.end(), [](std::uint8_t b) { return b == 0; }))
         return false;
-    return planes.ClockErrors(place.phase, place.bit, std::min(length + 2, kLooked)) <=
+    return planes.ClockErrors(place.phase, place.bit, std::min(length + kBlockCrcBytes, kLooked)) <=
            kFlipsAllowed;
 }
 
-Matching MatchReads(const std::vector<ReadScan>& reads, long long tolerance) {
-    Matching matching;
-    const std::size_t count = reads.size();
-    matching.offsets.assign(count, std::nullopt);
-    if (count == 0) return matching;
-    const auto good = [](const ReadScan& read) {
-        return std::count_if(read.blocks.begin(), read.blocks.end(),
-                             [](const FoundBlock& b) { return b.status == BlockStatus::kGood; });
-    };
-    for (std::size_t r = 1; r < count; ++r) {
-        if (good(reads[r]) > good(reads[static_cast<std::size_t>(matching.lead)]))
-            matching.lead = static_cast<int>(r);
+namespace {
+
+std::size_t GoodBlocks(const ReadPass& pass) {
+    return static_cast<std::size_t>(
+        std::count_if(pass.blocks.begin(), pass.blocks.end(),
+                      [](const FoundBlock& b) { return b.status == BlockStatus::kGood; }));
+}
+
+long long CellOf(const FoundBlock& block) {
+    return static_cast<long long>(block.place.Cell());
+}
+
+// A block both a pass and the side so far hold alike.
+struct Anchor {
+    std::size_t model;  // index among the matched blocks
+    std::size_t block;  // index among the pass's blocks
+};
+
+// Good blocks the pass and the matched side each hold once, alike, in the
+// longest chain that keeps both orders.
+std::vector<Anchor> FindAnchors(const std::vector<MatchedBlock>& model, const ReadPass& pass) {
+    constexpr std::size_t kTwice = SIZE_MAX;
+    std::unordered_map<Fingerprint, std::size_t> inmodel;
+    for (std::size_t i = 0; i < model.size(); ++i) {
+        if (model[i].print == 0) continue;
+        const auto [at, fresh] = inmodel.emplace(model[i].print, i);
+        if (!fresh) at->second = kTwice;
     }
-    const auto lead = static_cast<std::size_t>(matching.lead);
-    matching.offsets[lead] = 0;
-    for (const FoundBlock& block : reads[lead].blocks) {
-        MatchedBlock matched{block.kind, static_cast<long long>(block.place.Cell()), {}, {}, {}};
-        matched.places.assign(count, std::nullopt);
-        matched.found.assign(count, BlockStatus::kMissing);
-        matched.lengths.assign(count, 0);
-        matched.places[lead] = block.place;
-        matched.found[lead] = block.status;
-        matched.lengths[lead] = block.length;
-        matching.blocks.push_back(std::move(matched));
+    std::unordered_map<Fingerprint, int> inpass;
+    for (const FoundBlock& block : pass.blocks)
+        if (block.status == BlockStatus::kGood) ++inpass[block.print];
+    std::vector<Anchor> pairs;
+    for (std::size_t j = 0; j < pass.blocks.size(); ++j) {
+        const FoundBlock& block = pass.blocks[j];
+        if (block.status != BlockStatus::kGood || inpass[block.print] != 1) continue;
+        const auto at = inmodel.find(block.print);
+        if (at != inmodel.end() && at->second != kTwice) pairs.push_back({at->second, j});
     }
-    for (std::size_t r = 0; r < count; ++r) {
-        if (r == lead) continue;
-        std::optional<long long> offset;
-        // The first block of a kind both hold, where the lead is sure, sets
-        // the offset; each match then follows the read's drift.
-        for (const FoundBlock& block : reads[r].blocks) {
-            const long long cell = static_cast<long long>(block.place.Cell());
-            MatchedBlock* near = nullptr;
-            if (offset) {
-                for (MatchedBlock& matched : matching.blocks) {
-                    const long long distance = std::llabs(matched.cell - (cell - *offset));
-                    if (matched.kind == block.kind && distance <= tolerance && !matched.places[r] &&
-                        (near == nullptr || distance < std::llabs(near->cell - (cell - *offset))))
-                        near = &matched;
-                }
-            } else {
-                for (MatchedBlock& matched : matching.blocks) {
-                    if (matched.kind == block.kind) {
-                        near = &matched;
-                        break;
-                    }
-                }
-            }
-            if (near != nullptr) {
-                near->places[r] = block.place;
-                near->found[r] = block.status;
-                near->lengths[r] = block.length;
-                offset = cell - near->cell;
-                if (!matching.offsets[r]) matching.offsets[r] = offset;
-                continue;
-            }
-            if (!offset) continue;  // nothing to place it by yet
-            MatchedBlock added{block.kind, cell - *offset, {}, {}, {}};
-            added.places.assign(count, std::nullopt);
-            added.found.assign(count, BlockStatus::kMissing);
-            added.lengths.assign(count, 0);
-            added.places[r] = block.place;
-            added.found[r] = block.status;
-            added.lengths[r] = block.length;
-            const auto at = std::upper_bound(
-                matching.blocks.begin(), matching.blocks.end(), added.cell,
-                [](long long value, const MatchedBlock& b) { return value < b.cell; });
-            matching.blocks.insert(at, std::move(added));
+    // The longest chain rising in the model's order (patience sorting).
+    std::vector<std::size_t> tails, before(pairs.size(), SIZE_MAX);
+    for (std::size_t k = 0; k < pairs.size(); ++k) {
+        const auto at = std::lower_bound(
+            tails.begin(), tails.end(), pairs[k].model,
+            [&](std::size_t t, std::size_t index) { return pairs[t].model < index; });
+        if (at != tails.begin()) before[k] = *(at - 1);
+        if (at == tails.end()) {
+            tails.push_back(k);
+        } else {
+            *at = k;
         }
     }
+    std::vector<Anchor> chain;
+    for (std::size_t k = tails.empty() ? SIZE_MAX : tails.back(); k != SIZE_MAX; k = before[k])
+        chain.push_back(pairs[k]);
+    std::reverse(chain.begin(), chain.end());
+    return chain;
+}
+
+// The pass's cells against the lead's along its anchors: 1 but for a read
+// taken at another bit rate.
+double Scale(const std::vector<MatchedBlock>& model, const ReadPass& pass,
+             const std::vector<Anchor>& anchors) {
+    constexpr long long kLeastSpan = 20000;  // cells
+    constexpr double kMost = 1.25;
+    if (anchors.size() < 2) return 1;
+    const long long span =
+        CellOf(pass.blocks[anchors.back().block]) - CellOf(pass.blocks[anchors.front().block]);
+    if (span < kLeastSpan) return 1;
+    const double scale =
+        static_cast<double>(model[anchors.back().model].cell - model[anchors.front().model].cell) /
+        static_cast<double>(span);
+    return std::clamp(scale, 1 / kMost, kMost);
+}
+
+// Matches one pass's blocks between two anchors (either may be absent at
+// an end) to the side's, and adds the rest.
+class Interval {
+public:
+    Interval(Matching& matching, std::size_t pass, const ReadPass& blocks, double scale,
+             long long tolerance)
+        : m_model(matching.blocks),
+          m_match(matching.passes[pass]),
+          m_p(pass),
+          m_pass(blocks),
+          m_scale(scale),
+          m_tolerance(tolerance) {}
+
+    void Place(const Anchor* left, const Anchor* right) {
+        m_left = left;
+        m_right = right;
+        const std::size_t jfirst = left ? left->block + 1 : 0;
+        const std::size_t jend = right ? right->block : m_pass.blocks.size();
+        const std::size_t ifirst = left ? left->model + 1 : 0;
+        const std::size_t iend = right ? right->model : m_model.size();
+        if (jfirst >= jend) return;
+        const std::vector<std::size_t> paired = Pair(jfirst, jend, ifirst, iend);
+        // The side's blocks of the interval with the pass's new ones put
+        // among them: between two paired blocks, in the order of their cells.
+        std::vector<MatchedBlock> merged;
+        std::vector<MatchedBlock> segment;
+        std::size_t i = ifirst;
+        const auto flush = [&] {
+            std::stable_sort(
+                segment.begin(), segment.end(),
+                [](const MatchedBlock& a, const MatchedBlock& b) { return a.cell < b.cell; });
+            for (MatchedBlock& b : segment) merged.push_back(std::move(b));
+            segment.clear();
+        };
+        for (std::size_t j = jfirst; j < jend; ++j) {
+            const std::size_t to = paired[j - jfirst];
+            if (to == SIZE_MAX) {
+                segment.push_back(Added(j));
+                continue;
+            }
+            for (; i < to; ++i) segment.push_back(std::move(m_model[i]));
+            flush();
+            merged.push_back(std::move(m_model[i++]));
+        }
+        for (; i < iend; ++i) segment.push_back(std::move(m_model[i]));
+        flush();
+        m_model.erase(m_model.begin() + static_cast<std::ptrdiff_t>(ifirst),
+                      m_model.begin() + static_cast<std::ptrdiff_t>(iend));
+        m_model.insert(m_model.begin() + static_cast<std::ptrdiff_t>(ifirst),
+                       std::make_move_iterator(merged.begin()),
+                       std::make_move_iterator(merged.end()));
+    }
+
+private:
+    // Where block j would lie in the lead's cells, seen from either anchor
+    // and between both.
+    std::vector<long long> Predictions(std::size_t j) const {
+        const long long cell = CellOf(m_pass.blocks[j]);
+        std::vector<long long> at;
+        const auto scaled = [&](long long cells) {
+            return static_cast<long long>(static_cast<double>(cells) * m_scale);
+        };
+        if (m_left) {
+            const long long from = CellOf(m_pass.blocks[m_left->block]);
+            at.push_back(m_model[m_left->model].cell + scaled(cell - from));
+        }
+        if (m_right) {
+            const long long to = CellOf(m_pass.blocks[m_right->block]);
+            at.push_back(m_model[m_right->model].cell - scaled(to - cell));
+        }
+        if (m_left && m_right) {
+            const long long from = CellOf(m_pass.blocks[m_left->block]);
+            const long long to = CellOf(m_pass.blocks[m_right->block]);
+            const long long a = m_model[m_left->model].cell, b = m_model[m_right->model].cell;
+            if (to > from) at.push_back(a + (cell - from) * (b - a) / (to - from));
+        }
+        return at;
+    }
+
+    bool Fits(std::size_t j, std::size_t i) const {
+        const MatchedBlock& model = m_model[i];
+        if (model.role != m_pass.blocks[j].role || model.copies[m_p]) return false;
+        for (long long at : Predictions(j))
+            if (std::llabs(at - model.cell) <= m_tolerance) return true;
+        return false;
+    }
+
+    // The most pairs of the pass's blocks [jfirst, jend) with the side's
+    // [ifirst, iend) that fit, in order: for each block, its match or none.
+    std::vector<std::size_t> Pair(std::size_t jfirst, std::size_t jend, std::size_t ifirst,
+                                  std::size_t iend) {
+        const std::size_t nj = jend - jfirst, ni = iend - ifirst;
+        std::vector<std::vector<int>> most(nj + 1, std::vector<int>(ni + 1, 0));
+        for (std::size_t a = nj; a-- > 0;) {
+            for (std::size_t b = ni; b-- > 0;) {
+                int best = std::max(most[a + 1][b], most[a][b + 1]);
+                if (Fits(jfirst + a, ifirst + b)) best = std::max(best, 1 + most[a + 1][b + 1]);
+                most[a][b] = best;
+            }
+        }
+        std::vector<std::size_t> paired(nj, SIZE_MAX);
+        for (std::size_t a = 0, b = 0; a < nj && b < ni;) {
+            if (Fits(jfirst + a, ifirst + b) && most[a][b] == 1 + most[a + 1][b + 1]) {
+                paired[a] = ifirst + b;
+                Join(jfirst + a, ifirst + b);
+                ++a;
+                ++b;
+            } else if (most[a][b] == most[a + 1][b]) {
+                ++a;
+            } else {
+                ++b;
+            }
+        }
+        return paired;
+    }
+
+    void Join(std::size_t j, std::size_t i) {
+        const FoundBlock& block = m_pass.blocks[j];
+        MatchedBlock& model = m_model[i];
+        model.copies[m_p] = j;
+        if (block.status != BlockStatus::kGood) return;
+        if (model.print == 0) {
+            model.print = block.print;
+        } else if (model.print != block.print) {
+            ++m_match.conflicts;
+        }
+    }
+
+    MatchedBlock Added(std::size_t j) const {
+        const FoundBlock& block = m_pass.blocks[j];
+        MatchedBlock added{block.role,
+                           block.code,
+                           Predictions(j).front(),
+                           block.status == BlockStatus::kGood ? block.print : 0,
+                           {}};
+        added.copies.assign(m_model.empty() ? 0 : m_model.front().copies.size(), std::nullopt);
+        added.copies[m_p] = j;
+        return added;
+    }
+
+    std::vector<MatchedBlock>& m_model;
+    PassMatch& m_match;
+    std::size_t m_p;
+    const ReadPass& m_pass;
+    double m_scale;
+    long long m_tolerance;
+    const Anchor* m_left = nullptr;
+    const Anchor* m_right = nullptr;
+};
+
+void PlacePass(Matching& matching, std::vector<ReadPass>& passes, std::size_t p,
+               long long tolerance) {
+    ReadPass& pass = passes[p];
+    const std::vector<Anchor> anchors = FindAnchors(matching.blocks, pass);
+    if (anchors.empty()) {
+        pass.fate = PassFate::kUnplaced;
+        return;
+    }
+    PassMatch& match = matching.passes[p];
+    match.anchors = anchors.size();
+    match.offset =
+        CellOf(pass.blocks[anchors.front().block]) - matching.blocks[anchors.front().model].cell;
+    for (const Anchor& anchor : anchors) matching.blocks[anchor.model].copies[p] = anchor.block;
+    const double scale = Scale(matching.blocks, pass, anchors);
+    Interval interval(matching, p, pass, scale, tolerance);
+    // From the last interval back, so that the anchors before stay where they are.
+    for (std::size_t k = anchors.size() + 1; k-- > 0;) {
+        interval.Place(k > 0 ? &anchors[k - 1] : nullptr,
+                       k < anchors.size() ? &anchors[k] : nullptr);
+    }
+}
+
+}  // namespace
+
+Matching MatchPasses(std::vector<ReadPass>& passes, std::optional<std::size_t> lead,
+                     long long tolerance) {
+    Matching matching;
+    matching.passes.assign(passes.size(), {});
+    std::vector<std::size_t> order;
+    for (std::size_t p = 0; p < passes.size(); ++p)
+        if (passes[p].fate == PassFate::kUsed) order.push_back(p);
+    if (order.empty()) return matching;
+    // The passes with most good blocks first: they give the later ones most to hold on to.
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return GoodBlocks(passes[a]) > GoodBlocks(passes[b]);
+    });
+    if (lead) {
+        order.erase(std::find(order.begin(), order.end(), *lead));
+        order.insert(order.begin(), *lead);
+    }
+    matching.lead = order.front();
+    const ReadPass& first = passes[matching.lead];
+    for (std::size_t j = 0; j < first.blocks.size(); ++j) {
+        const FoundBlock& block = first.blocks[j];
+        MatchedBlock matched{block.role,
+                             block.code,
+                             CellOf(block),
+                             block.status == BlockStatus::kGood ? block.print : 0,
+                             {}};
+        matched.copies.assign(passes.size(), std::nullopt);
+        matched.copies[matching.lead] = j;
+        matching.blocks.push_back(std::move(matched));
+    }
+    matching.passes[matching.lead].offset = 0;
+    for (std::size_t k = 1; k < order.size(); ++k) PlacePass(matching, passes, order[k], tolerance);
     return matching;
 }
 
 namespace {
 
+// A copy already found good: its bytes alone.
+BlockCopy KnownCopy(const DataPlanes& planes, const BlockPlace& place, std::size_t length) {
+    BlockCopy copy{std::vector<std::uint8_t>(length + kBlockCrcBytes), {}, true};
+    planes.Bytes(place.phase, place.bit, copy.bytes.data(), copy.bytes.size());
+    copy.crc = {copy.bytes[length], copy.bytes[length + 1]};
+    copy.bytes.resize(length);
+    return copy;
+}
+
 // Where a copy's next data bits lie: a cell of its read, the first of a pair.
 BlockPlace AtCell(long long cell) {
     const auto at = static_cast<std::size_t>(std::max(0LL, cell));
     return {static_cast<int>(at % 2), at / 2};
-}
-
-int Differ(std::uint32_t a, std::uint32_t b) {
-    int bits = 0;
-    for (std::uint32_t x = a ^ b; x != 0; x &= x - 1) ++bits;
-    return bits;
 }
 
 std::uint32_t Majority(const std::vector<std::uint32_t>& words) {
@@ -231,9 +506,7 @@ std::uint32_t Majority(const std::vector<std::uint32_t>& words) {
 // copy that a slipped cell put out of step disagrees with the others from
 // there on; it is followed a cell or two earlier or later where it agrees
 // again.
-std::vector<std::uint8_t> Vote(const std::vector<const DataPlanes*>& planes,
-                               const std::vector<std::optional<BlockPlace>>& places,
-                               std::size_t n) {
+std::vector<std::uint8_t> Vote(const std::vector<Copy>& copies, std::size_t n) {
     constexpr std::size_t kChunk = 4;  // bytes
     constexpr int kOutOfStep = 8;      // bits of 32 that differ
     constexpr int kInStep = 2;
@@ -241,10 +514,8 @@ std::vector<std::uint8_t> Vote(const std::vector<const DataPlanes*>& planes,
         const DataPlanes* planes;
         long long cell;
     };
-    std::vector<Follow> copies;
-    for (std::size_t r = 0; r < places.size(); ++r) {
-        if (places[r]) copies.push_back({planes[r], static_cast<long long>(places[r]->Cell())});
-    }
+    std::vector<Follow> follow;
+    for (const Copy& copy : copies) follow.push_back({copy.planes, CellOf(*copy.found)});
     const auto word = [](const Follow& copy, long long cell) {
         const BlockPlace at = AtCell(cell);
         std::uint8_t bytes[kChunk];
@@ -252,18 +523,18 @@ std::vector<std::uint8_t> Vote(const std::vector<const DataPlanes*>& planes,
         return Le32(bytes);
     };
     std::vector<std::uint8_t> vote(n + kChunk, 0);
-    std::vector<std::uint32_t> words(copies.size());
+    std::vector<std::uint32_t> words(follow.size());
     for (std::size_t at = 0; at < n; at += kChunk) {
-        const long long offset = static_cast<long long>(at) * 16;
-        for (std::size_t c = 0; c < copies.size(); ++c)
-            words[c] = word(copies[c], copies[c].cell + offset);
+        const long long offset = static_cast<long long>(at) * kCellsPerByte;
+        for (std::size_t c = 0; c < follow.size(); ++c)
+            words[c] = word(follow[c], follow[c].cell + offset);
         const std::uint32_t most = Majority(words);
-        for (std::size_t c = 0; c < copies.size(); ++c) {
-            if (Differ(words[c], most) <= kOutOfStep) continue;
+        for (std::size_t c = 0; c < follow.size(); ++c) {
+            if (Ones(words[c] ^ most) <= kOutOfStep) continue;
             for (long long shift : {-1LL, 1LL, -2LL, 2LL}) {
-                const std::uint32_t moved = word(copies[c], copies[c].cell + offset + shift);
-                if (Differ(moved, most) > kInStep) continue;
-                copies[c].cell += shift;
+                const std::uint32_t moved = word(follow[c], follow[c].cell + offset + shift);
+                if (Ones(moved ^ most) > kInStep) continue;
+                follow[c].cell += shift;
                 words[c] = moved;
                 break;
             }
@@ -276,55 +547,18 @@ std::vector<std::uint8_t> Vote(const std::vector<const DataPlanes*>& planes,
     return vote;
 }
 
-}  // namespace
-
-// A copy already found good: its bytes alone.
-BlockCopy KnownCopy(const DataPlanes& planes, const BlockPlace& place, std::size_t length) {
-    BlockCopy copy{std::vector<std::uint8_t>(length + 2), {}, true};
-    planes.Bytes(place.phase, place.bit, copy.bytes.data(), copy.bytes.size());
-    copy.crc = {copy.bytes[length], copy.bytes[length + 1]};
-    copy.bytes.resize(length);
-    return copy;
+void AddRead(std::vector<int>& reads, int read) {
+    if (std::find(reads.begin(), reads.end(), read) == reads.end()) reads.push_back(read);
 }
 
-Verdict JudgeCopies(const std::vector<const DataPlanes*>& planes, const MatchedBlock& matched,
-                    std::size_t length, const CrcVariant& checker) {
-    const std::vector<std::optional<BlockPlace>>& places = matched.places;
-    Verdict verdict{BlockStatus::kMissing, {}, {}, {}};
-    std::vector<BlockCopy> copies;
-    for (std::size_t r = 0; r < places.size(); ++r) {
-        if (!places[r]) continue;
-        const bool known = matched.found[r] == BlockStatus::kGood && matched.lengths[r] == length;
-        copies.push_back(known ? KnownCopy(*planes[r], *places[r], length)
-                               : ReadCopy(*planes[r], *places[r], length, checker));
-        if (!copies.back().good) continue;
-        verdict.goodin.push_back(static_cast<int>(r));
-        if (verdict.status == BlockStatus::kMissing) {
-            verdict.status = BlockStatus::kGood;
-            verdict.bytes = copies.back().bytes;
-            verdict.crc = copies.back().crc;
-        } else if (copies.back().bytes != verdict.bytes) {
-            verdict.status = BlockStatus::kConflict;
-        }
-    }
-    if (copies.empty() || !verdict.goodin.empty()) return verdict;
-    // No copy holds: each data bit as most copies have it.
-    if (copies.size() >= 3) {
-        std::vector<std::uint8_t> vote = Vote(planes, places, length + 2);
-        Crc16 crc(checker);
-        if (crc.Update(vote.data(), vote.size(), true) == 0) {
-            const std::array<std::uint8_t, 2> stored{vote[length], vote[length + 1]};
-            vote.resize(length);
-            return {BlockStatus::kVoted, {}, vote, stored};
-        }
-    }
-    // The copy nearest the others (with two, the first).
+// The copy nearest the others (with two, the first).
+std::size_t Nearest(const std::vector<BlockCopy>& copies) {
     std::size_t best = 0;
     std::size_t fewest = SIZE_MAX;
     for (std::size_t c = 0; c < copies.size(); ++c) {
         std::size_t differ = 0;
         for (const BlockCopy& other : copies) {
-            for (std::size_t i = 0; i < length; ++i)
+            for (std::size_t i = 0; i < other.bytes.size(); ++i)
                 differ += copies[c].bytes[i] != other.bytes[i] ? 1 : 0;
         }
         if (differ < fewest) {
@@ -332,25 +566,415 @@ Verdict JudgeCopies(const std::vector<const DataPlanes*>& planes, const MatchedB
             best = c;
         }
     }
-    return {BlockStatus::kBad, {}, copies[best].bytes, copies[best].crc};
+    return best;
 }
 
-std::optional<long long> FirstReadCell(const Matching& matching, long long leadcell) {
-    if (leadcell < 0 || matching.offsets.empty() || !matching.offsets[0]) return std::nullopt;
-    return leadcell + *matching.offsets[0];
-}
+}  // namespace
 
-ScannedReads ScanAndMatch(
-    const std::vector<const std::vector<std::uint8_t>*>& reads,
-    const std::function<ReadScan(const std::vector<std::uint8_t>&, const DataPlanes&)>& scan,
-    long long tolerance, SideRescue& rescue) {
-    ScannedReads scanned;
-    scanned.planes.reserve(reads.size());
-    for (const std::vector<std::uint8_t>* raw : reads) {
-        scanned.planes.emplace_back(*raw);
-        scanned.of.push_back(&scanned.planes.back());
-        rescue.reads.push_back(scan(*raw, scanned.planes.back()));
+Verdict JudgeCopies(const std::vector<Copy>& copies, std::size_t length,
+                    const CrcVariant& checker) {
+    Verdict verdict{BlockStatus::kMissing, {}, {}, {}};
+    std::vector<BlockCopy> failed;
+    for (const Copy& copy : copies) {
+        const FoundBlock& found = *copy.found;
+        const bool known = found.status == BlockStatus::kGood && found.length == length;
+        // A known good copy with the kept copy's CRC is the kept copy.
+        if (known && verdict.status != BlockStatus::kMissing &&
+            CrcBytesAt(*copy.planes, found.place, length) == verdict.crc) {
+            AddRead(verdict.goodin, copy.read);
+            continue;
+        }
+        BlockCopy read = known ? KnownCopy(*copy.planes, found.place, length)
+                               : ReadCopy(*copy.planes, found.place, length, checker);
+        if (!read.good) {
+            failed.push_back(std::move(read));
+            continue;
+        }
+        AddRead(verdict.goodin, copy.read);
+        if (verdict.status == BlockStatus::kMissing) {
+            verdict.status = BlockStatus::kGood;
+            verdict.bytes = std::move(read.bytes);
+            verdict.crc = read.crc;
+        } else if (read.bytes != verdict.bytes) {
+            verdict.status = BlockStatus::kConflict;
+        }
     }
-    rescue.matching = MatchReads(rescue.reads, tolerance);
-    return scanned;
+    std::sort(verdict.goodin.begin(), verdict.goodin.end());
+    if (copies.empty() || !verdict.goodin.empty()) return verdict;
+    // No copy holds: each data bit as most copies have it.
+    constexpr std::size_t kVoters = 3;
+    if (copies.size() >= kVoters) {
+        std::vector<std::uint8_t> vote = Vote(copies, length + kBlockCrcBytes);
+        Crc16 crc(checker);
+        if (crc.Update(vote.data(), vote.size(), true) == 0) {
+            const std::array<std::uint8_t, 2> stored{vote[length], vote[length + 1]};
+            vote.resize(length);
+            return {BlockStatus::kVoted, {}, vote, stored};
+        }
+    }
+    const std::size_t best = Nearest(failed);
+    return {BlockStatus::kBad, {}, std::move(failed[best].bytes), failed[best].crc};
+}
+
+namespace {
+
+// A read's block and another's within this many cells of where the anchors
+// around it put it are the same block.
+constexpr long long kMatchCells = 512;
+
+// The reads each group of passes holds, the group of the pass with most good blocks first.
+std::vector<std::vector<int>> ReadsOf(const std::vector<std::vector<std::size_t>>& groups,
+                                      const std::vector<ReadPass>& passes) {
+    std::vector<std::vector<int>> reads;
+    for (const std::vector<std::size_t>& group : groups) {
+        reads.emplace_back();
+        for (std::size_t p : group) AddRead(reads.back(), passes[p].read);
+    }
+    return reads;
+}
+
+// Passes by the side their good opening shows; the passes without one in none.
+std::vector<std::vector<std::size_t>> GroupsByOpening(const std::vector<ReadPass>& passes) {
+    std::vector<Fingerprint> prints;
+    std::vector<std::vector<std::size_t>> groups;
+    for (std::size_t p = 0; p < passes.size(); ++p) {
+        if (passes[p].fate != PassFate::kUsed) continue;
+        for (const FoundBlock& block : passes[p].blocks) {
+            if (block.role != BlockRole::kOpening || block.status != BlockStatus::kGood) continue;
+            const auto at = std::find(prints.begin(), prints.end(), block.print);
+            if (at == prints.end()) {
+                prints.push_back(block.print);
+                groups.push_back({p});
+            } else {
+                groups[static_cast<std::size_t>(at - prints.begin())].push_back(p);
+            }
+        }
+    }
+    return groups;
+}
+
+std::optional<std::size_t> BestPassOf(const std::vector<ReadPass>& passes, int read) {
+    std::optional<std::size_t> best;
+    for (std::size_t p = 0; p < passes.size(); ++p) {
+        if (passes[p].read != read || passes[p].fate != PassFate::kUsed) continue;
+        if (!best || GoodBlocks(passes[p]) > GoodBlocks(passes[*best])) best = p;
+    }
+    return best;
+}
+
+// Sorts the groups so that the one holding the best pass (or the chosen
+// read's) comes first.
+void LeadFirst(std::vector<std::vector<std::size_t>>& groups, const std::vector<ReadPass>& passes,
+               std::optional<int> sideof) {
+    const auto holds = [&](const std::vector<std::size_t>& group) {
+        std::size_t most = 0;
+        for (std::size_t p : group) {
+            if (sideof && passes[p].read == *sideof) return SIZE_MAX;
+            most = std::max(most, GoodBlocks(passes[p]));
+        }
+        return most;
+    };
+    std::stable_sort(groups.begin(), groups.end(),
+                     [&](const auto& a, const auto& b) { return holds(a) > holds(b); });
+}
+
+// Leaves out the passes of other sides than the chosen read's, or, with no
+// read chosen, tells the sides apart and returns false.
+bool OneSide(std::vector<std::vector<std::size_t>> groups, SideRescue& rescue,
+             std::optional<int> sideof) {
+    if (groups.size() <= 1) return true;
+    LeadFirst(groups, rescue.passes, sideof);
+    const bool chosen =
+        sideof && std::any_of(groups.front().begin(), groups.front().end(),
+                              [&](std::size_t p) { return rescue.passes[p].read == *sideof; });
+    if (!chosen) {
+        rescue.sides = ReadsOf(groups, rescue.passes);
+        return false;
+    }
+    for (std::size_t g = 1; g < groups.size(); ++g)
+        for (std::size_t p : groups[g]) rescue.passes[p].fate = PassFate::kOtherSide;
+    return true;
+}
+
+// Passes that hold good blocks unlike the lead's where the lead holds good
+// ones, more than alike: another side.
+std::vector<std::size_t> Contrary(const SideRescue& rescue) {
+    std::vector<std::size_t> contrary;
+    for (std::size_t p = 0; p < rescue.passes.size(); ++p) {
+        const PassMatch& match = rescue.matching.passes[p];
+        if (rescue.passes[p].fate == PassFate::kUsed && match.conflicts > 0 &&
+            match.conflicts >= match.anchors)
+            contrary.push_back(p);
+    }
+    return contrary;
+}
+
+// A slot of the side's order: a matched block, or a missing one the order
+// shows; a data block with the slot of the header it belongs to.
+struct Slot {
+    BlockRole role;
+    const MatchedBlock* matched;
+    std::optional<std::size_t> header;
+};
+
+class Order {
+public:
+    Order(const RescueMedium& medium, const SideRescue& rescue)
+        : m_medium(medium), m_rescue(rescue) {}
+
+    std::vector<Slot> Slots() {
+        for (const MatchedBlock& block : m_rescue.matching.blocks) Take(block);
+        if (Last(BlockRole::kHeader)) Missing(BlockRole::kData);
+        if (m_slots.empty()) Opening();
+        return m_slots;
+    }
+
+private:
+    bool Last(BlockRole role) const { return !m_slots.empty() && m_slots.back().role == role; }
+    void Missing(BlockRole role) { m_slots.push_back({role, nullptr, std::nullopt}); }
+    void Opening() {
+        Missing(BlockRole::kOpening);
+        if (m_medium.filecount) Missing(BlockRole::kFileCount);
+    }
+
+    void Take(const MatchedBlock& block) {
+        if (m_slots.empty() && block.role != BlockRole::kOpening) {
+            Opening();
+            if (block.role == BlockRole::kFileCount) m_slots.pop_back();
+        } else if (m_medium.filecount && m_slots.size() == 1 && Last(BlockRole::kOpening) &&
+                   block.role != BlockRole::kFileCount) {
+            Missing(BlockRole::kFileCount);
+        }
+        if (block.role == BlockRole::kData) {
+            const bool paired = Last(BlockRole::kHeader) && m_slots.back().matched != nullptr &&
+                                Paired(*m_slots.back().matched, block);
+            if (paired) {
+                m_slots.push_back({block.role, &block, m_slots.size() - 1});
+                return;
+            }
+            // Its own header lost: the data of the header before is lost too.
+            if (Last(BlockRole::kHeader)) Missing(BlockRole::kData);
+            Missing(BlockRole::kHeader);
+            m_slots.push_back({block.role, &block, m_slots.size() - 1});
+            return;
+        }
+        if (block.role == BlockRole::kHeader && Last(BlockRole::kHeader)) Missing(BlockRole::kData);
+        m_slots.push_back({block.role, &block, std::nullopt});
+    }
+
+    // Whether a data block lies right behind a header, one gap between: in
+    // a pass that holds both, or else where the anchors put them.
+    bool Paired(const MatchedBlock& header, const MatchedBlock& data) const {
+        bool seen = false;
+        for (std::size_t p = 0; p < m_rescue.passes.size(); ++p) {
+            if (!header.copies[p] || !data.copies[p]) continue;
+            const ReadPass& pass = m_rescue.passes[p];
+            const FoundBlock& h = pass.blocks[*header.copies[p]];
+            const FoundBlock& d = pass.blocks[*data.copies[p]];
+            const long long gap = CellOf(d) - static_cast<long long>(h.End());
+            const long long near =
+                NearCells(m_rescue.reads[static_cast<std::size_t>(pass.read)], m_medium.nearcells);
+            if (gap >= 0 && gap <= near) return true;
+            seen = true;
+        }
+        if (seen) return false;
+        const long long end =
+            header.cell +
+            static_cast<long long>(HeaderLength(header) + kBlockCrcBytes) * kCellsPerByte;
+        return data.cell - end >= -kMatchCells &&
+               data.cell - end <= m_medium.nearcells + kMatchCells;
+    }
+
+    std::size_t HeaderLength(const MatchedBlock& header) const {
+        for (std::size_t p = 0; p < m_rescue.passes.size(); ++p)
+            if (header.copies[p]) return m_rescue.passes[p].blocks[*header.copies[p]].length;
+        return 0;
+    }
+
+    const RescueMedium& m_medium;
+    const SideRescue& m_rescue;
+    std::vector<Slot> m_slots;
+};
+
+std::vector<Copy> CopiesOf(const MatchedBlock& matched, const SideRescue& rescue,
+                           const std::vector<const DataPlanes*>& planes) {
+    std::vector<Copy> copies;
+    for (std::size_t p = 0; p < rescue.passes.size(); ++p) {
+        if (!matched.copies[p]) continue;
+        const ReadPass& pass = rescue.passes[p];
+        copies.push_back({pass.read, planes[static_cast<std::size_t>(pass.read)],
+                          &pass.blocks[*matched.copies[p]]});
+    }
+    return copies;
+}
+
+// Where each block begins in the first read: its copy there, or its place
+// in the lead's cells moved as much as its neighbour's that the first read
+// holds.
+void FirstReadCells(const std::vector<const MatchedBlock*>& matched, SideRescue& rescue) {
+    std::vector<RescuedBlock>& blocks = rescue.blocks;
+    for (std::size_t n = 0; n < blocks.size(); ++n) {
+        if (matched[n] == nullptr) continue;
+        for (std::size_t p = 0; p < rescue.passes.size() && !blocks[n].cell; ++p) {
+            if (rescue.passes[p].read == 0 && matched[n]->copies[p])
+                blocks[n].cell = CellOf(rescue.passes[p].blocks[*matched[n]->copies[p]]);
+        }
+    }
+    const auto placed = [&](std::size_t n) { return blocks[n].cell && blocks[n].leadcell >= 0; };
+    for (std::size_t n = 0; n < blocks.size(); ++n) {
+        if (blocks[n].cell || blocks[n].leadcell < 0) continue;
+        std::optional<std::size_t> near;
+        for (std::size_t k = n; k-- > 0 && !near;)
+            if (placed(k)) near = k;
+        for (std::size_t k = n + 1; k < blocks.size() && !near; ++k)
+            if (placed(k)) near = k;
+        if (near)
+            blocks[n].cell = *blocks[*near].cell + blocks[n].leadcell - blocks[*near].leadcell;
+    }
+}
+
+// Blocks out of their place: an opening or a file count anywhere but first,
+// a header the one before may not be followed by, a file twice.
+std::vector<std::size_t> Misplaced(const RescueMedium& medium,
+                                   const std::vector<RescuedBlock>& blocks) {
+    std::vector<std::size_t> misplaced;
+    std::optional<std::size_t> header;  // the last sure one
+    for (std::size_t n = 0; n < blocks.size(); ++n) {
+        const RescuedBlock& block = blocks[n];
+        const bool wrong = (block.role == BlockRole::kOpening && n != 0) ||
+                           (block.role == BlockRole::kFileCount && n != 1);
+        if (wrong) misplaced.push_back(n);
+        if (block.role != BlockRole::kHeader || !IsSure(block.status)) continue;
+        bool again = header && !medium.follows(blocks[*header], block);
+        for (std::size_t k = 0; k < n && !again; ++k) {
+            const bool same = blocks[k].role == BlockRole::kHeader && IsSure(blocks[k].status) &&
+                              blocks[k].bytes == block.bytes && n + 1 < blocks.size() &&
+                              IsSure(blocks[n + 1].status) &&
+                              blocks[k + 1].bytes == blocks[n + 1].bytes;
+            again = same;
+        }
+        if (again) misplaced.push_back(n);
+        header = n;
+    }
+    return misplaced;
+}
+
+std::vector<RereadStretch> Reread(const std::vector<RescuedBlock>& blocks) {
+    std::vector<RereadStretch> stretches;
+    for (std::size_t n = 0; n < blocks.size(); ++n) {
+        if (IsSure(blocks[n].status)) continue;
+        std::size_t last = n;
+        while (last + 1 < blocks.size() && !IsSure(blocks[last + 1].status)) ++last;
+        RereadStretch stretch{n, last, std::nullopt};
+        // From the end of the sure block before to the start of the one after.
+        std::optional<long long> from, to;
+        if (n > 0 && blocks[n - 1].cell && blocks[n - 1].length) {
+            from = *blocks[n - 1].cell +
+                   static_cast<long long>(*blocks[n - 1].length + kBlockCrcBytes) * kCellsPerByte;
+        } else if (blocks[n].cell) {
+            from = *blocks[n].cell;
+        }
+        if (last + 1 < blocks.size() && blocks[last + 1].cell) {
+            to = *blocks[last + 1].cell;
+        } else if (blocks[last].cell && blocks[last].length) {
+            to = *blocks[last].cell +
+                 static_cast<long long>(*blocks[last].length + kBlockCrcBytes) * kCellsPerByte;
+        }
+        if (from && to && *to > *from && *from >= 0)
+            stretch.cells =
+                CellSpan{static_cast<std::size_t>(*from), static_cast<std::size_t>(*to)};
+        stretches.push_back(stretch);
+        n = last;
+    }
+    return stretches;
+}
+
+// The side in its order, each block judged, and what makes it whole.
+void Assemble(const RescueMedium& medium, const std::vector<const DataPlanes*>& planes,
+              SideRescue& rescue) {
+    const std::vector<Slot> slots = Order(medium, rescue).Slots();
+    std::vector<const MatchedBlock*> matched;
+    for (const Slot& slot : slots) {
+        RescuedBlock block = RescuedBlock::Missing(slot.role, medium.CodeOf(slot.role));
+        if (slot.matched != nullptr) {
+            const RescuedBlock* header = slot.header ? &rescue.blocks[*slot.header] : nullptr;
+            block = medium.judge(*slot.matched, CopiesOf(*slot.matched, rescue, planes), header);
+            block.leadcell = slot.matched->cell;
+        }
+        rescue.blocks.push_back(std::move(block));
+        matched.push_back(slot.matched);
+    }
+    rescue.announced = medium.announced(rescue.blocks);
+    // Files announced that no read holds a trace of.
+    while (rescue.announced && rescue.blocks.size() < *rescue.announced) {
+        const BlockRole role =
+            rescue.blocks.back().role == BlockRole::kHeader ? BlockRole::kData : BlockRole::kHeader;
+        rescue.blocks.push_back(RescuedBlock::Missing(role, medium.CodeOf(role)));
+        matched.push_back(nullptr);
+    }
+    FirstReadCells(matched, rescue);
+    rescue.misplaced = Misplaced(medium, rescue.blocks);
+    rescue.reread = Reread(rescue.blocks);
+    rescue.complete = rescue.announced && rescue.blocks.size() >= *rescue.announced &&
+                      rescue.reread.empty() && rescue.misplaced.empty();
+}
+
+}  // namespace
+
+SideRescue RescueSide(const RescueMedium& medium, const std::vector<const DataPlanes*>& planes,
+                      std::vector<ReadScan> scans, const RescueOptions& options) {
+    SideRescue rescue;
+    rescue.reads = std::move(scans);
+    for (std::size_t r = 0; r < rescue.reads.size(); ++r) {
+        for (ReadPass& pass : SplitPasses(rescue.reads[r], static_cast<int>(r)))
+            rescue.passes.push_back(std::move(pass));
+    }
+    if (!OneSide(GroupsByOpening(rescue.passes), rescue, options.sideof)) return rescue;
+    const std::optional<std::size_t> lead =
+        options.sideof ? BestPassOf(rescue.passes, *options.sideof) : std::nullopt;
+    rescue.matching = MatchPasses(rescue.passes, lead, kMatchCells);
+    // Passes whose good blocks contradict the lead's hold another side.
+    for (std::vector<std::size_t> contrary = Contrary(rescue); !contrary.empty();
+         contrary = Contrary(rescue)) {
+        if (!options.sideof) {
+            std::vector<std::size_t> same;
+            for (std::size_t p = 0; p < rescue.passes.size(); ++p)
+                if (rescue.passes[p].fate == PassFate::kUsed &&
+                    std::find(contrary.begin(), contrary.end(), p) == contrary.end())
+                    same.push_back(p);
+            rescue.sides = ReadsOf({same, contrary}, rescue.passes);
+            return rescue;
+        }
+        for (std::size_t p : contrary) rescue.passes[p].fate = PassFate::kOtherSide;
+        for (ReadPass& pass : rescue.passes)
+            if (pass.fate == PassFate::kUnplaced) pass.fate = PassFate::kUsed;
+        rescue.matching = MatchPasses(rescue.passes, lead, kMatchCells);
+    }
+    if (!rescue.matching.blocks.empty() || rescue.passes.empty()) Assemble(medium, planes, rescue);
+    return rescue;
+}
+
+SideRescue RescueReads(const RescueMedium& medium,
+                       const std::vector<const std::vector<std::uint8_t>*>& reads,
+                       const RescueOptions& options) {
+    std::vector<DataPlanes> planes;
+    planes.reserve(reads.size());
+    std::vector<const DataPlanes*> of;
+    std::vector<ReadScan> scans;
+    for (const std::vector<std::uint8_t>* raw : reads) {
+        planes.emplace_back(*raw);
+        of.push_back(&planes.back());
+        scans.push_back(medium.scan(planes.back()));
+    }
+    return RescueSide(medium, of, std::move(scans), options);
+}
+
+std::optional<long long> ReadShift(const SideRescue& rescue, std::size_t read) {
+    for (std::size_t p = 0; p < rescue.passes.size(); ++p) {
+        if (rescue.passes[p].read != static_cast<int>(read) ||
+            rescue.passes[p].fate != PassFate::kUsed || p >= rescue.matching.passes.size())
+            continue;
+        if (rescue.matching.passes[p].offset) return rescue.matching.passes[p].offset;
+    }
+    return std::nullopt;
 }

@@ -1,31 +1,43 @@
 // What the tolerant readers of both media share: where a block lies in a
-// read, what became of it, and the matching of several reads of one side,
-// block by block, with a vote where no read holds a good copy.
+// read, what became of it, reads cut into passes of the side, the matching
+// of several passes by what their blocks are, and the side put together
+// from them with a vote where no read holds a good copy.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
-#include <string>
 #include <vector>
 
+#include "common/bitstream.h"
 #include "common/crc16.h"
 #include "common/dataplanes.h"
 
 // What a rescue made of a block. Only good and voted blocks are sure.
 enum class BlockStatus {
-    kGood,      // a copy passes its CRC
+    kGood,      // a copy passes its CRC, its length sure
     kVoted,     // no copy does, but the majority of three or more copies does
-    kInferred,  // its end found by its CRC and the gap behind it, its size unknown otherwise
+    kInferred,  // its end found by its CRC and the gap behind it, its length not sure
     kBad,       // no copy passes its CRC; the best one is kept
-    kMissing,   // the side announces it, no read holds it
+    kMissing,   // the side announces it or its order shows it, no read holds it
     kConflict,  // copies that pass their CRCs differ; the first is kept
 };
 
 const char* BlockStatusName(BlockStatus status);
 bool IsSure(BlockStatus status);
+
+// What a block is to its side, in terms both media share. A side is its
+// opening, on FDS a file count, then a header and a data block per file.
+enum class BlockRole : std::uint8_t {
+    kOpening,    // FDS disk info, QD block count
+    kFileCount,  // FDS file amount; a QD side counts its blocks in its opening
+    kHeader,     // FDS file header, QD information block
+    kData,       // a file's data
+};
+
+// Both media end a block with two CRC bytes.
+inline constexpr std::size_t kBlockCrcBytes = 2;
 
 // Where a block's first byte lies in a read: a cell phase and a data bit.
 struct BlockPlace {
@@ -45,20 +57,59 @@ struct CellSpan {
 // 64 cells.
 std::vector<CellSpan> MfmDamage(const std::vector<std::uint8_t>& raw);
 
+// A good copy's identity: its role, code, length and CRC. Equal blocks have
+// equal prints; different ones share one only by chance (1 in 65536).
+using Fingerprint = std::uint64_t;
+Fingerprint PrintOf(BlockRole role, std::uint8_t code, std::size_t length,
+                    const std::array<std::uint8_t, 2>& crc);
+
 // A block a tolerant reader found in one read.
 struct FoundBlock {
     BlockPlace place;
-    int kind;            // the medium's: an FDS block ID, a QD block type (-1: block count)
-    std::size_t length;  // bytes from the first through the last before the CRC; 0 unknown
-    BlockStatus status;  // good, bad or inferred, as this read alone tells
+    BlockRole role;
+    std::uint8_t code;      // the medium's own byte for its kind: FDS ID, QD type (0: block count)
+    std::size_t length;     // bytes before the CRC; 0 unknown
+    BlockStatus status;     // good, bad or inferred, as this read alone tells
+    Fingerprint print = 0;  // of a good copy
+    std::size_t End() const { return place.Cell() + (length + kBlockCrcBytes) * kCellsPerByte; }
 };
 
-// One read as the rescue sees it.
+// One read as a tolerant reader found it.
 struct ReadScan {
     std::size_t cells = 0;
     std::vector<FoundBlock> blocks;  // in the order they lie
+    std::size_t gapcells = 0;        // the typical gap between its blocks (0: none seen)
     std::vector<CellSpan> damage;    // (MfmDamage), filled only by callers that show it
 };
+
+// The median of the gaps between consecutive good blocks, in cells (0: none).
+std::size_t TypicalGap(const std::vector<FoundBlock>& blocks);
+
+// The cells from a file header's CRC to its data's first byte that still
+// make one gap: twice the read's typical gap, and never below `least`.
+long long NearCells(const ReadScan& scan, long long least);
+
+// What became of a pass of the side in a rescue.
+enum class PassFate {
+    kUsed,
+    kNoBlocks,   // holds no block of the medium
+    kUnplaced,   // no block of it is one the others hold
+    kOtherSide,  // of another side than the one rescued
+};
+
+// A stretch of one read that holds at most one pass of the side: a read
+// that ran on past the side's end holds the next pass behind it.
+struct ReadPass {
+    int read;
+    int number;  // among its read's passes, from 0
+    CellSpan cells;
+    std::vector<FoundBlock> blocks;
+    PassFate fate = PassFate::kUsed;
+};
+
+// A read's blocks cut into passes: at each side opening after its first
+// block, and before a good block that the pass already holds.
+std::vector<ReadPass> SplitPasses(const ReadScan& scan, int read);
 
 // n bytes of a block and its CRC from its place in a read, and whether the
 // checker, reset on the first byte, ends at 0 over them.
@@ -72,11 +123,15 @@ BlockCopy ReadCopy(const DataPlanes& planes, const BlockPlace& place, std::size_
 // Whether the copy at place passes its CRC, without keeping its bytes.
 bool PassesCrc(const DataPlanes& planes, const BlockPlace& place, std::size_t length,
                const CrcVariant& checker);
+// The two bytes behind length bytes from place: a copy's CRC as read.
+std::array<std::uint8_t, 2> CrcBytesAt(const DataPlanes& planes, const BlockPlace& place,
+                                       std::size_t length);
 
-// The first position at or after `from` bytes where the checker, reset on
-// the first byte, ends at 0 and `quiet` bytes of 0x00 follow (or the read
-// ends): the length of a block whose size nothing else tells, without its
-// CRC. None within most bytes.
+// The shortest length, at least `from` bytes and at most `most`, after which
+// the checker ends at 0 and `quiet` bytes of 0x00 follow (or the read ends):
+// a block's end where nothing else tells it. A longer reading passes too
+// wherever zeros follow, so this is the only sound one but where the
+// block's CRC ends in 0x00 (its reading is then one byte longer).
 std::optional<std::size_t> EndByCrc(const DataPlanes& planes, const BlockPlace& place,
                                     std::size_t from, std::size_t most, std::size_t quiet,
                                     const CrcVariant& checker);
@@ -87,25 +142,43 @@ std::optional<std::size_t> EndByCrc(const DataPlanes& planes, const BlockPlace& 
 // first byte is zero, as a start that flipped cells make in a gap is.
 bool LooksWritten(const DataPlanes& planes, const BlockPlace& place, std::size_t length);
 
-// One block of the side with its copies in the reads.
+// One block of the side with its copies in the passes.
 struct MatchedBlock {
-    int kind;
-    long long cell;                                 // in the first aligned read's cells
-    std::vector<std::optional<BlockPlace>> places;  // per read; none where it lacks it
-    std::vector<BlockStatus> found;    // per read, as that read told (for lacking: missing)
-    std::vector<std::size_t> lengths;  // per read, as that read found it
+    BlockRole role;
+    std::uint8_t code;
+    long long cell;  // in the lead pass's read's cells (placed by its neighbours if it lacks it)
+    Fingerprint print = 0;                           // of its first good copy
+    std::vector<std::optional<std::size_t>> copies;  // per pass: the block's index in it
 };
 
-// Matches the blocks of several reads of one side by their order, kind and
-// place, following each read's drift from block to block. The read that
-// holds most good blocks leads; offsets[r] is read r's cell less the lead's
-// at its first matched block (none when it matched nothing).
-struct Matching {
-    std::vector<MatchedBlock> blocks;
-    std::vector<std::optional<long long>> offsets;
-    int lead = 0;
+// What matching a pass against the others found.
+struct PassMatch {
+    std::size_t anchors = 0;          // good blocks both hold, alike
+    std::size_t conflicts = 0;        // good blocks in the same place that differ
+    std::optional<long long> offset;  // its cells less the lead's, at its first anchor
 };
-Matching MatchReads(const std::vector<ReadScan>& reads, long long tolerance);
+
+// The passes matched block by block. Good blocks that two passes hold alike
+// anchor them; the blocks between two anchors are matched by their role and
+// by where they lie from both anchors, so that a stretch inserted or lost,
+// a late start, an early stop or another bit rate places nothing wrongly.
+// A block two passes place differently is two blocks.
+struct Matching {
+    std::vector<MatchedBlock> blocks;  // in the order they lie
+    std::vector<PassMatch> passes;
+    std::size_t lead = 0;  // the pass holding most good blocks, unless chosen
+};
+// Passes that are not used are left alone; one that nothing places is
+// marked unplaced.
+Matching MatchPasses(std::vector<ReadPass>& passes, std::optional<std::size_t> lead,
+                     long long tolerance);
+
+// A copy of a matched block: the read it lies in, and what its pass found.
+struct Copy {
+    int read;
+    const DataPlanes* planes;
+    const FoundBlock* found;
+};
 
 // What the copies of one block come to, its length known.
 struct Verdict {
@@ -114,45 +187,96 @@ struct Verdict {
     std::vector<std::uint8_t> bytes;  // the copy kept, without the CRC
     std::array<std::uint8_t, 2> crc;  // the kept copy's, as read
 };
-// A read whose own scan found the block good with this length is not
-// checked again.
-Verdict JudgeCopies(const std::vector<const DataPlanes*>& planes, const MatchedBlock& matched,
-                    std::size_t length, const CrcVariant& checker);
+// A copy that its own pass found good with this length is not checked again.
+Verdict JudgeCopies(const std::vector<Copy>& copies, std::size_t length, const CrcVariant& checker);
 
 // One block of a rescued side, in side order.
 struct RescuedBlock {
-    int kind;                 // as in FoundBlock
-    std::optional<int> size;  // as the medium counts it; none when unknown
-    BlockStatus status;
+    BlockRole role;
+    std::uint8_t code = 0;  // as in FoundBlock
+    BlockStatus status = BlockStatus::kMissing;
+    std::optional<std::size_t> length;  // bytes before the CRC; none when unknown
     std::vector<int> goodin;            // reads whose copy passes its CRC
     std::optional<long long> cell;      // where its first byte begins in the first read
     std::vector<std::uint8_t> bytes;    // the copy kept, without the CRC; none when missing
     std::array<std::uint8_t, 2> crc{};  // the kept copy's CRC bytes, as read
-    long long leadcell = -1;            // where it lies in the lead read's cells (-1: nowhere)
+    long long leadcell = -1;            // where it lies in the lead pass's cells (-1: nowhere)
+
+    static RescuedBlock Missing(BlockRole role, std::uint8_t code) {
+        RescuedBlock block;
+        block.role = role;
+        block.code = code;
+        return block;
+    }
+    // Whether the rescue holds the block's own bytes from a copy that passed
+    // its CRC (a conflict keeps the first such copy).
+    bool Trusted() const { return IsSure(status) || status == BlockStatus::kConflict; }
+};
+
+// A stretch of the side where no read holds a good copy: blocks [first,
+// last] (indices) and, where the first read shows them, its cells.
+struct RereadStretch {
+    std::size_t first;
+    std::size_t last;
+    std::optional<CellSpan> cells;
+};
+
+// How one medium's blocks make a side, for the rescue of either.
+struct RescueMedium {
+    const char* name;                       // "fds", "qd"
+    const char* label;                      // "FDS", "QD"
+    std::array<const char*, 4> roles;       // each BlockRole's name on the medium
+    std::array<const char*, 4> briefroles;  // the same, short, for labels
+    int markcells;        // cells of a block's before its first byte (a start mark)
+    bool filecount;       // a file count block follows the opening
+    long long nearcells;  // the least NearCells of a header's data
+    const CrcVariant* checker;
+    ReadScan (*scan)(const DataPlanes& planes);
+    // The matched copies of a block; header: the file's header before a data block
+    // when the order pairs them (sure or not), else none.
+    RescuedBlock (*judge)(const MatchedBlock& matched, const std::vector<Copy>& copies,
+                          const RescuedBlock* header);
+    // The blocks the side announces, from its first rescued blocks; none when not known.
+    std::optional<std::size_t> (*announced)(const std::vector<RescuedBlock>& blocks);
+    // Whether one sure file header may follow another: no file twice, none out of its order.
+    bool (*follows)(const RescuedBlock& before, const RescuedBlock& after);
+    // The code a block of a role has when no copy tells it.
+    std::array<std::uint8_t, 4> codes;
+    std::uint8_t CodeOf(BlockRole role) const { return codes[static_cast<int>(role)]; }
+    const char* RoleName(BlockRole role) const { return roles[static_cast<int>(role)]; }
+    const char* BriefRoleName(BlockRole role) const { return briefroles[static_cast<int>(role)]; }
 };
 
 // A side rescued from one read or several.
 struct SideRescue {
     std::vector<RescuedBlock> blocks;
     std::vector<ReadScan> reads;
+    std::vector<ReadPass> passes;
     Matching matching;
+    std::optional<std::size_t> announced;  // blocks the side announces
+    // When the reads hold different sides: the reads of each, the first
+    // group the lead's. Nothing is rescued then.
+    std::vector<std::vector<int>> sides;
+    std::vector<std::size_t> misplaced;  // blocks that repeat a file or break the order
+    std::vector<RereadStretch> reread;
+    // Every block announced there, found once, in its order, and sure.
     bool complete = false;
 };
 
-// Whether a side's first `announced` blocks are all sure and no block at all
-// is missing: a header found past the announced files announces its data too.
-bool WholeSide(const std::vector<RescuedBlock>& blocks, std::size_t announced);
-
-// Every read's data planes, scanned by the medium's scan into rescue.reads,
-// and the reads matched on their blocks into rescue.matching.
-struct ScannedReads {
-    std::vector<DataPlanes> planes;
-    std::vector<const DataPlanes*> of;  // planes, one pointer each, for JudgeCopies
+struct RescueOptions {
+    // The read whose side is rescued; passes of other sides are left out.
+    std::optional<int> sideof;
 };
-ScannedReads ScanAndMatch(
-    const std::vector<const std::vector<std::uint8_t>*>& reads,
-    const std::function<ReadScan(const std::vector<std::uint8_t>&, const DataPlanes&)>& scan,
-    long long tolerance, SideRescue& rescue);
 
-// The cell in the first read of a block at `leadcell` in the lead's cells.
-std::optional<long long> FirstReadCell(const Matching& matching, long long leadcell);
+// The side from reads scanned by the medium's scan (planes[r] the data
+// planes scans[r] was made from).
+SideRescue RescueSide(const RescueMedium& medium, const std::vector<const DataPlanes*>& planes,
+                      std::vector<ReadScan> scans, const RescueOptions& options = {});
+// The same from raw reads, each scanned here.
+SideRescue RescueReads(const RescueMedium& medium,
+                       const std::vector<const std::vector<std::uint8_t>*>& reads,
+                       const RescueOptions& options = {});
+
+// A read's cells less the lead's, at the first anchor of its first pass
+// that was used: how a picture lines the reads up. None when unused.
+std::optional<long long> ReadShift(const SideRescue& rescue, std::size_t read);

@@ -10,19 +10,21 @@
 
 namespace {
 
+static_assert(kFdsCrcBytes == kBlockCrcBytes);
+
 // Zero data bits before a start mark's set bit: the mark's own seven at
 // least, and a start with a stretch of gap before them is strong.
 constexpr int kMarkZeroBits = 7;
 constexpr int kStrongZeroBits = 64;
-// A start on a short run of zero bits is taken only this close behind the
-// block before it: twice a block gap's cells.
-constexpr std::size_t kNearCells = 2 * (kFdsBlockGapBytes + 1) * kCellsPerByte;
+// One block gap's cells with its start mark: a start on a short run of zero
+// bits is taken only within two of them behind the block before, and a
+// file's data lies within two of them behind its header.
+constexpr long long kGapCells = (kFdsBlockGapBytes + 1) * kCellsPerByte;
+constexpr long long kNearCells = 2 * kGapCells;
 // Gap bytes that must follow a CRC found by searching.
 constexpr std::size_t kQuietBytes = 8;
 // The largest block: a file data block of 65535 bytes and its ID.
-constexpr std::size_t kLargestBlock = 1 + 65535;
-// How far one read's block may lie from another's to be the same block.
-constexpr long long kMatchCells = 512;
+constexpr std::size_t kLargestBlock = FdsBlockBytes(kFdsFileDataBlock, 0xFFFF);
 
 struct Start {
     BlockPlace place;  // of the ID byte
@@ -32,6 +34,25 @@ struct Start {
 
 bool IsBlockId(std::uint8_t id) {
     return id >= kFdsDiskInfoBlock && id <= kFdsFileDataBlock;
+}
+
+BlockRole RoleOf(std::uint8_t id) {
+    switch (id) {
+        case kFdsDiskInfoBlock:
+            return BlockRole::kOpening;
+        case kFdsFileAmountBlock:
+            return BlockRole::kFileCount;
+        case kFdsFileHeaderBlock:
+            return BlockRole::kHeader;
+        default:
+            return BlockRole::kData;
+    }
+}
+
+// A file's data block length from its header block's bytes.
+std::size_t DataLength(const std::uint8_t* header) {
+    return static_cast<std::size_t>(
+        FdsBlockBytes(kFdsFileDataBlock, Le16(header + kFdsFileSizeOffset)));
 }
 
 // Zero data bits right before bit, up to the strong count.
@@ -136,45 +157,63 @@ public:
         const std::size_t cell = start.place.Cell();
         m_room =
             nextgood == SIZE_MAX ? kLargestBlock : (nextgood - cell) / kCellsPerByte - kFdsCrcBytes;
-        if (m_started && cell < m_end) return;  // inside the block before
-        const bool strong = start.zeros >= kStrongZeroBits;
-        const bool near = m_started && cell - m_end <= kNearCells;
-        const std::uint8_t id = start.id;
-        // A short run of gap far from any block: only the opening of a side,
-        // whose CRC and text leave no doubt.
-        if (!strong && !near && !OpensSide(m_planes, start.place)) return;
-        FoundBlock found{start.place, id, 0, BlockStatus::kBad};
-        if (id == kFdsFileDataBlock) {
-            if (!JudgeData(found)) return;
-        } else {
-            found.length = static_cast<std::size_t>(FdsBlockBytes(id, 0));
-            // A damaged block only where the side's order expects it, and
-            // written as blocks are.
-            if (!good && !(strong && id == ExpectedAfter(m_last) &&
-                           LooksLikeBlock(m_planes, start.place, found.length)))
-                return;
-            found.status = good ? BlockStatus::kGood : BlockStatus::kBad;
-            if (id == kFdsFileHeaderBlock) {
-                std::uint8_t size[2];
-                m_planes.Bytes(start.place.phase, start.place.bit + 8 * kFdsFileSizeOffset, size,
-                               2);
-                m_headersize = static_cast<int>(Le16(size));
-                m_headergood = good;
-            }
+        FoundBlock found{start.place, BlockRole::kData, start.id, 0, BlockStatus::kBad};
+        if (!m_state.started || cell >= m_state.end) {
+            if (Judge(start, good, found)) Accept(found);
+            return;
         }
-        m_scan.blocks.push_back(found);
-        m_end = cell + (found.length + kFdsCrcBytes) * kCellsPerByte;
-        m_started = true;
-        m_last = id;
+        // Inside the block before: a good block takes the place of one that
+        // is not, a start that noise made in a gap.
+        if (m_scan.blocks.back().status == BlockStatus::kGood) return;
+        const State now = m_state;
+        m_state = m_before;
+        if (Judge(start, good, found) && found.status == BlockStatus::kGood) {
+            m_scan.blocks.pop_back();
+            Accept(found);
+            return;
+        }
+        m_state = now;
     }
 
 private:
+    struct State {
+        std::size_t end = 0;  // the cell after the last block's CRC
+        bool started = false;
+        int last = 0;
+        std::size_t headerlength = 0;  // of the data the last file header announces
+        bool headergood = false;
+    };
+
+    // Whether a start is a block of the side, and what this read tells of it.
+    bool Judge(const Start& start, bool good, FoundBlock& found) const {
+        const std::size_t cell = start.place.Cell();
+        const bool strong = start.zeros >= kStrongZeroBits;
+        const bool near =
+            m_state.started && cell - m_state.end <= static_cast<std::size_t>(kNearCells);
+        const std::uint8_t id = start.id;
+        // A short run of gap far from any block: only the opening of a side,
+        // whose CRC and text leave no doubt.
+        if (!strong && !near && !OpensSide(m_planes, start.place)) return false;
+        found.role = RoleOf(id);
+        if (id == kFdsFileDataBlock) return JudgeData(found);
+        found.length = static_cast<std::size_t>(FdsBlockBytes(id, 0));
+        // A damaged block only where the side's order expects it, and
+        // written as blocks are.
+        if (!good && !(strong && id == ExpectedAfter(m_state.last) &&
+                       LooksLikeBlock(m_planes, start.place, found.length)))
+            return false;
+        found.status = good ? BlockStatus::kGood : BlockStatus::kBad;
+        return true;
+    }
+
     // A data block's size from the header right before it, or its end from
     // its CRC; false when neither tells where it ends.
     bool JudgeData(FoundBlock& found) const {
-        const bool header = m_last == kFdsFileHeaderBlock;
-        if (header && m_headergood) {
-            found.length = 1 + static_cast<std::size_t>(m_headersize);
+        const bool header = m_state.last == kFdsFileHeaderBlock &&
+                            static_cast<long long>(found.place.Cell() - m_state.end) <=
+                                NearCells(m_scan, kNearCells);
+        if (header && m_state.headergood) {
+            found.length = m_state.headerlength;
             const bool good = PassesCrc(m_planes, found.place, found.length, kFdsCheckerCrc);
             found.status = good ? BlockStatus::kGood : BlockStatus::kBad;
             return good || LooksLikeBlock(m_planes, found.place, found.length);
@@ -188,34 +227,143 @@ private:
         }
         if (!header) return false;
         // A bad header's word, as far as the next good block lets it reach.
-        found.length = std::min(1 + static_cast<std::size_t>(m_headersize), m_room);
+        found.length = std::min(m_state.headerlength, m_room);
         found.status = BlockStatus::kBad;
         return LooksLikeBlock(m_planes, found.place, found.length);
     }
 
+    void Accept(FoundBlock& found) {
+        m_before = m_state;
+        if (found.status == BlockStatus::kGood)
+            found.print = PrintOf(found.role, found.code, found.length,
+                                  CrcBytesAt(m_planes, found.place, found.length));
+        if (found.code == kFdsFileHeaderBlock) {
+            std::uint8_t header[kFdsFileHeaderBlockBytes];
+            m_planes.Bytes(found.place.phase, found.place.bit, header, sizeof header);
+            m_state.headerlength = DataLength(header);
+            m_state.headergood = found.status == BlockStatus::kGood;
+        }
+        m_scan.blocks.push_back(found);
+        m_state.end = found.End();
+        m_state.started = true;
+        m_state.last = found.code;
+        m_scan.gapcells = TypicalGap(m_scan.blocks);
+    }
+
     const DataPlanes& m_planes;
     ReadScan& m_scan;
-    std::size_t m_end = 0;  // the cell after the last block's CRC
-    bool m_started = false;
-    int m_last = 0;
-    int m_headersize = 0;
-    bool m_headergood = false;
+    State m_state;
+    State m_before;  // before the last block taken
     std::size_t m_room = 0;
 };
 
+std::size_t FixedLength(std::uint8_t id) {
+    return static_cast<std::size_t>(FdsBlockBytes(id, 0));
+}
+
+// A data block's length where no sure header tells it: each copy's end by
+// its CRC, the one most copies give (the shortest of equals). The header
+// before it, though not sure, settles a CRC that ends in 0x00, which also
+// ends one byte early.
+RescuedBlock InferData(const std::vector<Copy>& copies, const RescuedBlock* header) {
+    RescuedBlock block = RescuedBlock::Missing(BlockRole::kData, kFdsFileDataBlock);
+    block.status = BlockStatus::kBad;
+    std::optional<std::size_t> hint;
+    if (header != nullptr &&
+        header->bytes.size() >= static_cast<std::size_t>(kFdsFileHeaderBlockBytes))
+        hint = DataLength(header->bytes.data());
+    std::vector<std::pair<std::size_t, const Copy*>> ends;
+    for (const Copy& copy : copies) {
+        std::optional<std::size_t> end = EndByCrc(*copy.planes, copy.found->place, 1, kLargestBlock,
+                                                  kQuietBytes, kFdsCheckerCrc);
+        if (!end) continue;
+        if (hint && *hint == *end + 1) end = hint;
+        ends.push_back({*end, &copy});
+    }
+    if (ends.empty()) return block;
+    std::sort(ends.begin(), ends.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::size_t best = 0, most = 0;
+    for (std::size_t i = 0; i < ends.size(); ++i) {
+        std::size_t same = 0;
+        for (const auto& other : ends) same += other.first == ends[i].first ? 1 : 0;
+        if (same > most) {
+            most = same;
+            best = i;
+        }
+    }
+    const Copy& copy = *ends[best].second;
+    const BlockCopy read =
+        ReadCopy(*copy.planes, copy.found->place, ends[best].first, kFdsCheckerCrc);
+    block.status = BlockStatus::kInferred;
+    block.length = ends[best].first;
+    block.bytes = read.bytes;
+    block.crc = read.crc;
+    return block;
+}
+
+RescuedBlock JudgeFds(const MatchedBlock& matched, const std::vector<Copy>& copies,
+                      const RescuedBlock* header) {
+    std::optional<std::size_t> length;
+    if (matched.role != BlockRole::kData) {
+        length = FixedLength(matched.code);
+    } else if (header != nullptr && IsSure(header->status)) {
+        length = DataLength(header->bytes.data());
+    }
+    if (!length) return InferData(copies, header);
+    RescuedBlock block = RescuedBlock::Missing(matched.role, matched.code);
+    Verdict verdict = JudgeCopies(copies, *length, kFdsCheckerCrc);
+    block.status = verdict.status;
+    block.goodin = std::move(verdict.goodin);
+    block.bytes = std::move(verdict.bytes);
+    block.crc = verdict.crc;
+    block.length = length;
+    return block;
+}
+
+std::optional<std::size_t> FdsAnnounced(const std::vector<RescuedBlock>& blocks) {
+    if (blocks.size() < 2 || blocks[1].role != BlockRole::kFileCount || !blocks[1].Trusted())
+        return std::nullopt;
+    return 2 + 2 * static_cast<std::size_t>(blocks[1].bytes[kFdsFileCountOffset]);
+}
+
+// Files are numbered in the order they lie.
+bool FdsFollows(const RescuedBlock& before, const RescuedBlock& after) {
+    return after.bytes[kFdsFileNumberOffset] > before.bytes[kFdsFileNumberOffset];
+}
+
+ReadScan ScanFds(const DataPlanes& planes) {
+    return ScanFdsRead(planes);
+}
+
 }  // namespace
 
-ReadScan ScanFdsRead(const std::vector<std::uint8_t>& raw, const DataPlanes& planes) {
+const RescueMedium kFdsRescue = {
+    "fds",
+    "FDS",
+    {"disk info", "file amount", "file header", "file data"},
+    {"info", "amount", "header", "data"},
+    kCellsPerByte,
+    true,
+    kNearCells,
+    &kFdsCheckerCrc,
+    ScanFds,
+    JudgeFds,
+    FdsAnnounced,
+    FdsFollows,
+    {kFdsDiskInfoBlock, kFdsFileAmountBlock, kFdsFileHeaderBlock, kFdsFileDataBlock},
+};
+
+ReadScan ScanFdsRead(const DataPlanes& planes) {
     ReadScan scan;
-    scan.cells = raw.size() * 8;
+    scan.cells = planes.cells();
     const std::vector<Start> starts = FindAllStarts(planes);
     std::vector<bool> good(starts.size());
     std::vector<std::size_t> nextgood(starts.size() + 1, SIZE_MAX);
     for (std::size_t n = starts.size(); n-- > 0;) {
         const Start& start = starts[n];
         good[n] = start.id != kFdsFileDataBlock &&
-                  PassesCrc(planes, start.place,
-                            static_cast<std::size_t>(FdsBlockBytes(start.id, 0)), kFdsCheckerCrc);
+                  PassesCrc(planes, start.place, FixedLength(start.id), kFdsCheckerCrc);
         nextgood[n] = good[n] ? start.place.Cell() : nextgood[n + 1];
     }
     ReadWalk walk(planes, scan);
@@ -237,118 +385,9 @@ std::optional<std::size_t> NextFdsBlockStart(const DataPlanes& planes, std::size
     return std::nullopt;
 }
 
-namespace {
-
-// The blocks of a matched side in the order a side holds them, with a
-// missing one put where the order shows a gap: disk info, file amount, then
-// a file header and its data for each file.
-std::vector<const MatchedBlock*> InOrder(const Matching& matching, std::vector<int>& kinds) {
-    std::vector<const MatchedBlock*> order;
-    int last = 0;
-    const auto missing = [&](int kind) {
-        order.push_back(nullptr);
-        kinds.push_back(kind);
-        last = kind;
-    };
-    for (const MatchedBlock& block : matching.blocks) {
-        if (last == 0 && block.kind != kFdsDiskInfoBlock) missing(kFdsDiskInfoBlock);
-        if (last == kFdsDiskInfoBlock && block.kind != kFdsFileAmountBlock)
-            missing(kFdsFileAmountBlock);
-        if (last == kFdsFileHeaderBlock && block.kind != kFdsFileDataBlock)
-            missing(kFdsFileDataBlock);
-        if (block.kind == kFdsFileDataBlock && last != kFdsFileHeaderBlock)
-            missing(kFdsFileHeaderBlock);
-        order.push_back(&block);
-        kinds.push_back(block.kind);
-        last = block.kind;
-    }
-    if (last == kFdsFileHeaderBlock) missing(kFdsFileDataBlock);
-    return order;
-}
-
-// What the copies of one matched block come to. A data block takes its
-// size from the sure header before it; without one, its end is looked for
-// in each copy by its CRC and the gap behind it.
-RescuedBlock Judge(const MatchedBlock& matched, int kind, std::optional<int> filesize,
-                   const std::vector<const DataPlanes*>& planes) {
-    RescuedBlock block{kind, std::nullopt, BlockStatus::kBad, {}, std::nullopt, {}};
-    block.leadcell = matched.cell;
-    std::optional<std::size_t> length;
-    if (kind != kFdsFileDataBlock) {
-        length = static_cast<std::size_t>(FdsBlockBytes(static_cast<std::uint8_t>(kind), 0));
-    } else if (filesize) {
-        length = 1 + static_cast<std::size_t>(*filesize);
-    }
-    if (length) {
-        Verdict verdict = JudgeCopies(planes, matched, *length, kFdsCheckerCrc);
-        block.status = verdict.status;
-        block.goodin = std::move(verdict.goodin);
-        block.bytes = std::move(verdict.bytes);
-        block.crc = verdict.crc;
-        block.size = static_cast<int>(*length);
-        return block;
-    }
-    for (std::size_t r = 0; r < planes.size(); ++r) {
-        if (!matched.places[r]) continue;
-        const std::optional<std::size_t> end =
-            EndByCrc(*planes[r], *matched.places[r], 1, kLargestBlock, kQuietBytes, kFdsCheckerCrc);
-        if (!end) continue;
-        const BlockCopy copy = ReadCopy(*planes[r], *matched.places[r], *end, kFdsCheckerCrc);
-        block.bytes = copy.bytes;
-        block.crc = copy.crc;
-        block.size = static_cast<int>(*end);
-        block.status = BlockStatus::kInferred;
-        break;
-    }
-    return block;
-}
-
-// Whether the rescue holds the block's own bytes from a copy that passed its
-// CRC (a conflict keeps the first such copy).
-bool Trusted(const RescuedBlock& block) {
-    return IsSure(block.status) || block.status == BlockStatus::kConflict;
-}
-
-}  // namespace
-
-SideRescue RescueFdsSide(const std::vector<const std::vector<std::uint8_t>*>& reads) {
-    SideRescue rescue;
-    const ScannedReads scanned = ScanAndMatch(reads, ScanFdsRead, kMatchCells, rescue);
-    const std::vector<const DataPlanes*>& planeof = scanned.of;
-
-    std::vector<int> kinds;
-    const std::vector<const MatchedBlock*> order = InOrder(rescue.matching, kinds);
-    int announced = -1;
-    int files = 0;
-    std::optional<int> filesize;
-    for (std::size_t n = 0; n < order.size(); ++n) {
-        const int kind = kinds[n];
-        RescuedBlock block{kind, std::nullopt, BlockStatus::kMissing, {}, std::nullopt, {}};
-        if (order[n] != nullptr) {
-            block = Judge(*order[n], kind, filesize, planeof);
-            block.cell = FirstReadCell(rescue.matching, block.leadcell);
-        }
-        filesize.reset();
-        if (kind == kFdsFileAmountBlock && Trusted(block) && announced < 0) {
-            announced = block.bytes[kFdsFileCountOffset];
-        }
-        if (kind == kFdsFileHeaderBlock) {
-            ++files;
-            if (Trusted(block)) filesize = static_cast<int>(Le16(&block.bytes[kFdsFileSizeOffset]));
-        }
-        rescue.blocks.push_back(std::move(block));
-    }
-    // Files announced that no read holds a trace of.
-    for (; files < announced; ++files) {
-        for (int kind : {kFdsFileHeaderBlock, kFdsFileDataBlock}) {
-            rescue.blocks.push_back(
-                {kind, std::nullopt, BlockStatus::kMissing, {}, std::nullopt, {}});
-        }
-    }
-    // Complete: disk info, file amount and every announced file, all sure.
-    rescue.complete =
-        announced >= 0 && WholeSide(rescue.blocks, 2 + 2 * static_cast<std::size_t>(announced));
-    return rescue;
+SideRescue RescueFdsSide(const std::vector<const std::vector<std::uint8_t>*>& reads,
+                         const RescueOptions& options) {
+    return RescueReads(kFdsRescue, reads, options);
 }
 
 std::vector<std::uint8_t> RescuedFdsImage(const SideRescue& rescue) {

@@ -6,16 +6,17 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "common/dataplanes.h"
 #include "common/rescue.h"
 
 // The blocks of one read, in the order they lie, each judged by this read
-// alone: a file data block takes its size only from the file header right
-// before it; where that header is missing or bad, its end is looked for by
-// its CRC and the gap behind it, and it is inferred at best.
-ReadScan ScanFdsRead(const std::vector<std::uint8_t>& raw, const DataPlanes& planes);
+// alone. A file data block takes its size only from the file header right
+// before it (the header's end, then one gap); anywhere else its end is
+// looked for by its CRC and the gap behind it, and it is inferred at best.
+ReadScan ScanFdsRead(const DataPlanes& planes);
 
 // Whether a read holds a disk info block that passes its CRC: the opening
 // of an FDS side, found anywhere in it.
@@ -25,10 +26,13 @@ bool HoldsFdsSideStart(const std::vector<std::uint8_t>& raw);
 // its blocks, not ended.
 std::optional<std::size_t> NextFdsBlockStart(const DataPlanes& planes, std::size_t cell);
 
-// Several reads of one side, matched block by block: disk info, file amount,
-// then a file header and its data for every file, with what each read holds
-// of each. Complete when every block the side announces is good or voted.
-SideRescue RescueFdsSide(const std::vector<const std::vector<std::uint8_t>*>& reads);
+// How FDS blocks make a side: disk info, file amount, then a file header
+// and its data for every file.
+extern const RescueMedium kFdsRescue;
+
+// Several reads of one side, each scanned here.
+SideRescue RescueFdsSide(const std::vector<const std::vector<std::uint8_t>*>& reads,
+                         const RescueOptions& options = {});
 
 // The rescued side as a one-side FDS image, laid out as the decoder lays it
 // out: the header, every block that has bytes, then 0x00 to a side area.

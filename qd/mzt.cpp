@@ -18,7 +18,33 @@ constexpr FieldPair kFields[] = {
     {kMztExec, kInfoExec, 2},           {kMztCarried, kInfoCarried, 2},
 };
 
+// The file modes an MZ machine writes.
+constexpr std::uint8_t kFirstAttribute = 0x01;
+constexpr std::uint8_t kLastAttribute = 0x05;
+
+bool IsShown(std::uint8_t b) {
+    return (b >= 0x20 && b < 0x7F) || b >= 0x80;
+}
+
+bool LooksLikeMztName(const std::uint8_t* name) {
+    int shown = 0;
+    while (shown < kFileNameBytes && IsShown(name[shown])) ++shown;
+    if (shown == 0) return false;
+    if (shown == kFileNameBytes) {
+        return std::all_of(name, name + kFileNameBytes, [](std::uint8_t b) { return b < 0x7F; });
+    }
+    if (name[shown] == kQdNameEnd) return true;
+    return std::all_of(name + shown, name + kFileNameBytes,
+                       [](std::uint8_t b) { return b == 0x00 || b == ' '; });
+}
+
 }  // namespace
+
+bool LooksLikeMztHeader(const std::uint8_t* header) {
+    const std::uint8_t attribute = header[kMztAttribute];
+    return attribute >= kFirstAttribute && attribute <= kLastAttribute &&
+           LooksLikeMztName(header + kMztName);
+}
 
 std::vector<MztRecordView> WalkMztRecords(const std::vector<std::uint8_t>& file) {
     std::vector<MztRecordView> records;

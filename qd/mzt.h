@@ -27,6 +27,11 @@ std::vector<MztRecordView> WalkMztRecords(const std::vector<std::uint8_t>& file)
 // Whether the record's body, by its size field, lies whole inside the file.
 bool MztBodyInside(const std::vector<std::uint8_t>& file, const MztRecordView& record);
 
+// Whether a record header is one an MZ machine writes: a file mode (1 to 5)
+// and a name as real tapes hold it (shown characters ending at 0x0D, or
+// padded with 0x00 or blanks, or 17 printable ASCII characters).
+bool LooksLikeMztHeader(const std::uint8_t* header);
+
 // The same fields in both arrangements; all other bytes are 0.
 InfoRecord InfoRecordFromMzt(const std::uint8_t* header);
 MztHeader MztHeaderFromInfo(const InfoRecord& record);

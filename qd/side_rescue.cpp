@@ -4,16 +4,26 @@
 
 #include "common/bitstream.h"
 #include "common/littleendian.h"
+#include "qd/mzt.h"
+#include "qd/qd_image.h"
 #include "qd/qd_layout.h"
+#include "qd/side_encoder.h"
 
 namespace {
 
+static_assert(kQdCrcBytes == kBlockCrcBytes);
+
 // Sync bytes before a mark that make a start strong, as the decoder needs them.
 constexpr int kStrongSyncBytes = 2;
-// A read's block and another's within this many cells are the same block.
-constexpr long long kMatchCells = 512;
 // The most bytes a block holds: ID mark, type, size, the largest body.
 constexpr std::size_t kLargestBlock = kQdBlockHeaderBytes + 65535;
+// Bytes of a block-count block before its CRC, and of an information block.
+constexpr std::size_t kCountLength = kQdBlockCountBlockBytes - kQdCrcBytes;
+constexpr std::size_t kInfoLength = kQdBlockHeaderBytes + kInfoRecordBytes;
+// From an information block's CRC to its data's mark, as the kit writes a
+// side: the sync runs and the gap between them.
+constexpr long long kInfoToDataCells =
+    (kQdSyncAfterBytes + kQdGapBytes + kQdSyncBeforeBytes) * kCellsPerByte;
 
 constexpr std::uint8_t kMarks[] = {idmark, kQdAltIdMark};
 
@@ -54,11 +64,31 @@ int SyncsBefore(const DataPlanes& planes, const BlockPlace& place) {
 }
 
 bool IsBlockCount(const DataPlanes& planes, const BlockPlace& place) {
-    return PassesCrc(planes, place, kQdBlockCountBlockBytes - kQdCrcBytes, kQdCheckerCrc);
+    return PassesCrc(planes, place, kCountLength, kQdCheckerCrc);
 }
 
-std::size_t OwnLength(const DataPlanes& planes, const BlockPlace& place);
-int TypeAt(const DataPlanes& planes, const BlockPlace& place);
+// A block-count block is followed by a sync run; a block whose first bytes
+// pass for one by chance is followed by its body.
+bool SyncFollows(const DataPlanes& planes, const BlockPlace& place) {
+    const std::size_t after = place.bit + 8 * kQdBlockCountBlockBytes;
+    return planes.Byte(place.phase, after) == kQdSyncByte ||
+           planes.Byte(place.phase, after + 8) == kQdSyncByte;
+}
+
+// Bytes of the block at place by its own header, from the mark to the CRC.
+std::size_t OwnLength(const DataPlanes& planes, const BlockPlace& place) {
+    std::uint8_t header[kQdBlockHeaderBytes];
+    planes.Bytes(place.phase, place.bit, header, sizeof header);
+    return kQdBlockHeaderBytes + Le16(header + 2);
+}
+
+int TypeAt(const DataPlanes& planes, const BlockPlace& place) {
+    return planes.Byte(place.phase, place.bit + 8);
+}
+
+BlockRole RoleOf(int type) {
+    return IsQdDataBlock(static_cast<std::uint8_t>(type)) ? BlockRole::kData : BlockRole::kHeader;
+}
 
 // Whether the sync bytes before a mark and the block's first bytes keep the
 // MFM clock rule: a sync byte and a mark that data or noise happen to hold,
@@ -85,7 +115,7 @@ std::vector<Start> FindStarts(const DataPlanes& planes) {
             const int syncs = SyncsBefore(planes, place);
             if (!Written(planes, place, std::min(syncs, kStrongSyncBytes))) continue;
             const bool count = IsBlockCount(planes, place);
-            const bool good = !count && TypeAt(planes, place) <= kQdMaxBlockType &&
+            const bool good = TypeAt(planes, place) <= kQdMaxBlockType &&
                               PassesCrc(planes, place, OwnLength(planes, place), kQdCheckerCrc);
             starts.push_back({place, syncs, count, good});
         }
@@ -93,17 +123,6 @@ std::vector<Start> FindStarts(const DataPlanes& planes) {
     std::sort(starts.begin(), starts.end(),
               [](const Start& a, const Start& b) { return a.place.Cell() < b.place.Cell(); });
     return starts;
-}
-
-// Bytes of the block at place by its own header, from the mark to the CRC.
-std::size_t OwnLength(const DataPlanes& planes, const BlockPlace& place) {
-    std::uint8_t header[kQdBlockHeaderBytes];
-    planes.Bytes(place.phase, place.bit, header, sizeof header);
-    return kQdBlockHeaderBytes + Le16(header + 2);
-}
-
-int TypeAt(const DataPlanes& planes, const BlockPlace& place) {
-    return planes.Byte(place.phase, place.bit + 8);
 }
 
 // A read's walk over its starts: the block-count block first, then every
@@ -123,69 +142,102 @@ public:
         for (std::size_t n = 0; n < starts.size(); ++n) Take(starts[n], nextgood[n + 1]);
     }
 
-    // Marks without their sync bytes, between the blocks found: taken only
-    // when their block passes its CRC.
+    // Marks without their sync bytes, between the blocks found and inside
+    // the bad ones: taken only when their block passes its CRC, and then a
+    // bad block they lie in was none.
     void Search() {
         // Without a block found, there is nothing to look between.
         if (m_scan.blocks.empty()) return;
         std::vector<FoundBlock> more;
         for (std::size_t n = 0; n <= m_scan.blocks.size(); ++n) {
-            const std::size_t from = n == 0 ? 0 : End(m_scan.blocks[n - 1]);
+            const FoundBlock* before = n == 0 ? nullptr : &m_scan.blocks[n - 1];
+            const std::size_t from = before == nullptr ? 0
+                                     : before->status == BlockStatus::kGood
+                                         ? before->End()
+                                         : before->place.Cell() + kCellsPerByte;
             const std::size_t to =
                 n < m_scan.blocks.size() ? m_scan.blocks[n].place.Cell() : m_scan.cells;
             SearchBetween(from, to, more);
         }
-        m_scan.blocks.insert(m_scan.blocks.end(), more.begin(), more.end());
-        std::sort(m_scan.blocks.begin(), m_scan.blocks.end(),
-                  [](const FoundBlock& a, const FoundBlock& b) {
-                      return a.place.Cell() < b.place.Cell();
-                  });
+        std::vector<FoundBlock>& blocks = m_scan.blocks;
+        blocks.erase(std::remove_if(blocks.begin(), blocks.end(),
+                                    [&](const FoundBlock& block) {
+                                        return block.status != BlockStatus::kGood &&
+                                               Covers(block, more);
+                                    }),
+                     blocks.end());
+        blocks.insert(blocks.end(), more.begin(), more.end());
+        std::sort(blocks.begin(), blocks.end(), [](const FoundBlock& a, const FoundBlock& b) {
+            return a.place.Cell() < b.place.Cell();
+        });
     }
 
 private:
-    static std::size_t End(const FoundBlock& block) {
-        return block.place.Cell() + (block.length + kQdCrcBytes) * kCellsPerByte;
+    static bool Covers(const FoundBlock& block, const std::vector<FoundBlock>& found) {
+        return std::any_of(found.begin(), found.end(), [&](const FoundBlock& other) {
+            return other.place.Cell() >= block.place.Cell() && other.place.Cell() < block.End();
+        });
     }
 
     void Take(const Start& start, std::size_t nextcell) {
         const BlockPlace& place = start.place;
-        if (!m_scan.blocks.empty() && place.Cell() < End(m_scan.blocks.back())) return;
+        if (!m_scan.blocks.empty() && place.Cell() < m_scan.blocks.back().End()) return;
         const bool strong = start.syncs >= kStrongSyncBytes;
-        if (!m_counted && start.count) {
-            Add({place, kQdBlockCountKind, kQdBlockCountBlockBytes - kQdCrcBytes,
-                 BlockStatus::kGood});
+        // The side's opening: the first, or one behind which a sync run
+        // follows, where the read runs on into the side's next pass.
+        if (start.count && ((!m_counted && !start.good) || SyncFollows(m_planes, place))) {
+            Add({place, BlockRole::kOpening, 0, kCountLength, BlockStatus::kGood});
             return;
         }
         const int type = TypeAt(m_planes, place);
-        const std::size_t length = OwnLength(m_planes, place);
         if (start.good) {
             m_counted = true;  // past where the block-count block was
-            Add({place, type, length, BlockStatus::kGood});
+            Add({place, RoleOf(type), static_cast<std::uint8_t>(type), OwnLength(m_planes, place),
+                 BlockStatus::kGood});
             return;
         }
-        if (!strong || !LooksWritten(m_planes, place, length)) return;
+        if (!strong || !LooksWritten(m_planes, place, OwnLength(m_planes, place))) return;
         if (!m_counted) {
             // The side's first block is its block-count block, here damaged.
-            Add({place, kQdBlockCountKind, kQdBlockCountBlockBytes - kQdCrcBytes,
-                 BlockStatus::kBad});
+            Add({place, BlockRole::kOpening, 0, kCountLength, BlockStatus::kBad});
             return;
         }
         // A damaged block only of the kind the side's order expects next.
-        const int last = m_scan.blocks.back().kind;
-        const bool afterinfo =
-            last != kQdBlockCountKind && !IsQdDataBlock(static_cast<std::uint8_t>(last));
-        if (type > kQdMaxBlockType || IsQdDataBlock(static_cast<std::uint8_t>(type)) != afterinfo)
-            return;
+        const BlockRole expected =
+            m_scan.blocks.back().role == BlockRole::kHeader ? BlockRole::kData : BlockRole::kHeader;
+        if (type > kQdMaxBlockType || RoleOf(type) != expected) return;
         // A damaged size must not swallow the blocks after it.
         const std::size_t room =
-            nextcell == SIZE_MAX ? length : (nextcell - place.Cell()) / kCellsPerByte;
-        Add({place, type, std::min(length, room > kQdCrcBytes ? room - kQdCrcBytes : 0),
-             BlockStatus::kBad});
+            nextcell == SIZE_MAX ? SIZE_MAX : (nextcell - place.Cell()) / kCellsPerByte;
+        const std::size_t most = room > kQdCrcBytes ? room - kQdCrcBytes : 0;
+        Add({place, expected, static_cast<std::uint8_t>(type),
+             std::min(BadLength(place, expected), most), BlockStatus::kBad});
     }
 
-    void Add(const FoundBlock& block) {
-        if (block.kind == kQdBlockCountKind) m_counted = true;
+    // A damaged block's length: an information record's, or a data block's
+    // by the good record right before it, else by its own size field.
+    std::size_t BadLength(const BlockPlace& place, BlockRole role) const {
+        if (role == BlockRole::kHeader) return kInfoLength;
+        const FoundBlock& last = m_scan.blocks.back();
+        const long long gap =
+            static_cast<long long>(place.Cell()) - static_cast<long long>(last.End());
+        if (last.role == BlockRole::kHeader && last.status == BlockStatus::kGood &&
+            last.length == kInfoLength && gap <= NearCells(m_scan, kInfoToDataCells)) {
+            std::uint8_t size[2];
+            m_planes.Bytes(last.place.phase, last.place.bit + 8 * (kQdBlockHeaderBytes + kInfoSize),
+                           size, sizeof size);
+            return kQdBlockHeaderBytes + Le16(size);
+        }
+        return std::min(OwnLength(m_planes, place), kLargestBlock);
+    }
+
+    void Add(FoundBlock block) {
+        if (block.role == BlockRole::kOpening) m_counted = true;
+        if (block.status == BlockStatus::kGood)
+            block.print = PrintOf(block.role, block.code, block.length,
+                                  CrcBytesAt(m_planes, block.place, block.length));
         m_scan.blocks.push_back(block);
+        m_scan.gapcells = TypicalGap(m_scan.blocks);
     }
 
     void SearchBetween(std::size_t from, std::size_t to, std::vector<FoundBlock>& more) {
@@ -200,10 +252,13 @@ private:
                 const BlockPlace place{phase, bit};
                 if (place.Cell() < end || !Written(m_planes, place, 0)) continue;
                 if (!m_counted && IsBlockCount(m_planes, place)) {
-                    more.push_back({place, kQdBlockCountKind, kQdBlockCountBlockBytes - kQdCrcBytes,
-                                    BlockStatus::kGood});
+                    FoundBlock opening{place, BlockRole::kOpening, 0, kCountLength,
+                                       BlockStatus::kGood};
+                    opening.print = PrintOf(opening.role, 0, kCountLength,
+                                            CrcBytesAt(m_planes, place, kCountLength));
+                    more.push_back(opening);
                     m_counted = true;
-                    end = place.Cell() + kQdBlockCountBlockBytes * kCellsPerByte;
+                    end = opening.End();
                     continue;
                 }
                 const int type = TypeAt(m_planes, place);
@@ -211,7 +266,11 @@ private:
                 const std::size_t blockend = place.Cell() + (length + kQdCrcBytes) * kCellsPerByte;
                 if (type > kQdMaxBlockType || blockend > to) continue;
                 if (!PassesCrc(m_planes, place, length, kQdCheckerCrc)) continue;
-                more.push_back({place, type, length, BlockStatus::kGood});
+                FoundBlock found{place, RoleOf(type), static_cast<std::uint8_t>(type), length,
+                                 BlockStatus::kGood};
+                found.print =
+                    PrintOf(found.role, found.code, length, CrcBytesAt(m_planes, place, length));
+                more.push_back(found);
                 end = blockend;
             }
         }
@@ -222,14 +281,85 @@ private:
     bool m_counted = false;
 };
 
+// Bytes of a matched block from its mark to its CRC: by a copy that passes
+// its CRC with its own size; a data block's by the sure information record
+// of its file; else an information record's, or the size most copies give.
+std::size_t MatchedLength(const MatchedBlock& matched, const std::vector<Copy>& copies,
+                          const RescuedBlock* header) {
+    if (matched.role == BlockRole::kOpening) return kCountLength;
+    for (const Copy& copy : copies)
+        if (copy.found->status == BlockStatus::kGood) return copy.found->length;
+    if (matched.role == BlockRole::kHeader) return kInfoLength;
+    if (header != nullptr && IsSure(header->status) && header->bytes.size() == kInfoLength)
+        return kQdBlockHeaderBytes + Le16(&header->bytes[kQdBlockHeaderBytes + kInfoSize]);
+    std::vector<std::size_t> lengths;
+    for (const Copy& copy : copies) lengths.push_back(copy.found->length);
+    std::size_t best = lengths.empty() ? kQdBlockHeaderBytes : lengths.front();
+    std::size_t most = 0;
+    for (std::size_t length : lengths) {
+        const auto same =
+            static_cast<std::size_t>(std::count(lengths.begin(), lengths.end(), length));
+        if (same > most) {
+            most = same;
+            best = length;
+        }
+    }
+    return std::min(std::max<std::size_t>(best, kQdBlockHeaderBytes), kLargestBlock);
+}
+
+RescuedBlock JudgeQd(const MatchedBlock& matched, const std::vector<Copy>& copies,
+                     const RescuedBlock* header) {
+    const std::size_t length = MatchedLength(matched, copies, header);
+    RescuedBlock block = RescuedBlock::Missing(matched.role, matched.code);
+    Verdict verdict = JudgeCopies(copies, length, kQdCheckerCrc);
+    block.status = verdict.status;
+    block.goodin = std::move(verdict.goodin);
+    block.bytes = std::move(verdict.bytes);
+    block.crc = verdict.crc;
+    block.length = length;
+    // A block's type is what its kept copy says, where it says one of its role.
+    if (block.role != BlockRole::kOpening && block.bytes.size() > 1 &&
+        block.bytes[1] <= kQdMaxBlockType && RoleOf(block.bytes[1]) == block.role)
+        block.code = block.bytes[1];
+    return block;
+}
+
+std::optional<std::size_t> QdAnnounced(const std::vector<RescuedBlock>& blocks) {
+    if (blocks.empty() || blocks[0].role != BlockRole::kOpening || !IsSure(blocks[0].status))
+        return std::nullopt;
+    return 1 + static_cast<std::size_t>(blocks[0].bytes[1]);
+}
+
+// Nothing numbers a QD side's files.
+bool QdFollows(const RescuedBlock&, const RescuedBlock&) {
+    return true;
+}
+
 }  // namespace
 
-ReadScan ScanQdRead(const std::vector<std::uint8_t>& raw, const DataPlanes& planes) {
+const RescueMedium kQdRescue = {
+    "qd",
+    "QD",
+    {"block count", "", "information", "data"},
+    {"count", "", "info", "data"},
+    0,
+    false,
+    kInfoToDataCells,
+    &kQdCheckerCrc,
+    ScanQdRead,
+    JudgeQd,
+    QdAnnounced,
+    QdFollows,
+    {0, 0, kQdInfoBlockType, kQdDataBlockType},
+};
+
+ReadScan ScanQdRead(const DataPlanes& planes) {
     ReadScan scan;
-    scan.cells = raw.size() * 8;
+    scan.cells = planes.cells();
     ReadWalk walk(planes, scan);
     walk.Walk(FindStarts(planes));
     walk.Search();
+    scan.gapcells = TypicalGap(scan.blocks);
     return scan;
 }
 
@@ -241,101 +371,66 @@ bool HoldsQdSideStart(const std::vector<std::uint8_t>& raw) {
     return false;
 }
 
+SideRescue RescueQdSide(const std::vector<const std::vector<std::uint8_t>*>& reads,
+                        const RescueOptions& options) {
+    return RescueReads(kQdRescue, reads, options);
+}
+
 namespace {
 
-// Bytes of a matched block from its mark to its CRC: by the first copy that
-// passes its CRC with its own size, else by the size most copies give.
-std::size_t MatchedLength(const MatchedBlock& matched,
-                          const std::vector<const DataPlanes*>& planes) {
-    if (matched.kind == kQdBlockCountKind) return kQdBlockCountBlockBytes - kQdCrcBytes;
-    std::vector<std::size_t> lengths;
-    for (std::size_t r = 0; r < planes.size(); ++r) {
-        if (!matched.places[r]) continue;
-        const std::size_t length = OwnLength(*planes[r], *matched.places[r]);
-        if (ReadCopy(*planes[r], *matched.places[r], length, kQdCheckerCrc).good) return length;
-        lengths.push_back(length);
-    }
-    std::size_t best = lengths.empty() ? kQdBlockHeaderBytes : lengths.front();
-    std::size_t most = 0;
-    for (std::size_t length : lengths) {
-        const auto same =
-            static_cast<std::size_t>(std::count(lengths.begin(), lengths.end(), length));
-        if (same > most) {
-            most = same;
-            best = length;
+// One file of the side as an MZT record, or none with what kept it out.
+std::optional<RescuedFileEvent> AddRecord(const RescuedBlock& info, const RescuedBlock& data,
+                                          std::size_t index, std::vector<std::uint8_t>& mzt) {
+    if (info.bytes.size() != kInfoLength || data.bytes.size() < kQdBlockHeaderBytes)
+        return RescuedFileEvent{RescuedFileNote::kLeftOut, index, 0, 0};
+    InfoRecord record{};
+    std::copy_n(info.bytes.begin() + kQdBlockHeaderBytes, kInfoRecordBytes, record.begin());
+    MztHeader header = MztHeaderFromInfo(record);
+    const unsigned recordsize = Le16(&header[kMztSize]);
+    if (!LooksLikeMztHeader(header.data()))
+        return RescuedFileEvent{RescuedFileNote::kUnsound, index, recordsize, 0};
+    std::vector<std::uint8_t> body(data.bytes.begin() + kQdBlockHeaderBytes, data.bytes.end());
+    std::optional<RescuedFileEvent> event;
+    if (body.size() != recordsize) {
+        // A sure record is kept as read and a doubtful data block fitted to
+        // it; otherwise the data block's size is the one to trust.
+        if (IsSure(info.status) && !IsSure(data.status)) {
+            event = RescuedFileEvent{RescuedFileNote::kFitted, index, recordsize, body.size()};
+            body.resize(recordsize, 0x00);
+        } else {
+            event = RescuedFileEvent{RescuedFileNote::kSizeTaken, index, recordsize, body.size()};
+            PutLe16(&header[kMztSize], static_cast<unsigned>(body.size()));
         }
     }
-    return std::min(best, kLargestBlock);
-}
-
-bool IsData(int kind) {
-    return kind != kQdBlockCountKind && IsQdDataBlock(static_cast<std::uint8_t>(kind));
-}
-
-// The blocks of a matched side in the order a side holds them: the block
-// count, then an information block and a data block for each file, with a
-// missing one put where the order shows a gap.
-std::vector<const MatchedBlock*> InOrder(const Matching& matching, std::vector<int>& kinds) {
-    std::vector<const MatchedBlock*> order;
-    const auto missing = [&](int kind) {
-        order.push_back(nullptr);
-        kinds.push_back(kind);
-    };
-    for (const MatchedBlock& block : matching.blocks) {
-        if (order.empty() && block.kind != kQdBlockCountKind) missing(kQdBlockCountKind);
-        if (block.kind != kQdBlockCountKind) {
-            const bool afterinfo =
-                !kinds.empty() && kinds.back() != kQdBlockCountKind && !IsData(kinds.back());
-            if (afterinfo != IsData(block.kind))
-                missing(afterinfo ? kQdDataBlockType : kQdInfoBlockType);
-        }
-        order.push_back(&block);
-        kinds.push_back(block.kind);
-    }
-    return order;
+    mzt.insert(mzt.end(), header.begin(), header.end());
+    mzt.insert(mzt.end(), body.begin(), body.end());
+    return event;
 }
 
 }  // namespace
 
-SideRescue RescueQdSide(const std::vector<const std::vector<std::uint8_t>*>& reads) {
-    SideRescue rescue;
-    const ScannedReads scanned = ScanAndMatch(reads, ScanQdRead, kMatchCells, rescue);
-    const std::vector<const DataPlanes*>& planeof = scanned.of;
+RescuedMzt RescuedMztFile(const SideRescue& rescue) {
+    RescuedMzt mzt;
+    const std::vector<RescuedBlock>& blocks = rescue.blocks;
+    for (std::size_t n = 0; n + 1 < blocks.size(); ++n) {
+        if (blocks[n].role != BlockRole::kHeader || blocks[n + 1].role != BlockRole::kData)
+            continue;
+        if (std::optional<RescuedFileEvent> event =
+                AddRecord(blocks[n], blocks[n + 1], n, mzt.file))
+            mzt.events.push_back(*event);
+    }
+    return mzt;
+}
 
-    std::vector<int> kinds;
-    const std::vector<const MatchedBlock*> order = InOrder(rescue.matching, kinds);
-    int count = -1;
-    for (std::size_t n = 0; n < order.size(); ++n) {
-        RescuedBlock block{kinds[n], std::nullopt, BlockStatus::kMissing, {}, std::nullopt, {}};
-        if (order[n] != nullptr) {
-            const std::size_t length = MatchedLength(*order[n], planeof);
-            Verdict verdict = JudgeCopies(planeof, *order[n], length, kQdCheckerCrc);
-            block.status = verdict.status;
-            block.goodin = std::move(verdict.goodin);
-            block.bytes = std::move(verdict.bytes);
-            block.crc = verdict.crc;
-            block.leadcell = order[n]->cell;
-            block.cell = FirstReadCell(rescue.matching, block.leadcell);
-            block.size = block.kind == kQdBlockCountKind
-                             ? 0
-                             : static_cast<int>(length) - kQdBlockHeaderBytes;
-            // A block's type is what its kept copy says.
-            if (block.kind != kQdBlockCountKind && block.bytes.size() > 1)
-                block.kind = block.bytes[1];
-        }
-        if (block.kind == kQdBlockCountKind && n == 0 && IsSure(block.status))
-            count = block.bytes[1];
-        rescue.blocks.push_back(std::move(block));
+std::vector<std::uint8_t> RescuedQdImage(const SideRescue& rescue) {
+    std::vector<QdBlockView> blocks;
+    for (const RescuedBlock& block : rescue.blocks) {
+        if (block.bytes.empty()) continue;
+        const std::size_t head = std::min<std::size_t>(
+            block.bytes.size(),
+            block.role == BlockRole::kOpening ? kCountLength : kQdBlockHeaderBytes);
+        blocks.push_back({block.bytes.data(), head, block.bytes.data() + head,
+                          block.bytes.size() - head, block.crc});
     }
-    if (rescue.blocks.empty()) {
-        rescue.blocks.push_back(
-            {kQdBlockCountKind, std::nullopt, BlockStatus::kMissing, {}, std::nullopt, {}});
-    }
-    // Blocks counted that no read holds a trace of.
-    for (int n = static_cast<int>(rescue.blocks.size()) - 1; n < count; ++n) {
-        const int kind = n % 2 == 0 ? kQdInfoBlockType : kQdDataBlockType;
-        rescue.blocks.push_back({kind, std::nullopt, BlockStatus::kMissing, {}, std::nullopt, {}});
-    }
-    rescue.complete = count >= 0 && WholeSide(rescue.blocks, 1 + static_cast<std::size_t>(count));
-    return rescue;
+    return QdImageOfStream(LayQdBlocks(blocks));
 }

@@ -26,6 +26,7 @@ struct RecoverOptions {
     std::string folder;  // -C: where outputs go
     std::string to;      // --to: fds, mzt or qdf; the medium's first when empty
     std::string map;     // --map: the picture's name, none when empty
+    std::string sideof;  // --side-of: the read whose side is rescued, when they differ
     bool json = false;
     bool strict = false;  // write nothing unless the side is complete
     bool force = false;   // replace existing outputs

@@ -139,6 +139,8 @@ int main(int argc, char** argv) {
     recover
         ->add_option("--to", rescue.to, "fds for an FDS side; mzt (default) or qdf for a QD side.")
         ->check(CLI::IsMember({"fds", "mzt", "qdf"}));
+    recover->add_option("--side-of", rescue.sideof,
+                        "Rescue the side that READ holds; reads of other sides are left out.");
     recover->add_flag("--json", rescue.json, "Write one JSON document of the rescue.");
     recover->add_option("--map", rescue.map, "Draw the side, each read and the result, as SVG.")
         ->check(NamedOutput());
@@ -148,7 +150,8 @@ int main(int argc, char** argv) {
     recover->footer(
         "Statuses: good (a copy passes its CRC), voted (the majority of three or more copies\n"
         "does), inferred (its end found by its CRC), bad, missing, conflict (good copies\n"
-        "differ). Exit status 0 only when every block the side announces is good or voted.\n");
+        "differ). Exit status 0 only when the side is complete: every block it announces\n"
+        "and every block found, once each and in their order, good or voted.\n");
 
     if (argc > 1 && argv[1][0] != '-') {
         bool known = false;

@@ -9,9 +9,6 @@
 #include <vector>
 
 #include "common/bitstream.h"
-#include "fds/fds_format.h"
-#include "qd/qd_layout.h"
-#include "qd/side_rescue.h"
 
 namespace {
 
@@ -81,34 +78,14 @@ std::string Cells(long long cells) {
     return std::to_string(cells);
 }
 
-std::string KindName(int kind, bool fds, bool brief) {
-    if (fds) {
-        switch (kind) {
-            case kFdsDiskInfoBlock:
-                return brief ? "info" : "disk info";
-            case kFdsFileAmountBlock:
-                return brief ? "amount" : "file amount";
-            case kFdsFileHeaderBlock:
-                return brief ? "header" : "file header";
-            case kFdsFileDataBlock:
-                return brief ? "data" : "file data";
-            default:
-                return "kind " + std::to_string(kind);
-        }
-    }
-    if (kind == kQdBlockCountKind) return brief ? "count" : "block count";
-    if (IsQdDataBlock(static_cast<std::uint8_t>(kind))) return "data";
-    return brief ? "info" : "information";
-}
-
 // A block's cells from its first byte's: an FDS block's start mark before
 // it, the CRC behind it.
 struct Span {
     long long first;
     long long end;
 };
-Span BlockSpan(long long cell, std::size_t length, bool fds) {
-    return {cell - (fds ? kCellsPerByte : 0),
+Span BlockSpan(long long cell, std::size_t length, const RescueMedium& medium) {
+    return {cell - medium.markcells,
             cell + static_cast<long long>(length) * kCellsPerByte + kCrcCells};
 }
 
@@ -124,8 +101,13 @@ struct Scale {
 
 // A read's cells less this are the lead's; an unaligned read keeps its own.
 long long Shift(const SideRescue& rescue, std::size_t read) {
-    const auto& offsets = rescue.matching.offsets;
-    return read < offsets.size() && offsets[read] ? *offsets[read] : 0;
+    return ReadShift(rescue, read).value_or(0);
+}
+
+// The read that holds the lead pass.
+std::size_t LeadRead(const SideRescue& rescue) {
+    const std::size_t lead = rescue.matching.lead;
+    return lead < rescue.passes.size() ? static_cast<std::size_t>(rescue.passes[lead].read) : 0;
 }
 
 Scale ScaleOf(const SideRescue& rescue) {
@@ -168,11 +150,10 @@ std::string ReadLabel(const std::vector<std::string>& names, std::size_t read) {
 }
 
 std::string ReadNote(const SideRescue& rescue, std::size_t read) {
-    const auto& offsets = rescue.matching.offsets;
-    const bool aligned = read < offsets.size() && offsets[read];
-    if (!aligned) return "unaligned: matched nothing";
-    if (static_cast<int>(read) == rescue.matching.lead) return "lead read";
-    const long long shift = *offsets[read];
+    const std::optional<long long> offset = ReadShift(rescue, read);
+    if (!offset) return "unaligned: matched nothing";
+    if (read == LeadRead(rescue)) return "lead read";
+    const long long shift = *offset;
     return "offset " + std::string(shift >= 0 ? "+" : "") + std::to_string(shift) + " cells";
 }
 
@@ -196,8 +177,8 @@ void DamageStrip(Svg& svg, const Scale& scale, const ReadScan& read, long long s
     if (run) flush();
 }
 
-void ReadBand(Svg& svg, const Scale& scale, const SideRescue& rescue, std::size_t r, bool fds,
-              const std::vector<std::string>& names, double y) {
+void ReadBand(Svg& svg, const Scale& scale, const SideRescue& rescue, std::size_t r,
+              const RescueMedium& medium, const std::vector<std::string>& names, double y) {
     const ReadScan& read = rescue.reads[r];
     const long long shift = Shift(rescue, r);
     svg.out += "<g class=\"band read\" data-read=\"" + std::to_string(r + 1) + "\">";
@@ -207,11 +188,11 @@ void ReadBand(Svg& svg, const Scale& scale, const SideRescue& rescue, std::size_
              "read " + std::to_string(r + 1) + ": " + std::to_string(read.cells) + " cells");
     for (const FoundBlock& block : read.blocks) {
         const long long cell = static_cast<long long>(block.place.Cell());
-        const Span span = BlockSpan(cell - shift, block.length, fds);
+        const Span span = BlockSpan(cell - shift, block.length, medium);
         const double x0 = scale.X(span.first);
         svg.Rect(x0, y, std::max(kMinBlock, scale.X(span.end) - x0), kBand,
                  "class=\"" + std::string(BlockStatusName(block.status)) + "\"",
-                 KindName(block.kind, fds, false) + ", " + BlockStatusName(block.status) +
+                 std::string(medium.RoleName(block.role)) + ", " + BlockStatusName(block.status) +
                      ", cell " + std::to_string(cell) + " of read " + std::to_string(r + 1));
     }
     DamageStrip(svg, scale, read, shift, y + kBand + 1);
@@ -235,13 +216,13 @@ void SpreadMarkers(Places& places, std::size_t n, std::size_t end) {
 }
 
 // Where each rescued block is drawn, [x0, x1) in pixels.
-Places ResultPlaces(const SideRescue& rescue, const Scale& scale, bool fds) {
+Places ResultPlaces(const SideRescue& rescue, const Scale& scale, const RescueMedium& medium) {
     const std::size_t count = rescue.blocks.size();
     Places places(count);
     for (std::size_t n = 0; n < count; ++n) {
         const RescuedBlock& block = rescue.blocks[n];
         if (block.leadcell < 0) continue;
-        const Span span = BlockSpan(block.leadcell, block.bytes.size(), fds);
+        const Span span = BlockSpan(block.leadcell, block.bytes.size(), medium);
         const double x = scale.X(span.first);
         places[n] = {x, std::max(x + kMinBlock, scale.X(span.end))};
     }
@@ -256,21 +237,22 @@ Places ResultPlaces(const SideRescue& rescue, const Scale& scale, bool fds) {
     return places;
 }
 
-std::string ResultTip(const RescuedBlock& block, std::size_t n, bool fds) {
-    std::string tip = "block " + std::to_string(n + 1) + ": " + KindName(block.kind, fds, false) +
-                      ", " + BlockStatusName(block.status);
-    if (block.size) tip += ", size " + std::to_string(*block.size);
+std::string ResultTip(const RescuedBlock& block, std::size_t n, const RescueMedium& medium) {
+    std::string tip = "block " + std::to_string(n + 1) + ": " + medium.RoleName(block.role) + ", " +
+                      BlockStatusName(block.status);
+    if (block.length) tip += ", length " + std::to_string(*block.length);
     if (block.cell) tip += ", cell " + std::to_string(*block.cell) + " of read 1";
     for (std::size_t i = 0; i < block.goodin.size(); ++i)
         tip += (i == 0 ? ", good in read " : ", ") + std::to_string(block.goodin[i] + 1);
     return tip;
 }
 
-void ResultBand(Svg& svg, const Scale& scale, const SideRescue& rescue, bool fds, double y) {
+void ResultBand(Svg& svg, const Scale& scale, const SideRescue& rescue, const RescueMedium& medium,
+                double y) {
     svg.out += "<g class=\"band result\">";
     BandLabel(svg, y, "rescued side", std::to_string(rescue.blocks.size()) + " blocks");
     svg.Rect(scale.X(scale.lo), y, scale.X(scale.hi) - scale.X(scale.lo), kBand, "class=\"gap\"");
-    const auto places = ResultPlaces(rescue, scale, fds);
+    const auto places = ResultPlaces(rescue, scale, medium);
     double free = 0;  // where the labels' row is free again
     for (std::size_t n = 0; n < rescue.blocks.size(); ++n) {
         const RescuedBlock& block = rescue.blocks[n];
@@ -279,11 +261,11 @@ void ResultBand(Svg& svg, const Scale& scale, const SideRescue& rescue, bool fds
         svg.Rect(x0, missing ? y - 3 : y, x1 - x0, missing ? kBand + 6 : kBand,
                  "class=\"" + std::string(BlockStatusName(block.status)) + "\" data-block=\"" +
                      std::to_string(n + 1) + "\"",
-                 ResultTip(block, n, fds));
+                 ResultTip(block, n, medium));
         // As much of "number kind" as fits before the next label.
         const double centre = (x0 + x1) / 2;
         for (const std::string& label :
-             {std::to_string(n + 1) + " " + KindName(block.kind, fds, true),
+             {std::to_string(n + 1) + " " + medium.BriefRoleName(block.role),
               std::to_string(n + 1)}) {
             const double half = kCharWidth * static_cast<double>(label.size()) / 2;
             if (centre - half < free) continue;
@@ -306,9 +288,9 @@ long long TickStep(long long range) {
 
 // Ticks in the first read's cells where it is aligned, else in the lead's.
 void Axis(Svg& svg, const Scale& scale, const SideRescue& rescue, double y) {
-    const auto& offsets = rescue.matching.offsets;
-    const bool first = !offsets.empty() && offsets[0];
-    const long long shift = first ? *offsets[0] : 0;
+    const std::optional<long long> offset = ReadShift(rescue, 0);
+    const bool first = offset.has_value();
+    const long long shift = offset.value_or(0);
     svg.out += "<g class=\"ticks\"><path class=\"axis\" d=\"M" + Num(scale.X(scale.lo)) + " " +
                Num(y) + "H" + Num(scale.X(scale.hi)) + "\"/>";
     const long long step = TickStep(scale.hi - scale.lo);
@@ -319,7 +301,7 @@ void Axis(Svg& svg, const Scale& scale, const SideRescue& rescue, double y) {
         svg.out += "<path class=\"axis\" d=\"M" + Num(x) + " " + Num(y) + "v5\"/>";
         svg.Text(x, y + 18, "text-anchor=\"middle\" class=\"num\"", Cells(tick));
     }
-    const int read = first ? 1 : rescue.matching.lead + 1;
+    const std::size_t read = first ? 1 : LeadRead(rescue) + 1;
     svg.Text(kLeft - 10, y + 18, "text-anchor=\"end\" class=\"note\"",
              "cells of read " + std::to_string(read) + (first ? "" : " (lead)"));
     svg.out += "</g>";
@@ -341,9 +323,9 @@ void Legend(Svg& svg, double y) {
     svg.out += "</g>";
 }
 
-std::string Title(const SideRescue& rescue, bool fds) {
+std::string Title(const SideRescue& rescue, const RescueMedium& medium) {
     const std::size_t reads = rescue.reads.size();
-    return std::string(fds ? "FDS" : "QD") + " side, " + std::to_string(reads) +
+    return std::string(medium.label) + " side, " + std::to_string(reads) +
            (reads == 1 ? " read, " : " reads, ") + (rescue.complete ? "complete" : "incomplete");
 }
 
@@ -363,7 +345,8 @@ std::string Counts(const SideRescue& rescue) {
 
 }  // namespace
 
-std::string SideMap(const SideRescue& rescue, bool fds, const std::vector<std::string>& readnames) {
+std::string SideMap(const SideRescue& rescue, const RescueMedium& medium,
+                    const std::vector<std::string>& readnames) {
     const Scale scale = ScaleOf(rescue);
     const double result = kTop + kReadPitch * static_cast<double>(rescue.reads.size());
     const double axis = result + kResultPitch - 12;
@@ -372,11 +355,12 @@ std::string SideMap(const SideRescue& rescue, bool fds, const std::vector<std::s
     svg.out = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(kWidth) + "\" height=\"" +
               Num(height) + "\" viewBox=\"0 0 " + Num(kWidth) + " " + Num(height) + "\">" + kStyle;
     svg.Rect(0, 0, kWidth, height, "fill=\"#ffffff\"");
-    svg.Text(kLeft, 26, "class=\"title\"", Title(rescue, fds));
+    svg.Text(kLeft, 26, "class=\"title\"", Title(rescue, medium));
     svg.Text(kLeft, 46, "class=\"note\"", Counts(rescue));
     for (std::size_t r = 0; r < rescue.reads.size(); ++r)
-        ReadBand(svg, scale, rescue, r, fds, readnames, kTop + kReadPitch * static_cast<double>(r));
-    ResultBand(svg, scale, rescue, fds, result);
+        ReadBand(svg, scale, rescue, r, medium, readnames,
+                 kTop + kReadPitch * static_cast<double>(r));
+    ResultBand(svg, scale, rescue, medium, result);
     Axis(svg, scale, rescue, axis);
     Legend(svg, axis + 52);
     svg.out += "</svg>\n";

@@ -8,7 +8,8 @@
 
 #include "common/rescue.h"
 
-// The rescue as a standalone SVG document. fds tells the medium, for the
-// names of block kinds; readnames label the reads in their order (a read
-// past their end is labelled by its number).
-std::string SideMap(const SideRescue& rescue, bool fds, const std::vector<std::string>& readnames);
+// The rescue as a standalone SVG document, naming blocks as the medium
+// does; readnames label the reads in their order (a read past their end is
+// labelled by its number).
+std::string SideMap(const SideRescue& rescue, const RescueMedium& medium,
+                    const std::vector<std::string>& readnames);

@@ -11,10 +11,7 @@
 #include "fds/capture.h"
 #include "fds/fds_format.h"
 #include "fds/side_rescue.h"
-#include "qd/mzt.h"
-#include "qd/qd_image.h"
 #include "qd/qd_layout.h"
-#include "qd/side_encoder.h"
 #include "qd/side_rescue.h"
 #include "qdkit/commands.h"
 #include "qdkit/detect.h"
@@ -27,27 +24,46 @@
 
 namespace {
 
+// A read with its data planes, scanned by its medium's reader.
 struct Read {
     std::string path;
     Bytes cells;
-    Medium medium;
+    std::optional<DataPlanes> planes;
+    ReadScan scan;
+    const RescueMedium* medium = nullptr;  // none when it holds no block
 };
 
-// The medium whose blocks a read holds most of with a good CRC, anywhere.
-std::optional<Medium> MediumOf(const Bytes& cells) {
-    const DataPlanes planes(cells);
-    const auto good = [](const ReadScan& scan) {
-        return std::count_if(scan.blocks.begin(), scan.blocks.end(),
-                             [](const FoundBlock& b) { return b.status == BlockStatus::kGood; });
-    };
-    const auto fds = good(ScanFdsRead(cells, planes));
-    const auto qd = good(ScanQdRead(cells, planes));
-    if (fds == 0 && qd == 0) return std::nullopt;
-    return fds >= qd ? Medium::kFds : Medium::kQd;
+std::size_t GoodIn(const ReadScan& scan) {
+    return static_cast<std::size_t>(
+        std::count_if(scan.blocks.begin(), scan.blocks.end(),
+                      [](const FoundBlock& b) { return b.status == BlockStatus::kGood; }));
 }
 
-std::optional<Read> LoadRead(const std::string& path, FileReport& report) {
-    Read read{path, {}, Medium::kFds};
+// The medium whose blocks a read holds, good ones first; the QD reader
+// first, as its sync runs are quickly looked for. `only`: the medium of the
+// reads before; the other is taken only where it finds good blocks.
+void Scan(Read& read, const RescueMedium* only) {
+    read.planes.emplace(read.cells);
+    const RescueMedium* first = only != nullptr ? only : &kQdRescue;
+    const RescueMedium* second = first == &kQdRescue ? &kFdsRescue : &kQdRescue;
+    ReadScan scan = first->scan(*read.planes);
+    if (GoodIn(scan) == 0) {
+        ReadScan other = second->scan(*read.planes);
+        const bool more = only == nullptr && other.blocks.size() > scan.blocks.size();
+        if (GoodIn(other) > 0 || more) {
+            read.scan = std::move(other);
+            read.medium = second;
+            return;
+        }
+    }
+    if (scan.blocks.empty()) return;
+    read.scan = std::move(scan);
+    read.medium = first;
+}
+
+std::optional<Read> LoadRead(const std::string& path, const RescueMedium* medium,
+                             FileReport& report) {
+    Read read{path, {}, std::nullopt, {}, nullptr};
     CFile file;
     std::uint64_t size = 0;
     if (!OpenRegularInput(path, file, size, report)) return std::nullopt;
@@ -59,29 +75,38 @@ std::optional<Read> LoadRead(const std::string& path, FileReport& report) {
         report.Fail("read error");
         return std::nullopt;
     }
-    if (const std::optional<Medium> medium = MediumOf(read.cells)) {
-        read.medium = *medium;
-        return read;
-    }
+    Scan(read, medium);
+    if (read.medium != nullptr) return read;
     // Not the kit's raw image: perhaps a dumper's capture of an FDS side.
-    if (std::optional<FdsCapture> capture = ReadFdsCapture(read.cells)) {
-        read.cells = std::move(capture->raw);
-        return read;
+    if (medium != &kQdRescue) {
+        if (std::optional<FdsCapture> capture = ReadFdsCapture(read.cells)) {
+            read.cells = std::move(capture->raw);
+            read.planes.emplace(read.cells);
+            read.scan = ScanFdsRead(*read.planes);
+            read.medium = &kFdsRescue;
+        }
     }
-    report.Fail("no block of an FDS or a QD side found in it");
-    return std::nullopt;
+    return read;
+}
+
+// The size a medium shows for a block: an FDS block's with its ID, a QD
+// block's body.
+std::optional<std::size_t> ShownSize(const RescuedBlock& block, const RescueMedium& medium) {
+    if (!block.length) return std::nullopt;
+    if (&medium == &kFdsRescue) return block.length;
+    if (block.role == BlockRole::kOpening) return 0;
+    return *block.length >= static_cast<std::size_t>(kQdBlockHeaderBytes)
+               ? *block.length - kQdBlockHeaderBytes
+               : 0;
 }
 
 // The name a block's file goes by: an FDS file header's, a QD file's.
-std::vector<std::string> BlockNames(const SideRescue& rescue, Medium medium) {
+std::vector<std::string> BlockNames(const SideRescue& rescue, const RescueMedium& medium) {
+    const bool fds = &medium == &kFdsRescue;
     std::vector<std::string> names;
     std::string name;
     for (const RescuedBlock& block : rescue.blocks) {
-        const bool fds = medium == Medium::kFds;
-        const bool header = fds ? block.kind == kFdsFileHeaderBlock
-                                : block.kind != kQdBlockCountKind &&
-                                      !IsQdDataBlock(static_cast<std::uint8_t>(block.kind));
-        if (header) {
+        if (block.role == BlockRole::kHeader) {
             name.clear();
             const std::size_t at = fds ? kFdsFileNameOffset : kQdBlockHeaderBytes + kInfoName;
             const std::size_t bytes = fds ? kFdsFileNameBytes : kFileNameBytes;
@@ -90,28 +115,39 @@ std::vector<std::string> BlockNames(const SideRescue& rescue, Medium medium) {
                            : ReadableName(&block.bytes[at], bytes);
             }
         }
-        const bool data = fds ? block.kind == kFdsFileDataBlock
-                              : block.kind != kQdBlockCountKind &&
-                                    IsQdDataBlock(static_cast<std::uint8_t>(block.kind));
-        names.push_back(header || data ? name : "");
+        const bool file = block.role == BlockRole::kHeader || block.role == BlockRole::kData;
+        names.push_back(file ? name : "");
     }
     return names;
 }
 
-Json BlocksJson(const SideRescue& rescue, Medium medium) {
+// "blocks 5-6 (cells 612345-700001)"
+std::string StretchText(const RereadStretch& stretch) {
+    std::string text = stretch.first == stretch.last
+                           ? "block " + std::to_string(stretch.first + 1)
+                           : "blocks " + std::to_string(stretch.first + 1) + "-" +
+                                 std::to_string(stretch.last + 1);
+    if (stretch.cells)
+        text += " (cells " + std::to_string(stretch.cells->first) + "-" +
+                std::to_string(stretch.cells->end) + ")";
+    return text;
+}
+
+Json BlocksJson(const SideRescue& rescue, const RescueMedium& medium) {
     Json blocks = Json::array();
     const std::vector<std::string> names = BlockNames(rescue, medium);
     for (std::size_t n = 0; n < rescue.blocks.size(); ++n) {
         const RescuedBlock& block = rescue.blocks[n];
         Json object = Json::object();
         object["number"] = n + 1;
-        if (medium == Medium::kFds) {
-            object["id"] = block.kind;
+        if (&medium == &kFdsRescue) {
+            object["id"] = block.code;
         } else {
-            object["type"] = block.kind == kQdBlockCountKind ? Json() : Json(block.kind);
+            object["type"] = block.role == BlockRole::kOpening ? Json() : Json(block.code);
         }
         object["name"] = names[n].empty() ? Json() : Json(names[n]);
-        object["size"] = block.size ? Json(*block.size) : Json();
+        const std::optional<std::size_t> size = ShownSize(block, medium);
+        object["size"] = size ? Json(*size) : Json();
         object["status"] = BlockStatusName(block.status);
         object["good_in"] = block.goodin;  // read indices from 0, as scripts count
         object["cell"] = block.cell ? Json(*block.cell) : Json();
@@ -120,58 +156,64 @@ Json BlocksJson(const SideRescue& rescue, Medium medium) {
     return blocks;
 }
 
-// The MZT file of a rescued QD side: a record for each information block
-// and the data block behind it; a file that lacks either is left out.
-Bytes RescuedMzt(const SideRescue& rescue, FileReport& report) {
-    Bytes mzt;
-    const std::vector<RescuedBlock>& blocks = rescue.blocks;
-    for (std::size_t n = 1; n < blocks.size(); ++n) {
-        const RescuedBlock& info = blocks[n];
-        if (IsQdDataBlock(static_cast<std::uint8_t>(info.kind))) continue;
-        const RescuedBlock* data = n + 1 < blocks.size() ? &blocks[n + 1] : nullptr;
-        const std::string which = "block " + std::to_string(n + 1);
-        if (data == nullptr || !IsQdDataBlock(static_cast<std::uint8_t>(data->kind)) ||
-            data->bytes.empty() || info.bytes.size() < kQdBlockHeaderBytes + kInfoRecordBytes) {
-            report.Warn(which +
-                        ": a file that lacks its information block or its data is left "
-                        "out of the MZT file");
-            continue;
-        }
-        InfoRecord record{};
-        std::copy_n(info.bytes.begin() + kQdBlockHeaderBytes, kInfoRecordBytes, record.begin());
-        MztHeader header = MztHeaderFromInfo(record);
-        const std::size_t body = data->bytes.size() - kQdBlockHeaderBytes;
-        if (Le16(&header[kMztSize]) != body) {
-            report.Warn(SizeMismatchText(n, Le16(&header[kMztSize]), body) + kSizeRepair);
-            PutLe16(&header[kMztSize], static_cast<unsigned>(body));
-        }
-        mzt.insert(mzt.end(), header.begin(), header.end());
-        mzt.insert(mzt.end(), data->bytes.begin() + kQdBlockHeaderBytes, data->bytes.end());
+Json RereadJson(const SideRescue& rescue) {
+    Json stretches = Json::array();
+    for (const RereadStretch& stretch : rescue.reread) {
+        Json cells = Json();
+        if (stretch.cells) cells = {stretch.cells->first, stretch.cells->end};
+        stretches.push_back({{"blocks", {stretch.first + 1, stretch.last + 1}}, {"cells", cells}});
     }
-    return mzt;
+    return stretches;
 }
 
-// The QD image file of a rescued side: its blocks, each with the CRC bytes
-// its kept copy holds, laid on a side as the kit lays one.
-Bytes RescuedQdf(const SideRescue& rescue, FileReport& report) {
-    std::vector<QdBlockView> blocks;
-    for (const RescuedBlock& block : rescue.blocks) {
-        if (block.bytes.empty()) continue;
-        const std::size_t head =
-            std::min<std::size_t>(block.bytes.size(), block.kind == kQdBlockCountKind
-                                                          ? kQdBlockCountBlockBytes - kQdCrcBytes
-                                                          : kQdBlockHeaderBytes);
-        blocks.push_back({block.bytes.data(), head, block.bytes.data() + head,
-                          block.bytes.size() - head, block.crc});
+// What the MZT file left out or changed, told per file.
+void TellMzt(const std::vector<RescuedFileEvent>& events, FileReport& report) {
+    for (const RescuedFileEvent& event : events) {
+        const std::string which = "block " + std::to_string(event.block + 1);
+        switch (event.note) {
+            case RescuedFileNote::kLeftOut:
+                report.Warn(which +
+                            ": a file that lacks its information block or its data is left "
+                            "out of the MZT file");
+                break;
+            case RescuedFileNote::kUnsound:
+                report.Warn(which +
+                            ": its information record is too damaged for an MZT header; the "
+                            "file is left out of the MZT file (--to qdf keeps it)");
+                break;
+            case RescuedFileNote::kSizeTaken:
+                report.Warn(SizeMismatchText(event.block, event.recordsize, event.blocksize) +
+                            kSizeRepair);
+                break;
+            case RescuedFileNote::kFitted:
+                report.Warn(SizeMismatchText(event.block, event.recordsize, event.blocksize) +
+                            "; the data block, not sure, is " +
+                            (event.blocksize > event.recordsize ? "cut" : "padded with 0x00") +
+                            " to the record's size");
+                break;
+        }
     }
-    if (rescue.blocks.front().bytes.empty())
-        report.Warn(
-            "the side's block-count block is missing: the image begins with the next block");
-    return QdImageOfStream(LayQdBlocks(blocks));
 }
 
-void PrintBlocks(const SideRescue& rescue, Medium medium) {
-    const bool fds = medium == Medium::kFds;
+// The rescued side as the file `to` names; empty when nothing was rescued.
+Bytes RescuedFile(const SideRescue& rescue, const std::string& to, FileReport& report) {
+    const bool any = std::any_of(rescue.blocks.begin(), rescue.blocks.end(),
+                                 [](const RescuedBlock& b) { return !b.bytes.empty(); });
+    if (!any) return {};
+    if (to == "fds") return RescuedFdsImage(rescue);
+    if (to == "qdf") {
+        if (rescue.blocks.front().bytes.empty())
+            report.Warn(
+                "the side's block-count block is missing: the image begins with the next block");
+        return RescuedQdImage(rescue);
+    }
+    RescuedMzt mzt = RescuedMztFile(rescue);
+    TellMzt(mzt.events, report);
+    return std::move(mzt.file);
+}
+
+void PrintBlocks(const SideRescue& rescue, const RescueMedium& medium) {
+    const bool fds = &medium == &kFdsRescue;
     std::vector<Row> rows{{"#", fds ? "ID" : "TYPE", "NAME", "SIZE", "STATUS", "GOOD IN", "CELL"}};
     const std::vector<std::string> names = BlockNames(rescue, medium);
     for (std::size_t n = 0; n < rescue.blocks.size(); ++n) {
@@ -179,24 +221,101 @@ void PrintBlocks(const SideRescue& rescue, Medium medium) {
         std::string goodin;
         for (int read : block.goodin)
             goodin += (goodin.empty() ? "" : ",") + std::to_string(read + 1);
-        const std::string kind = block.kind == kQdBlockCountKind && !fds
+        const std::string kind = block.role == BlockRole::kOpening && !fds
                                      ? "count"
-                                     : HexValue(static_cast<unsigned>(block.kind), 2);
-        rows.push_back({std::to_string(n + 1), kind, names[n],
-                        block.size ? std::to_string(*block.size) : "-",
+                                     : HexValue(static_cast<unsigned>(block.code), 2);
+        const std::optional<std::size_t> size = ShownSize(block, medium);
+        rows.push_back({std::to_string(n + 1), kind, names[n], size ? std::to_string(*size) : "-",
                         BlockStatusName(block.status), goodin.empty() ? "-" : goodin,
                         block.cell ? std::to_string(*block.cell) : "-"});
     }
     PrintTable("", rows, {true, false, false, true, false, false, true});
 }
 
-// Blocks the side announces that are not sure, for the summary.
+// Blocks good or voted, whether the side is whole, and where to read again.
 std::string Summary(const SideRescue& rescue) {
     std::size_t sure = 0;
     for (const RescuedBlock& block : rescue.blocks) sure += IsSure(block.status) ? 1 : 0;
-    return std::to_string(sure) + " of " + std::to_string(rescue.blocks.size()) +
-           (rescue.blocks.size() == 1 ? " block" : " blocks") + " good or voted, " +
-           (rescue.complete ? "complete" : "incomplete");
+    std::string text = std::to_string(sure) + " of " + Plural(rescue.blocks.size(), "block") +
+                       " good or voted, " + (rescue.complete ? "complete" : "incomplete");
+    for (std::size_t n = 0; n < rescue.reread.size(); ++n)
+        text += (n == 0 ? "; read again: " : ", ") + StretchText(rescue.reread[n]);
+    return text;
+}
+
+// A pass as messages name it: its read, and which pass when there are more.
+std::string PassName(const SideRescue& rescue, const ReadPass& pass,
+                     const std::vector<std::string>& paths) {
+    const bool more = std::count_if(rescue.passes.begin(), rescue.passes.end(),
+                                    [&](const ReadPass& p) { return p.read == pass.read; }) > 1;
+    const std::string& path = paths[static_cast<std::size_t>(pass.read)];
+    return more ? path + " (pass " + std::to_string(pass.number + 1) + ")" : path;
+}
+
+// What became of each read and pass, and what keeps the side from being whole.
+void TellRescue(const SideRescue& rescue, const std::vector<std::string>& paths,
+                FileReport& report) {
+    for (const ReadPass& pass : rescue.passes) {
+        const std::string name = PassName(rescue, pass, paths);
+        if (pass.number > 0 && pass.fate == PassFate::kUsed)
+            report.Warn(paths[static_cast<std::size_t>(pass.read)] +
+                        ": runs on into another pass of the side at cell " +
+                        std::to_string(pass.cells.first) +
+                        ", which is matched as a read of its own");
+        switch (pass.fate) {
+            case PassFate::kUsed:
+            case PassFate::kNoBlocks:  // told when it was read
+                break;
+            case PassFate::kUnplaced:
+                report.Warn(name + ": no block of it matches the other reads'; it is left out");
+                break;
+            case PassFate::kOtherSide:
+                report.Warn(name + ": holds another side than the one rescued; it is left out");
+                break;
+        }
+    }
+    for (std::size_t n : rescue.misplaced)
+        report.Fail("block " + std::to_string(n + 1) +
+                    " repeats a file or is out of the order of the side");
+    if (!rescue.complete) report.Fail("the side is incomplete");
+}
+
+std::string SidesText(const SideRescue& rescue, const std::vector<std::string>& paths) {
+    std::string text;
+    for (const std::vector<int>& group : rescue.sides) {
+        std::string reads;
+        for (int r : group)
+            reads += (reads.empty() ? "" : ", ") + paths[static_cast<std::size_t>(r)];
+        text += (text.empty() ? "" : "; ") + reads;
+    }
+    return "the reads hold different sides: " + text +
+           " (--side-of READ rescues the side of that read)";
+}
+
+// Reads the files, each scanned once; false when one cannot be.
+bool LoadReads(const std::vector<std::string>& paths, std::vector<Read>& reads,
+               FileReport& report) {
+    const RescueMedium* medium = nullptr;
+    std::string first;  // the first read that holds blocks
+    for (const std::string& path : paths) {
+        FileReport one(path);
+        std::optional<Read> read;
+        Guarded(one, [&] { read = LoadRead(path, medium, one); });
+        // The report is the first read's: its own messages need no name.
+        for (const std::string& text : one.errors)
+            report.Fail(path == paths.front() ? text : path + ": " + text);
+        if (!read) continue;
+        if (read->medium == nullptr) {
+            report.Warn(path + ": no block of an FDS or a QD side found in it; it is left out");
+        } else if (medium != nullptr && read->medium != medium) {
+            report.Fail(path + ": a read of another medium than " + first);
+        } else if (medium == nullptr) {
+            medium = read->medium;
+            first = path;
+        }
+        reads.push_back(std::move(*read));
+    }
+    return !report.Failed();
 }
 
 }  // namespace
@@ -204,38 +323,41 @@ std::string Summary(const SideRescue& rescue) {
 int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& options) {
     FileReport report(paths.front());
     std::vector<Read> reads;
-    for (const std::string& path : paths) {
-        FileReport one(path);
-        Guarded(one, [&] {
-            if (std::optional<Read> read = LoadRead(path, one)) reads.push_back(std::move(*read));
-        });
-        // The report is the first read's: its own messages need no name.
-        for (const std::string& text : one.errors)
-            report.Fail(path == paths.front() ? text : path + ": " + text);
-    }
-    const Medium medium = reads.empty() ? Medium::kFds : reads.front().medium;
-    for (const Read& read : reads) {
-        if (read.medium != medium)
-            report.Fail(read.path + ": a read of another medium than " + reads.front().path);
-    }
-    const bool fds = medium == Medium::kFds;
+    const bool loaded = LoadReads(paths, reads, report);
+    const RescueMedium* medium = nullptr;
+    for (const Read& read : reads) medium = medium ? medium : read.medium;
+    if (loaded && medium == nullptr) report.Fail("no read holds a block of an FDS or a QD side");
+    const RescueMedium& kind = medium ? *medium : kFdsRescue;
+    const bool fds = &kind == &kFdsRescue;
     const std::string to = !options.to.empty() ? options.to : fds ? "fds" : "mzt";
     if (!report.Failed() && (fds ? to != "fds" : to == "fds"))
         report.Fail(std::string(fds ? "FDS" : "QD") + " reads do not make " + to +
                     " files; --to takes " + (fds ? "fds" : "mzt or qdf"));
+    std::optional<int> sideof;
+    if (!report.Failed() && !options.sideof.empty()) {
+        const auto at = std::find(paths.begin(), paths.end(), options.sideof);
+        if (at == paths.end()) {
+            report.Fail("--side-of " + options.sideof + " is not one of the reads");
+        } else {
+            sideof = static_cast<int>(at - paths.begin());
+        }
+    }
     SideRescue rescue;
     std::optional<std::string> written;
     if (!report.Failed()) {
-        std::vector<const Bytes*> cells;
-        for (const Read& read : reads) cells.push_back(&read.cells);
         Guarded(report, [&] {
-            rescue = fds ? RescueFdsSide(cells) : RescueQdSide(cells);
-            for (std::size_t r = 0; r < reads.size(); ++r) {
-                if (!rescue.matching.offsets[r])
-                    report.Warn(reads[r].path +
-                                ": no block of it matches the other reads'; it is left out");
+            std::vector<const DataPlanes*> planes;
+            std::vector<ReadScan> scans;
+            for (Read& read : reads) {
+                planes.push_back(read.planes ? &*read.planes : nullptr);
+                scans.push_back(read.medium == medium ? std::move(read.scan) : ReadScan{});
             }
-            if (!rescue.complete) report.Fail("the side is incomplete");
+            rescue = RescueSide(kind, planes, std::move(scans), {sideof});
+            if (!rescue.sides.empty()) {
+                report.Fail(SidesText(rescue, paths));
+                return;
+            }
+            TellRescue(rescue, paths, report);
             if (options.strict && !rescue.complete) return;
             OutputGuard guard(paths, options.force);
             const auto save = [&](const std::string& name, const Bytes& bytes) {
@@ -248,12 +370,14 @@ int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& opti
             if (!options.map.empty()) {
                 for (std::size_t r = 0; r < reads.size(); ++r)
                     rescue.reads[r].damage = MfmDamage(reads[r].cells);
-                const std::string svg = SideMap(rescue, fds, paths);
+                const std::string svg = SideMap(rescue, kind, paths);
                 save(options.map, Bytes(svg.begin(), svg.end()));
             }
-            const Bytes bytes = fds           ? RescuedFdsImage(rescue)
-                                : to == "qdf" ? RescuedQdf(rescue, report)
-                                              : RescuedMzt(rescue, report);
+            const Bytes bytes = RescuedFile(rescue, to, report);
+            if (bytes.empty()) {
+                report.Fail("nothing was rescued; no " + to + " file written");
+                return;
+            }
             // The file must read as what it claims to be.
             const FileKind* told = KindOfBytes(bytes);
             if (told == nullptr || told->name() != to) {
@@ -269,15 +393,16 @@ int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& opti
     if (options.json) {
         Json object = Json::object();
         object["reads"] = paths;
-        object["medium"] = fds ? "fds" : "qd";
-        object["blocks"] = BlocksJson(rescue, medium);
+        object["medium"] = kind.name;
+        object["blocks"] = BlocksJson(rescue, kind);
         object["complete"] = rescue.complete;
+        object["reread"] = RereadJson(rescue);
         object["output"] = written ? Json(*written) : Json();
         object["warnings"] = report.warnings;
         object["errors"] = report.errors;
         PrintLine(object.dump(2, ' ', false, Json::error_handler_t::replace));
     } else if (!rescue.blocks.empty()) {
-        PrintBlocks(rescue, medium);
+        PrintBlocks(rescue, kind);
         PrintLine(paths.front() + ": " + Summary(rescue) + (written ? " -> " + *written : ""));
     }
     PrintMessages(report);

@@ -101,7 +101,7 @@ std::size_t FluxCell(const Bytes& raw, std::size_t n) {
 // The block of a rescue of the same kind near where `block` lies in another.
 const RescuedBlock* Near(const SideRescue& rescue, const RescuedBlock& block) {
     for (const RescuedBlock& other : rescue.blocks) {
-        if (other.kind == block.kind && other.cell && std::llabs(*other.cell - *block.cell) < 512)
+        if (other.code == block.code && other.cell && std::llabs(*other.cell - *block.cell) < 512)
             return &other;
     }
     return nullptr;
@@ -136,8 +136,7 @@ TEST(FdsCapture, DamageSparesTheBlocksItMisses) {
         for (const RescuedBlock& block : before.blocks) {
             // The start mark before the block through its CRC.
             const std::size_t first = static_cast<std::size_t>(*block.cell) - 2 * kCellsPerByte;
-            const std::size_t end =
-                first + static_cast<std::size_t>(*block.size + 4) * kCellsPerByte;
+            const std::size_t end = first + (*block.length + 4) * kCellsPerByte;
             const bool hit = std::any_of(touched.begin(), touched.end(), [&](const CellSpan& span) {
                 return span.first < end && first < span.end;
             });

@@ -75,7 +75,9 @@ const Case kCases[] = {
      BlockStatus::kVoted, false},
     {"QD read that matches nothing", false,
      [] {
-         return std::vector<Bytes>{Qd(), Damaged(Qd(), {{Fault::kLateStart, 0, Qd().size() * 4}})};
+         const Bytes other = QdRaw(QdStream(MztFile({Entry("THREE", 500, 3)})));
+         return std::vector<Bytes>{Qd(),
+                                   Damaged(other, {{Fault::kLateStart, 0, other.size() * 4}})};
      },
      BlockStatus::kGood, true},
 };
@@ -122,7 +124,8 @@ TEST(SideMap, DrawsEveryReadAndTheResult) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
         const SideRescue rescue = Rescue(c.fds, c.reads());
-        const std::string svg = SideMap(rescue, c.fds, {"first.raw", "<second & more>"});
+        const std::string svg =
+            SideMap(rescue, c.fds ? kFdsRescue : kQdRescue, {"first.raw", "<second & more>"});
         EXPECT_EQ(svg.rfind("<svg xmlns=", 0), 0u);
         EXPECT_EQ(svg.substr(svg.size() - 7), "</svg>\n");
         EXPECT_TRUE(Balanced(svg));

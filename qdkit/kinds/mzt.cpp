@@ -11,34 +11,6 @@
 
 namespace {
 
-// The file modes an MZ machine writes.
-constexpr std::uint8_t kFirstAttribute = 0x01;
-constexpr std::uint8_t kLastAttribute = 0x05;
-
-bool IsShown(std::uint8_t b) {
-    return (b >= 0x20 && b < 0x7F) || b >= 0x80;
-}
-
-// A name as real tapes hold it: shown characters ending at 0x0D, or padded
-// with 0x00 or blanks, or 17 printable ASCII characters filling the field.
-bool LooksLikeMztName(const std::uint8_t* name) {
-    int shown = 0;
-    while (shown < kFileNameBytes && IsShown(name[shown])) ++shown;
-    if (shown == 0) return false;
-    if (shown == kFileNameBytes) {
-        return std::all_of(name, name + kFileNameBytes, [](std::uint8_t b) { return b < 0x7F; });
-    }
-    if (name[shown] == kQdNameEnd) return true;
-    return std::all_of(name + shown, name + kFileNameBytes,
-                       [](std::uint8_t b) { return b == 0x00 || b == ' '; });
-}
-
-bool LooksLikeMztHeader(const std::uint8_t* header) {
-    const std::uint8_t attribute = header[kMztAttribute];
-    return attribute >= kFirstAttribute && attribute <= kLastAttribute &&
-           LooksLikeMztName(header + kMztName);
-}
-
 std::string ByteAt(const Bytes& bytes, std::size_t at) {
     return at < bytes.size() ? HexValue(bytes[at], 2) : "nothing";
 }
