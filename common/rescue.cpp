@@ -79,6 +79,18 @@ std::size_t TypicalGap(const std::vector<FoundBlock>& blocks) {
     return gaps[gaps.size() / 2];
 }
 
+Fingerprint HeadOf(const DataPlanes& planes, const BlockPlace& place, std::size_t skip,
+                   std::size_t length) {
+    if (length != 0 && length < skip + kHeadBytes) return 0;
+    std::uint8_t bytes[kHeadBytes];
+    planes.Bytes(place.phase, place.bit + 8 * skip, bytes, kHeadBytes);
+    if (std::all_of(bytes, bytes + kHeadBytes, [&](std::uint8_t b) { return b == bytes[0]; }))
+        return 0;
+    Fingerprint hash = 14695981039346656037u;  // FNV-1a
+    for (std::uint8_t b : bytes) hash = (hash ^ b) * 1099511628211u;
+    return hash | 1;
+}
+
 long long NearCells(const ReadScan& scan, long long least) {
     return std::max(least, 2 * static_cast<long long>(scan.gapcells));
 }
@@ -209,44 +221,69 @@ long long CellOf(const FoundBlock& block) {
 struct Anchor {
     std::size_t model;  // index among the matched blocks
     std::size_t block;  // index among the pass's blocks
+    bool strong;        // alike by a good copy's print, not only by its head
 };
 
-// Good blocks the pass and the matched side each hold once, alike, in the
-// longest chain that keeps both orders.
-std::vector<Anchor> FindAnchors(const std::vector<MatchedBlock>& model, const ReadPass& pass) {
+// Values that occur once in a list, by their index; the others marked.
+template <typename Key, typename List>
+std::unordered_map<Fingerprint, std::size_t> Once(const List& list, Key key) {
     constexpr std::size_t kTwice = SIZE_MAX;
-    std::unordered_map<Fingerprint, std::size_t> inmodel;
-    for (std::size_t i = 0; i < model.size(); ++i) {
-        if (model[i].print == 0) continue;
-        const auto [at, fresh] = inmodel.emplace(model[i].print, i);
+    std::unordered_map<Fingerprint, std::size_t> once;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const Fingerprint value = key(list[i]);
+        if (value == 0) continue;
+        const auto [at, fresh] = once.emplace(value, i);
         if (!fresh) at->second = kTwice;
     }
-    std::unordered_map<Fingerprint, int> inpass;
-    for (const FoundBlock& block : pass.blocks)
-        if (block.status == BlockStatus::kGood) ++inpass[block.print];
+    return once;
+}
+
+// Blocks the pass and the matched side each hold once, alike by a good
+// copy's print or else by their heads, in the chain that keeps both orders
+// and holds most, a print counting for more than a head.
+std::vector<Anchor> FindAnchors(const std::vector<MatchedBlock>& model, const ReadPass& pass) {
+    const auto good = [](const FoundBlock& b) {
+        return b.status == BlockStatus::kGood ? b.print : 0;
+    };
+    const auto modelprints = Once(model, [](const MatchedBlock& m) { return m.print; });
+    const auto modelheads = Once(model, [](const MatchedBlock& m) { return m.head; });
+    const auto passprints = Once(pass.blocks, good);
+    const auto passheads = Once(pass.blocks, [](const FoundBlock& b) { return b.head; });
+    const auto unique = [](const auto& once, Fingerprint value, std::size_t& at) {
+        const auto found = once.find(value);
+        if (found == once.end() || found->second == SIZE_MAX) return false;
+        at = found->second;
+        return true;
+    };
     std::vector<Anchor> pairs;
     for (std::size_t j = 0; j < pass.blocks.size(); ++j) {
         const FoundBlock& block = pass.blocks[j];
-        if (block.status != BlockStatus::kGood || inpass[block.print] != 1) continue;
-        const auto at = inmodel.find(block.print);
-        if (at != inmodel.end() && at->second != kTwice) pairs.push_back({at->second, j});
-    }
-    // The longest chain rising in the model's order (patience sorting).
-    std::vector<std::size_t> tails, before(pairs.size(), SIZE_MAX);
-    for (std::size_t k = 0; k < pairs.size(); ++k) {
-        const auto at = std::lower_bound(
-            tails.begin(), tails.end(), pairs[k].model,
-            [&](std::size_t t, std::size_t index) { return pairs[t].model < index; });
-        if (at != tails.begin()) before[k] = *(at - 1);
-        if (at == tails.end()) {
-            tails.push_back(k);
-        } else {
-            *at = k;
+        std::size_t i = 0, mine = 0;
+        if (good(block) != 0 && unique(passprints, block.print, mine) &&
+            unique(modelprints, block.print, i)) {
+            pairs.push_back({i, j, true});
+        } else if (block.head != 0 && unique(passheads, block.head, mine) &&
+                   unique(modelheads, block.head, i) && model[i].role == block.role) {
+            pairs.push_back({i, j, false});
         }
     }
+    // The heaviest chain rising in the model's order.
+    const auto weight = [](const Anchor& a) { return a.strong ? 2 : 1; };
+    std::vector<int> best(pairs.size());
+    std::vector<std::size_t> before(pairs.size(), SIZE_MAX);
+    std::size_t top = SIZE_MAX;
+    for (std::size_t k = 0; k < pairs.size(); ++k) {
+        best[k] = weight(pairs[k]);
+        for (std::size_t e = 0; e < k; ++e) {
+            if (pairs[e].model < pairs[k].model && best[e] + weight(pairs[k]) > best[k]) {
+                best[k] = best[e] + weight(pairs[k]);
+                before[k] = e;
+            }
+        }
+        if (top == SIZE_MAX || best[k] > best[top]) top = k;
+    }
     std::vector<Anchor> chain;
-    for (std::size_t k = tails.empty() ? SIZE_MAX : tails.back(); k != SIZE_MAX; k = before[k])
-        chain.push_back(pairs[k]);
+    for (std::size_t k = top; k != SIZE_MAX; k = before[k]) chain.push_back(pairs[k]);
     std::reverse(chain.begin(), chain.end());
     return chain;
 }
@@ -387,6 +424,7 @@ private:
         const FoundBlock& block = m_pass.blocks[j];
         MatchedBlock& model = m_model[i];
         model.copies[m_p] = j;
+        if (model.head == 0) model.head = block.head;
         if (block.status != BlockStatus::kGood) return;
         if (model.print == 0) {
             model.print = block.print;
@@ -401,6 +439,7 @@ private:
                            block.code,
                            Predictions(j).front(),
                            block.status == BlockStatus::kGood ? block.print : 0,
+                           block.head,
                            {}};
         added.copies.assign(m_model.empty() ? 0 : m_model.front().copies.size(), std::nullopt);
         added.copies[m_p] = j;
@@ -426,10 +465,18 @@ void PlacePass(Matching& matching, std::vector<ReadPass>& passes, std::size_t p,
         return;
     }
     PassMatch& match = matching.passes[p];
-    match.anchors = anchors.size();
+    match.anchors = static_cast<std::size_t>(
+        std::count_if(anchors.begin(), anchors.end(), [](const Anchor& a) { return a.strong; }));
     match.offset =
         CellOf(pass.blocks[anchors.front().block]) - matching.blocks[anchors.front().model].cell;
-    for (const Anchor& anchor : anchors) matching.blocks[anchor.model].copies[p] = anchor.block;
+    for (const Anchor& anchor : anchors) {
+        MatchedBlock& model = matching.blocks[anchor.model];
+        const FoundBlock& block = pass.blocks[anchor.block];
+        model.copies[p] = anchor.block;
+        if (block.status != BlockStatus::kGood) continue;
+        if (model.print == 0) model.print = block.print;
+        if (model.print != block.print) ++match.conflicts;
+    }
     const double scale = Scale(matching.blocks, pass, anchors);
     Interval interval(matching, p, pass, scale, tolerance);
     // From the last interval back, so that the anchors before stay where they are.
@@ -461,11 +508,9 @@ Matching MatchPasses(std::vector<ReadPass>& passes, std::optional<std::size_t> l
     const ReadPass& first = passes[matching.lead];
     for (std::size_t j = 0; j < first.blocks.size(); ++j) {
         const FoundBlock& block = first.blocks[j];
-        MatchedBlock matched{block.role,
-                             block.code,
-                             CellOf(block),
-                             block.status == BlockStatus::kGood ? block.print : 0,
-                             {}};
+        MatchedBlock matched{block.role,    block.code,
+                             CellOf(block), block.status == BlockStatus::kGood ? block.print : 0,
+                             block.head,    {}};
         matched.copies.assign(passes.size(), std::nullopt);
         matched.copies[matching.lead] = j;
         matching.blocks.push_back(std::move(matched));

@@ -62,6 +62,13 @@ std::vector<CellSpan> MfmDamage(const std::vector<std::uint8_t>& raw);
 using Fingerprint = std::uint64_t;
 Fingerprint PrintOf(BlockRole role, std::uint8_t code, std::size_t length,
                     const std::array<std::uint8_t, 2>& crc);
+// The first bytes of a block's body, `skip` bytes from its first byte: a
+// copy that fails its CRC further on keeps them, and they tell a file's
+// blocks from the others'. 0 where they tell nothing (all alike, or fewer
+// than the block holds).
+inline constexpr std::size_t kHeadBytes = 12;
+Fingerprint HeadOf(const DataPlanes& planes, const BlockPlace& place, std::size_t skip,
+                   std::size_t length);
 
 // A block a tolerant reader found in one read.
 struct FoundBlock {
@@ -71,6 +78,7 @@ struct FoundBlock {
     std::size_t length;     // bytes before the CRC; 0 unknown
     BlockStatus status;     // good, bad or inferred, as this read alone tells
     Fingerprint print = 0;  // of a good copy
+    Fingerprint head = 0;   // of its body's first bytes, good or not (HeadOf)
     std::size_t End() const { return place.Cell() + (length + kBlockCrcBytes) * kCellsPerByte; }
 };
 
@@ -148,6 +156,7 @@ struct MatchedBlock {
     std::uint8_t code;
     long long cell;  // in the lead pass's read's cells (placed by its neighbours if it lacks it)
     Fingerprint print = 0;                           // of its first good copy
+    Fingerprint head = 0;                            // of its first copy that has one
     std::vector<std::optional<std::size_t>> copies;  // per pass: the block's index in it
 };
 
@@ -159,7 +168,8 @@ struct PassMatch {
 };
 
 // The passes matched block by block. Good blocks that two passes hold alike
-// anchor them; the blocks between two anchors are matched by their role and
+// anchor them, and so do blocks whose bodies begin alike where nothing else
+// does; the blocks between two anchors are matched by their role and
 // by where they lie from both anchors, so that a stretch inserted or lost,
 // a late start, an early stop or another bit rate places nothing wrongly.
 // A block two passes place differently is two blocks.

@@ -234,6 +234,8 @@ private:
 
     void Accept(FoundBlock& found) {
         m_before = m_state;
+        if (found.role == BlockRole::kHeader || found.role == BlockRole::kData)
+            found.head = HeadOf(m_planes, found.place, 1, found.length);
         if (found.status == BlockStatus::kGood)
             found.print = PrintOf(found.role, found.code, found.length,
                                   CrcBytesAt(m_planes, found.place, found.length));

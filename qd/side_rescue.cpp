@@ -27,7 +27,8 @@ constexpr long long kInfoToDataCells =
 
 constexpr std::uint8_t kMarks[] = {idmark, kQdAltIdMark};
 
-// Data bits [from, to) of a phase where the `count` bits of pattern begin.
+// Data bits [from, to) of a phase where the `count` bits of pattern (some
+// set, some not) begin.
 void FindPattern(const DataPlanes& planes, int phase, std::uint32_t pattern, int count,
                  std::size_t from, std::size_t to, std::vector<std::size_t>& found) {
     const std::uint8_t* plane = planes.plane(phase);
@@ -35,6 +36,12 @@ void FindPattern(const DataPlanes& planes, int phase, std::uint32_t pattern, int
     for (std::size_t word = from / 64; 64 * word < to; ++word) {
         const std::uint64_t cur = Le64(plane + 8 * word);
         const std::uint64_t next = Le64(plane + 8 * word + 8);
+        // A gap is all zero bits in step and all one bits (its clock cells)
+        // out of step, and holds no pattern with both.
+        const std::uint64_t tail = next & ((std::uint64_t{1} << (count - 1)) - 1);
+        if ((cur == 0 && tail == 0) ||
+            (cur == ~std::uint64_t{0} && tail == (std::uint64_t{1} << (count - 1)) - 1))
+            continue;
         std::uint64_t matches = ~std::uint64_t{0};
         for (int i = 0; i < count && matches != 0; ++i) {
             const std::uint64_t bits = i == 0 ? cur : (cur >> i) | (next << (64 - i));
@@ -67,12 +74,17 @@ bool IsBlockCount(const DataPlanes& planes, const BlockPlace& place) {
     return PassesCrc(planes, place, kCountLength, kQdCheckerCrc);
 }
 
+// Whether a sync run follows the CRC of a block of `length` bytes at place.
+bool SyncBehind(const DataPlanes& planes, const BlockPlace& place, std::size_t length) {
+    const std::size_t after = place.bit + 8 * (length + kQdCrcBytes);
+    return planes.Byte(place.phase, after) == kQdSyncByte ||
+           planes.Byte(place.phase, after + 8) == kQdSyncByte;
+}
+
 // A block-count block is followed by a sync run; a block whose first bytes
 // pass for one by chance is followed by its body.
 bool SyncFollows(const DataPlanes& planes, const BlockPlace& place) {
-    const std::size_t after = place.bit + 8 * kQdBlockCountBlockBytes;
-    return planes.Byte(place.phase, after) == kQdSyncByte ||
-           planes.Byte(place.phase, after + 8) == kQdSyncByte;
+    return SyncBehind(planes, place, kCountLength);
 }
 
 // Bytes of the block at place by its own header, from the mark to the CRC.
@@ -182,42 +194,47 @@ private:
     void Take(const Start& start, std::size_t nextcell) {
         const BlockPlace& place = start.place;
         if (!m_scan.blocks.empty() && place.Cell() < m_scan.blocks.back().End()) return;
-        const bool strong = start.syncs >= kStrongSyncBytes;
         // The side's opening: the first, or one behind which a sync run
         // follows, where the read runs on into the side's next pass.
-        if (start.count && ((!m_counted && !start.good) || SyncFollows(m_planes, place))) {
+        if (start.count &&
+            ((m_scan.blocks.empty() && !start.good) || SyncFollows(m_planes, place))) {
             Add({place, BlockRole::kOpening, 0, kCountLength, BlockStatus::kGood});
             return;
         }
         const int type = TypeAt(m_planes, place);
         if (start.good) {
-            m_counted = true;  // past where the block-count block was
             Add({place, RoleOf(type), static_cast<std::uint8_t>(type), OwnLength(m_planes, place),
                  BlockStatus::kGood});
             return;
         }
+        const bool strong = start.syncs >= kStrongSyncBytes;
         if (!strong || !LooksWritten(m_planes, place, OwnLength(m_planes, place))) return;
-        if (!m_counted) {
-            // The side's first block is its block-count block, here damaged.
+        // The side's first block is its block-count block, here damaged; a
+        // read that began later begins with a block that has its body behind.
+        if (m_scan.blocks.empty() && SyncFollows(m_planes, place)) {
             Add({place, BlockRole::kOpening, 0, kCountLength, BlockStatus::kBad});
             return;
         }
+        if (start.count || type > kQdMaxBlockType) return;
         // A damaged block only of the kind the side's order expects next.
-        const BlockRole expected =
-            m_scan.blocks.back().role == BlockRole::kHeader ? BlockRole::kData : BlockRole::kHeader;
-        if (type > kQdMaxBlockType || RoleOf(type) != expected) return;
+        const BlockRole role = RoleOf(type);
+        if (!m_scan.blocks.empty() &&
+            role != (m_scan.blocks.back().role == BlockRole::kHeader ? BlockRole::kData
+                                                                     : BlockRole::kHeader))
+            return;
         // A damaged size must not swallow the blocks after it.
         const std::size_t room =
             nextcell == SIZE_MAX ? SIZE_MAX : (nextcell - place.Cell()) / kCellsPerByte;
         const std::size_t most = room > kQdCrcBytes ? room - kQdCrcBytes : 0;
-        Add({place, expected, static_cast<std::uint8_t>(type),
-             std::min(BadLength(place, expected), most), BlockStatus::kBad});
+        Add({place, role, static_cast<std::uint8_t>(type), std::min(BadLength(place, role), most),
+             BlockStatus::kBad});
     }
 
     // A damaged block's length: an information record's, or a data block's
     // by the good record right before it, else by its own size field.
     std::size_t BadLength(const BlockPlace& place, BlockRole role) const {
         if (role == BlockRole::kHeader) return kInfoLength;
+        if (m_scan.blocks.empty()) return std::min(OwnLength(m_planes, place), kLargestBlock);
         const FoundBlock& last = m_scan.blocks.back();
         const long long gap =
             static_cast<long long>(place.Cell()) - static_cast<long long>(last.End());
@@ -232,7 +249,8 @@ private:
     }
 
     void Add(FoundBlock block) {
-        if (block.role == BlockRole::kOpening) m_counted = true;
+        if (block.role != BlockRole::kOpening)
+            block.head = HeadOf(m_planes, block.place, kQdBlockHeaderBytes, block.length);
         if (block.status == BlockStatus::kGood)
             block.print = PrintOf(block.role, block.code, block.length,
                                   CrcBytesAt(m_planes, block.place, block.length));
@@ -251,13 +269,12 @@ private:
             for (std::size_t bit : bits) {
                 const BlockPlace place{phase, bit};
                 if (place.Cell() < end || !Written(m_planes, place, 0)) continue;
-                if (!m_counted && IsBlockCount(m_planes, place)) {
+                if (m_scan.blocks.empty() && more.empty() && IsBlockCount(m_planes, place)) {
                     FoundBlock opening{place, BlockRole::kOpening, 0, kCountLength,
                                        BlockStatus::kGood};
                     opening.print = PrintOf(opening.role, 0, kCountLength,
                                             CrcBytesAt(m_planes, place, kCountLength));
                     more.push_back(opening);
-                    m_counted = true;
                     end = opening.End();
                     continue;
                 }
@@ -265,9 +282,13 @@ private:
                 const std::size_t length = OwnLength(m_planes, place);
                 const std::size_t blockend = place.Cell() + (length + kQdCrcBytes) * kCellsPerByte;
                 if (type > kQdMaxBlockType || blockend > to) continue;
-                if (!PassesCrc(m_planes, place, length, kQdCheckerCrc)) continue;
+                // Without its sync run, a block is one only with the run behind it.
+                if (!SyncBehind(m_planes, place, length) ||
+                    !PassesCrc(m_planes, place, length, kQdCheckerCrc))
+                    continue;
                 FoundBlock found{place, RoleOf(type), static_cast<std::uint8_t>(type), length,
                                  BlockStatus::kGood};
+                found.head = HeadOf(m_planes, place, kQdBlockHeaderBytes, length);
                 found.print =
                     PrintOf(found.role, found.code, length, CrcBytesAt(m_planes, place, length));
                 more.push_back(found);
@@ -278,7 +299,6 @@ private:
 
     const DataPlanes& m_planes;
     ReadScan& m_scan;
-    bool m_counted = false;
 };
 
 // Bytes of a matched block from its mark to its CRC: by a copy that passes

@@ -243,34 +243,35 @@ std::string Summary(const SideRescue& rescue) {
     return text;
 }
 
-// A pass as messages name it: its read, and which pass when there are more.
-std::string PassName(const SideRescue& rescue, const ReadPass& pass,
-                     const std::vector<std::string>& paths) {
+// What a message about a pass begins with: its read, but for the first,
+// whose report it is, and which pass when the read holds more.
+std::string PassSubject(const SideRescue& rescue, const ReadPass& pass,
+                        const std::vector<std::string>& paths) {
     const bool more = std::count_if(rescue.passes.begin(), rescue.passes.end(),
                                     [&](const ReadPass& p) { return p.read == pass.read; }) > 1;
+    const std::string which = "pass " + std::to_string(pass.number + 1);
+    if (pass.read == 0) return more ? which + ": " : "";
     const std::string& path = paths[static_cast<std::size_t>(pass.read)];
-    return more ? path + " (pass " + std::to_string(pass.number + 1) + ")" : path;
+    return path + (more ? " (" + which + ")" : "") + ": ";
 }
 
 // What became of each read and pass, and what keeps the side from being whole.
 void TellRescue(const SideRescue& rescue, const std::vector<std::string>& paths,
                 FileReport& report) {
     for (const ReadPass& pass : rescue.passes) {
-        const std::string name = PassName(rescue, pass, paths);
-        if (pass.number > 0 && pass.fate == PassFate::kUsed)
-            report.Warn(paths[static_cast<std::size_t>(pass.read)] +
-                        ": runs on into another pass of the side at cell " +
-                        std::to_string(pass.cells.first) +
-                        ", which is matched as a read of its own");
+        const std::string subject = PassSubject(rescue, pass, paths);
+        if (pass.number > 0)
+            report.Warn(subject + "another pass of the side begins at cell " +
+                        std::to_string(pass.cells.first) + "; it is matched as a read of its own");
         switch (pass.fate) {
             case PassFate::kUsed:
             case PassFate::kNoBlocks:  // told when it was read
                 break;
             case PassFate::kUnplaced:
-                report.Warn(name + ": no block of it matches the other reads'; it is left out");
+                report.Warn(subject + "no block of it matches the other reads'; it is left out");
                 break;
             case PassFate::kOtherSide:
-                report.Warn(name + ": holds another side than the one rescued; it is left out");
+                report.Warn(subject + "holds another side than the one rescued; it is left out");
                 break;
         }
     }
@@ -306,7 +307,8 @@ bool LoadReads(const std::vector<std::string>& paths, std::vector<Read>& reads,
             report.Fail(path == paths.front() ? text : path + ": " + text);
         if (!read) continue;
         if (read->medium == nullptr) {
-            report.Warn(path + ": no block of an FDS or a QD side found in it; it is left out");
+            report.Warn((path == paths.front() ? "" : path + ": ") +
+                        "no block of an FDS or a QD side found in it; it is left out");
         } else if (medium != nullptr && read->medium != medium) {
             report.Fail(path + ": a read of another medium than " + first);
         } else if (medium == nullptr) {

@@ -6,6 +6,7 @@
 
 #include "common/bitstream.h"
 #include "common/crc16.h"
+#include "common/dataplanes.h"
 #include "fds/fds_format.h"
 #include "fds/side_decoder.h"
 #include "qd/side_decoder.h"
@@ -293,6 +294,29 @@ TEST(FastKernels, CrcMatchesReferenceForEveryVariant) {
             }
             ASSERT_EQ(reg, bulk.Update(bytes.data(), bytes.size(), reset));
             ASSERT_EQ(reg, bulk.crc);
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Data bit k of phase p is cell 2k+p+1, whatever the read's length.
+TEST(FastKernels, DataPlanesHoldEveryPairsDataCell) {
+    std::mt19937 rng(12);
+    for (std::size_t length : {0, 1, 2, 3, 7, 8, 9, 15, 16, 17, 64, 1001}) {
+        const Bytes raw = RandomBytes(rng, length);
+        const DataPlanes planes(raw);
+        for (int phase = 0; phase < 2; ++phase) {
+            const std::size_t pairs = length * 8 >= 1u + phase ? (length * 8 - phase) / 2 : 0;
+            ASSERT_EQ(pairs, planes.bits(phase)) << length;
+            for (std::size_t k = 0; k < pairs + 16; ++k) {
+                const std::size_t cell = 2 * k + phase + 1;
+                const int want = cell < length * 8 ? (raw[cell / 8] >> (cell % 8)) & 1 : 0;
+                ASSERT_EQ(want, (planes.plane(phase)[k / 8] >> (k % 8)) & 1)
+                    << length << " phase " << phase << " bit " << k;
+            }
         }
     }
 }
