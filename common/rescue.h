@@ -237,7 +237,10 @@ struct RescueMedium {
     const char* label;                      // "FDS", "QD"
     std::array<const char*, 4> roles;       // each BlockRole's name on the medium
     std::array<const char*, 4> briefroles;  // the same, short, for labels
-    int markcells;        // cells of a block's before its first byte (a start mark)
+    int markcells;           // cells of a block's before its first byte (a start mark)
+    std::size_t nameoffset;  // of its file's name in a header block
+    std::size_t namebytes;
+    bool nameends;        // a shorter name ends with 0x0D
     bool filecount;       // a file count block follows the opening
     long long nearcells;  // the least NearCells of a header's data
     const CrcVariant* checker;

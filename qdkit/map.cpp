@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/bitstream.h"
+#include "qdkit/text.h"
 
 namespace {
 
@@ -19,10 +20,10 @@ constexpr double kTop = 62;  // below the title lines
 constexpr double kBand = 24;
 constexpr double kDamage = 6;  // the strip under a read's band
 constexpr double kReadPitch = 48;
-constexpr double kResultPitch = 64;
-constexpr double kMinBlock = 2;   // px, so that a short block still shows
-constexpr double kMarker = 8;     // px, a missing block's marker
-constexpr double kCharWidth = 6;  // px, about, of the small labels
+constexpr double kResultPitch = 84;  // the result band, its labels and where to read again
+constexpr double kMinBlock = 2;      // px, so that a short block still shows
+constexpr double kMarker = 8;        // px, a missing block's marker
+constexpr double kCharWidth = 6;     // px, about, of the small labels
 constexpr long long kCrcCells = 2 * kCellsPerByte;
 
 constexpr BlockStatus kStatuses[] = {BlockStatus::kGood,     BlockStatus::kVoted,
@@ -37,7 +38,8 @@ constexpr const char* kStyle =
     ".num{font-size:10px;fill:#333}.axis{stroke:#444;stroke-width:1}"
     ".gap{fill:#dddddd}.good{fill:#4477aa}.voted{fill:#66ccee}.inferred{fill:#ccbb44}"
     ".bad{fill:url(#bad)}.conflict{fill:#aa3377}.damage{fill:#cc3311}"
-    ".missing{fill:#ffffff;stroke:#666666;stroke-width:1.5;stroke-dasharray:3 2}</style>"
+    ".missing{fill:#ffffff;stroke:#666666;stroke-width:1.5;stroke-dasharray:3 2}"
+    "path.reread{fill:none;stroke:#cc3311;stroke-width:2}</style>"
     "<defs><pattern id=\"bad\" patternUnits=\"userSpaceOnUse\" width=\"6\" height=\"6\" "
     "patternTransform=\"rotate(45)\"><rect width=\"6\" height=\"6\" fill=\"#ee7733\"/>"
     "<rect width=\"2\" height=\"6\" fill=\"#7a3300\"/></pattern></defs>";
@@ -93,8 +95,10 @@ Span BlockSpan(long long cell, std::size_t length, const RescueMedium& medium) {
 struct Scale {
     long long lo;
     long long hi;
+    // Cells beyond the ends are drawn at them.
     double X(long long cell) const {
-        return kLeft + static_cast<double>(cell - lo) * (kWidth - kLeft - kRight) /
+        const long long at = std::clamp(cell, lo, hi);
+        return kLeft + static_cast<double>(at - lo) * (kWidth - kLeft - kRight) /
                            static_cast<double>(hi - lo);
     }
 };
@@ -110,14 +114,24 @@ std::size_t LeadRead(const SideRescue& rescue) {
     return lead < rescue.passes.size() ? static_cast<std::size_t>(rescue.passes[lead].read) : 0;
 }
 
-Scale ScaleOf(const SideRescue& rescue) {
-    Scale scale{0, 1};
+// The stretch the side's blocks take in the lead's cells, with a margin:
+// a short side fills the width, and the reads' long gaps run off its ends.
+Scale ScaleOf(const SideRescue& rescue, const RescueMedium& medium) {
+    std::optional<Scale> scale;
+    const auto take = [&](const Span& span) {
+        if (!scale) scale = Scale{span.first, span.end};
+        scale->lo = std::min(scale->lo, span.first);
+        scale->hi = std::max(scale->hi, span.end);
+    };
     for (std::size_t r = 0; r < rescue.reads.size(); ++r) {
-        scale.lo = std::min(scale.lo, -Shift(rescue, r));
-        scale.hi =
-            std::max(scale.hi, static_cast<long long>(rescue.reads[r].cells) - Shift(rescue, r));
+        if (!ReadShift(rescue, r)) continue;
+        for (const FoundBlock& block : rescue.reads[r].blocks)
+            take(BlockSpan(static_cast<long long>(block.place.Cell()) - Shift(rescue, r),
+                           block.length, medium));
     }
-    return scale;
+    if (!scale) return {0, 1};
+    const long long margin = std::max<long long>(1000, (scale->hi - scale->lo) / 20);
+    return {scale->lo - margin, scale->hi + margin};
 }
 
 class Svg {
@@ -149,12 +163,29 @@ std::string ReadLabel(const std::vector<std::string>& names, std::size_t read) {
     return std::to_string(read + 1) + (name.empty() ? "" : ": " + name);
 }
 
+// "10 good, 2 bad"
+template <typename List>
+std::string StatusCounts(const List& blocks) {
+    std::string text;
+    const char* separator = "";
+    for (BlockStatus status : kStatuses) {
+        const auto count = std::count_if(blocks.begin(), blocks.end(),
+                                         [&](const auto& b) { return b.status == status; });
+        if (count == 0) continue;
+        text += separator + std::to_string(count) + " " + BlockStatusName(status);
+        separator = ", ";
+    }
+    return text;
+}
+
+// Where a read lies against the lead, and what it holds.
 std::string ReadNote(const SideRescue& rescue, std::size_t read) {
     const std::optional<long long> offset = ReadShift(rescue, read);
-    if (!offset) return "unaligned: matched nothing";
-    if (read == LeadRead(rescue)) return "lead read";
+    const std::string blocks = StatusCounts(rescue.reads[read].blocks);
+    if (!offset) return "unaligned: matched nothing; " + blocks;
+    if (read == LeadRead(rescue)) return "lead; " + blocks;
     const long long shift = *offset;
-    return "offset " + std::string(shift >= 0 ? "+" : "") + std::to_string(shift) + " cells";
+    return std::string(shift >= 0 ? "+" : "") + std::to_string(shift) + " cells; " + blocks;
 }
 
 // Damage stretches closer than a pixel are drawn as one.
@@ -247,12 +278,35 @@ std::string ResultTip(const RescuedBlock& block, std::size_t n, const RescueMedi
     return tip;
 }
 
+// Brackets under the stretches no read holds a good copy of.
+void RereadMarks(Svg& svg, const SideRescue& rescue, const Places& places, double y) {
+    svg.out += "<g class=\"reread\">";
+    double free = 0;
+    for (const RereadStretch& stretch : rescue.reread) {
+        const double x0 = places[stretch.first].first, x1 = places[stretch.last].second;
+        svg.out += "<path class=\"reread\" d=\"M" + Num(x0) + " " + Num(y - 4) + "v4H" + Num(x1) +
+                   "v-4\"/>";
+        std::string blocks = std::to_string(stretch.first + 1);
+        if (stretch.last != stretch.first) blocks += "-" + std::to_string(stretch.last + 1);
+        const double centre = (x0 + x1) / 2;
+        for (const std::string& label : {"read again: " + blocks, blocks}) {
+            const double half = kCharWidth * static_cast<double>(label.size()) / 2;
+            if (centre - half < free) continue;
+            svg.Text(centre, y + 12, "text-anchor=\"middle\" class=\"num\"", label);
+            free = centre + half + 4;
+            break;
+        }
+    }
+    svg.out += "</g>";
+}
+
 void ResultBand(Svg& svg, const Scale& scale, const SideRescue& rescue, const RescueMedium& medium,
                 double y) {
+    const std::vector<std::string> names = RescuedNames(rescue, medium);
     svg.out += "<g class=\"band result\">";
     BandLabel(svg, y, "rescued side", std::to_string(rescue.blocks.size()) + " blocks");
     svg.Rect(scale.X(scale.lo), y, scale.X(scale.hi) - scale.X(scale.lo), kBand, "class=\"gap\"");
-    const auto places = ResultPlaces(rescue, scale, medium);
+    const Places places = ResultPlaces(rescue, scale, medium);
     double free = 0;  // where the labels' row is free again
     for (std::size_t n = 0; n < rescue.blocks.size(); ++n) {
         const RescuedBlock& block = rescue.blocks[n];
@@ -262,11 +316,14 @@ void ResultBand(Svg& svg, const Scale& scale, const SideRescue& rescue, const Re
                  "class=\"" + std::string(BlockStatusName(block.status)) + "\" data-block=\"" +
                      std::to_string(n + 1) + "\"",
                  ResultTip(block, n, medium));
-        // As much of "number kind" as fits before the next label.
+        // As much of "number name", "number kind" as fits before the next label.
         const double centre = (x0 + x1) / 2;
-        for (const std::string& label :
-             {std::to_string(n + 1) + " " + medium.BriefRoleName(block.role),
-              std::to_string(n + 1)}) {
+        const std::string number = std::to_string(n + 1);
+        const std::size_t named = names[n].find_last_not_of(' ');
+        const std::string name = named == std::string::npos ? "" : names[n].substr(0, named + 1);
+        for (const std::string& label : {names[n].empty() ? "" : number + " " + names[n],
+                                         number + " " + medium.BriefRoleName(block.role), number}) {
+            if (label.empty()) continue;
             const double half = kCharWidth * static_cast<double>(label.size()) / 2;
             if (centre - half < free) continue;
             svg.Text(centre, y + kBand + 16, "text-anchor=\"middle\" class=\"num\"", label);
@@ -274,6 +331,7 @@ void ResultBand(Svg& svg, const Scale& scale, const SideRescue& rescue, const Re
             break;
         }
     }
+    RereadMarks(svg, rescue, places, y + kBand + 30);
     svg.out += "</g>";
 }
 
@@ -320,6 +378,8 @@ void Legend(Svg& svg, double y) {
     svg.Text(x + 20, y, "", "damage");
     svg.Rect(x + 90, y - 11, 14, 14, "class=\"gap\"");
     svg.Text(x + 110, y, "", "gap");
+    svg.out += "<path class=\"reread\" d=\"M" + Num(x + 150) + " " + Num(y - 8) + "v4h14v-4\"/>";
+    svg.Text(x + 170, y, "", "read again");
     svg.out += "</g>";
 }
 
@@ -329,34 +389,42 @@ std::string Title(const SideRescue& rescue, const RescueMedium& medium) {
            (reads == 1 ? " read, " : " reads, ") + (rescue.complete ? "complete" : "incomplete");
 }
 
-// "12 blocks: 10 good, 2 voted"
-std::string Counts(const SideRescue& rescue) {
-    std::string text = std::to_string(rescue.blocks.size()) + " blocks";
-    const char* separator = ": ";
-    for (BlockStatus status : kStatuses) {
-        const auto count = std::count_if(rescue.blocks.begin(), rescue.blocks.end(),
-                                         [&](const RescuedBlock& b) { return b.status == status; });
-        if (count == 0) continue;
-        text += separator + std::to_string(count) + " " + BlockStatusName(status);
-        separator = ", ";
-    }
-    return text;
-}
-
 }  // namespace
+
+std::vector<std::string> RescuedNames(const SideRescue& rescue, const RescueMedium& medium) {
+    std::vector<std::string> names;
+    std::string name;
+    for (const RescuedBlock& block : rescue.blocks) {
+        if (block.role == BlockRole::kHeader) {
+            name.clear();
+            const std::size_t end = medium.nameoffset + medium.namebytes;
+            if (block.bytes.size() >= end) {
+                const std::uint8_t* at = &block.bytes[medium.nameoffset];
+                name = medium.nameends ? ReadableName(at, medium.namebytes)
+                                       : ReadableBytes(at, medium.namebytes);
+            }
+        }
+        const bool file = block.role == BlockRole::kHeader || block.role == BlockRole::kData;
+        names.push_back(file ? name : "");
+    }
+    return names;
+}
 
 std::string SideMap(const SideRescue& rescue, const RescueMedium& medium,
                     const std::vector<std::string>& readnames) {
-    const Scale scale = ScaleOf(rescue);
+    const Scale scale = ScaleOf(rescue, medium);
     const double result = kTop + kReadPitch * static_cast<double>(rescue.reads.size());
-    const double axis = result + kResultPitch - 12;
+    const double axis = result + kResultPitch - 12;  // below where to read again
     const double height = axis + 70;
     Svg svg;
     svg.out = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(kWidth) + "\" height=\"" +
               Num(height) + "\" viewBox=\"0 0 " + Num(kWidth) + " " + Num(height) + "\">" + kStyle;
     svg.Rect(0, 0, kWidth, height, "fill=\"#ffffff\"");
     svg.Text(kLeft, 26, "class=\"title\"", Title(rescue, medium));
-    svg.Text(kLeft, 46, "class=\"note\"", Counts(rescue));
+    const std::size_t count = rescue.blocks.size();
+    svg.Text(kLeft, 46, "class=\"note\"",
+             std::to_string(count) + (count == 1 ? " block: " : " blocks: ") +
+                 StatusCounts(rescue.blocks));
     for (std::size_t r = 0; r < rescue.reads.size(); ++r)
         ReadBand(svg, scale, rescue, r, medium, readnames,
                  kTop + kReadPitch * static_cast<double>(r));

@@ -100,27 +100,6 @@ std::optional<std::size_t> ShownSize(const RescuedBlock& block, const RescueMedi
                : 0;
 }
 
-// The name a block's file goes by: an FDS file header's, a QD file's.
-std::vector<std::string> BlockNames(const SideRescue& rescue, const RescueMedium& medium) {
-    const bool fds = &medium == &kFdsRescue;
-    std::vector<std::string> names;
-    std::string name;
-    for (const RescuedBlock& block : rescue.blocks) {
-        if (block.role == BlockRole::kHeader) {
-            name.clear();
-            const std::size_t at = fds ? kFdsFileNameOffset : kQdBlockHeaderBytes + kInfoName;
-            const std::size_t bytes = fds ? kFdsFileNameBytes : kFileNameBytes;
-            if (block.bytes.size() >= at + bytes) {
-                name = fds ? ReadableBytes(&block.bytes[at], bytes)
-                           : ReadableName(&block.bytes[at], bytes);
-            }
-        }
-        const bool file = block.role == BlockRole::kHeader || block.role == BlockRole::kData;
-        names.push_back(file ? name : "");
-    }
-    return names;
-}
-
 // "blocks 5-6 (cells 612345-700001)"
 std::string StretchText(const RereadStretch& stretch) {
     std::string text = stretch.first == stretch.last
@@ -135,7 +114,7 @@ std::string StretchText(const RereadStretch& stretch) {
 
 Json BlocksJson(const SideRescue& rescue, const RescueMedium& medium) {
     Json blocks = Json::array();
-    const std::vector<std::string> names = BlockNames(rescue, medium);
+    const std::vector<std::string> names = RescuedNames(rescue, medium);
     for (std::size_t n = 0; n < rescue.blocks.size(); ++n) {
         const RescuedBlock& block = rescue.blocks[n];
         Json object = Json::object();
@@ -215,7 +194,7 @@ Bytes RescuedFile(const SideRescue& rescue, const std::string& to, FileReport& r
 void PrintBlocks(const SideRescue& rescue, const RescueMedium& medium) {
     const bool fds = &medium == &kFdsRescue;
     std::vector<Row> rows{{"#", fds ? "ID" : "TYPE", "NAME", "SIZE", "STATUS", "GOOD IN", "CELL"}};
-    const std::vector<std::string> names = BlockNames(rescue, medium);
+    const std::vector<std::string> names = RescuedNames(rescue, medium);
     for (std::size_t n = 0; n < rescue.blocks.size(); ++n) {
         const RescuedBlock& block = rescue.blocks[n];
         std::string goodin;
