@@ -69,7 +69,8 @@ std::size_t TypicalGap(const std::vector<FoundBlock>& blocks) {
     for (std::size_t n = 1; n < blocks.size(); ++n) {
         const FoundBlock& before = blocks[n - 1];
         const FoundBlock& after = blocks[n];
-        if (before.status == BlockStatus::kGood && after.status == BlockStatus::kGood &&
+        if (before.role == BlockRole::kHeader && after.role == BlockRole::kData &&
+            before.status == BlockStatus::kGood && after.status == BlockStatus::kGood &&
             after.place.Cell() > before.End())
             gaps.push_back(after.place.Cell() - before.End());
     }
@@ -142,7 +143,8 @@ BlockCopy ReadCopy(const DataPlanes& planes, const BlockPlace& place, std::size_
     const std::uint16_t check = crc.Update(copy.bytes.data(), copy.bytes.size(), true);
     // Bytes past the end of the read are no part of a copy.
     const bool inside = place.bit + 8 * (length + kBlockCrcBytes) <= planes.bits(place.phase);
-    copy.good = check == 0 && inside;
+    copy.good = check == 0 && inside &&
+                !planes.FlippedData(place.phase, place.bit, length + kBlockCrcBytes);
     copy.crc = {copy.bytes[length], copy.bytes[length + 1]};
     copy.bytes.resize(length);
     return copy;
@@ -160,7 +162,7 @@ bool PassesCrc(const DataPlanes& planes, const BlockPlace& place, std::size_t le
         crc.Update(chunk, n, done == 0);
         done += n;
     }
-    return crc.crc == 0;
+    return crc.crc == 0 && !planes.FlippedData(place.phase, place.bit, length + kBlockCrcBytes);
 }
 
 std::array<std::uint8_t, 2> CrcBytesAt(const DataPlanes& planes, const BlockPlace& place,
@@ -304,6 +306,21 @@ double Scale(const std::vector<MatchedBlock>& model, const ReadPass& pass,
     return std::clamp(scale, 1 / kMost, kMost);
 }
 
+// A block of the side with its first copy, block j of pass p.
+MatchedBlock MatchedOf(const FoundBlock& block, long long cell, std::size_t passes, std::size_t p,
+                       std::size_t j) {
+    MatchedBlock matched;
+    matched.role = block.role;
+    matched.code = block.code;
+    matched.cell = cell;
+    matched.length = block.length;
+    matched.print = block.status == BlockStatus::kGood ? block.print : 0;
+    matched.head = block.head;
+    matched.copies.assign(passes, std::nullopt);
+    matched.copies[p] = j;
+    return matched;
+}
+
 // Matches one pass's blocks between two anchors (either may be absent at
 // an end) to the side's, and adds the rest.
 class Interval {
@@ -326,6 +343,12 @@ public:
         const std::size_t iend = right ? right->model : m_model.size();
         if (jfirst >= jend) return;
         const std::vector<std::size_t> paired = Pair(jfirst, jend, ifirst, iend);
+        std::vector<std::optional<MatchedBlock>> added(jend - jfirst);
+        for (std::size_t j = jfirst; j < jend; ++j) {
+            if (paired[j - jfirst] != SIZE_MAX) continue;
+            MatchedBlock block = Added(j);
+            if (Room(block)) added[j - jfirst] = std::move(block);
+        }
         // The side's blocks of the interval with the pass's new ones put
         // among them: between two paired blocks, in the order of their cells.
         std::vector<MatchedBlock> merged;
@@ -341,7 +364,7 @@ public:
         for (std::size_t j = jfirst; j < jend; ++j) {
             const std::size_t to = paired[j - jfirst];
             if (to == SIZE_MAX) {
-                segment.push_back(Added(j));
+                if (added[j - jfirst]) segment.push_back(std::move(*added[j - jfirst]));
                 continue;
             }
             for (; i < to; ++i) segment.push_back(std::move(m_model[i]));
@@ -358,60 +381,93 @@ public:
     }
 
 private:
+    // Whether the side has room for a block the pass holds and the others
+    // do not: a good one that the side holds already is the same block
+    // again (a stretch a capture replayed), and a damaged one where the
+    // side's blocks leave no room lies where the others put nothing.
+    bool Room(const MatchedBlock& added) const {
+        const auto end = [](const MatchedBlock& b) {
+            return b.cell + static_cast<long long>(b.length + kBlockCrcBytes) * kCellsPerByte;
+        };
+        for (const MatchedBlock& block : m_model) {
+            if (added.print != 0) {
+                if (block.print == added.print) return false;
+                continue;
+            }
+            if (std::min(end(block), end(added)) - std::max(block.cell, added.cell) > m_tolerance)
+                return false;
+        }
+        return true;
+    }
+
     // Where block j would lie in the lead's cells, seen from either anchor
-    // and between both.
-    std::vector<long long> Predictions(std::size_t j) const {
+    // and between both, each with how far it may stray: a speed that
+    // wanders moves a block the further from the anchor it is seen from.
+    struct Prediction {
+        long long cell;
+        long long slack;
+    };
+    std::vector<Prediction> Predictions(std::size_t j) const {
+        constexpr long long kWander = 50;  // a cell in so many, at most
         const long long cell = CellOf(m_pass.blocks[j]);
-        std::vector<long long> at;
+        std::vector<Prediction> at;
         const auto scaled = [&](long long cells) {
             return static_cast<long long>(static_cast<double>(cells) * m_scale);
         };
-        if (m_left) {
-            const long long from = CellOf(m_pass.blocks[m_left->block]);
-            at.push_back(m_model[m_left->model].cell + scaled(cell - from));
-        }
-        if (m_right) {
-            const long long to = CellOf(m_pass.blocks[m_right->block]);
-            at.push_back(m_model[m_right->model].cell - scaled(to - cell));
-        }
-        if (m_left && m_right) {
-            const long long from = CellOf(m_pass.blocks[m_left->block]);
-            const long long to = CellOf(m_pass.blocks[m_right->block]);
+        const long long from = m_left ? CellOf(m_pass.blocks[m_left->block]) : 0;
+        const long long to = m_right ? CellOf(m_pass.blocks[m_right->block]) : 0;
+        if (m_left)
+            at.push_back({m_model[m_left->model].cell + scaled(cell - from),
+                          m_tolerance + std::llabs(cell - from) / kWander});
+        if (m_right)
+            at.push_back({m_model[m_right->model].cell - scaled(to - cell),
+                          m_tolerance + std::llabs(to - cell) / kWander});
+        if (m_left && m_right && to > from) {
             const long long a = m_model[m_left->model].cell, b = m_model[m_right->model].cell;
-            if (to > from) at.push_back(a + (cell - from) * (b - a) / (to - from));
+            at.push_back({a + (cell - from) * (b - a) / (to - from),
+                          m_tolerance + std::min(cell - from, to - cell) / kWander});
         }
         return at;
     }
 
-    bool Fits(std::size_t j, std::size_t i) const {
+    // How far block j lies from the side's block i where it fits, else none.
+    std::optional<long long> Distance(std::size_t j, std::size_t i) const {
         const MatchedBlock& model = m_model[i];
-        if (model.role != m_pass.blocks[j].role || model.copies[m_p]) return false;
-        for (long long at : Predictions(j))
-            if (std::llabs(at - model.cell) <= m_tolerance) return true;
-        return false;
+        if (model.role != m_pass.blocks[j].role || model.copies[m_p]) return std::nullopt;
+        std::optional<long long> best;
+        for (const Prediction& at : Predictions(j)) {
+            const long long distance = std::llabs(at.cell - model.cell);
+            if (distance <= at.slack && (!best || distance < *best)) best = distance;
+        }
+        return best;
     }
 
     // The most pairs of the pass's blocks [jfirst, jend) with the side's
-    // [ifirst, iend) that fit, in order: for each block, its match or none.
+    // [ifirst, iend) that fit, in order, the nearest of equally many: for
+    // each block, its match or none.
     std::vector<std::size_t> Pair(std::size_t jfirst, std::size_t jend, std::size_t ifirst,
                                   std::size_t iend) {
+        constexpr long long kPair = 1LL << 40;  // more than any distance
         const std::size_t nj = jend - jfirst, ni = iend - ifirst;
-        std::vector<std::vector<int>> most(nj + 1, std::vector<int>(ni + 1, 0));
+        std::vector<std::vector<long long>> best(nj + 1, std::vector<long long>(ni + 1, 0));
+        std::vector<std::vector<std::optional<long long>>> fit(
+            nj, std::vector<std::optional<long long>>(ni));
         for (std::size_t a = nj; a-- > 0;) {
             for (std::size_t b = ni; b-- > 0;) {
-                int best = std::max(most[a + 1][b], most[a][b + 1]);
-                if (Fits(jfirst + a, ifirst + b)) best = std::max(best, 1 + most[a + 1][b + 1]);
-                most[a][b] = best;
+                fit[a][b] = Distance(jfirst + a, ifirst + b);
+                long long score = std::max(best[a + 1][b], best[a][b + 1]);
+                if (fit[a][b]) score = std::max(score, kPair - *fit[a][b] + best[a + 1][b + 1]);
+                best[a][b] = score;
             }
         }
         std::vector<std::size_t> paired(nj, SIZE_MAX);
         for (std::size_t a = 0, b = 0; a < nj && b < ni;) {
-            if (Fits(jfirst + a, ifirst + b) && most[a][b] == 1 + most[a + 1][b + 1]) {
+            if (fit[a][b] && best[a][b] == kPair - *fit[a][b] + best[a + 1][b + 1]) {
                 paired[a] = ifirst + b;
                 Join(jfirst + a, ifirst + b);
                 ++a;
                 ++b;
-            } else if (most[a][b] == most[a + 1][b]) {
+            } else if (best[a][b] == best[a + 1][b]) {
                 ++a;
             } else {
                 ++b;
@@ -434,16 +490,8 @@ private:
     }
 
     MatchedBlock Added(std::size_t j) const {
-        const FoundBlock& block = m_pass.blocks[j];
-        MatchedBlock added{block.role,
-                           block.code,
-                           Predictions(j).front(),
-                           block.status == BlockStatus::kGood ? block.print : 0,
-                           block.head,
-                           {}};
-        added.copies.assign(m_model.empty() ? 0 : m_model.front().copies.size(), std::nullopt);
-        added.copies[m_p] = j;
-        return added;
+        return MatchedOf(m_pass.blocks[j], Predictions(j).front().cell,
+                         m_model.front().copies.size(), m_p, j);
     }
 
     std::vector<MatchedBlock>& m_model;
@@ -508,12 +556,7 @@ Matching MatchPasses(std::vector<ReadPass>& passes, std::optional<std::size_t> l
     const ReadPass& first = passes[matching.lead];
     for (std::size_t j = 0; j < first.blocks.size(); ++j) {
         const FoundBlock& block = first.blocks[j];
-        MatchedBlock matched{block.role,    block.code,
-                             CellOf(block), block.status == BlockStatus::kGood ? block.print : 0,
-                             block.head,    {}};
-        matched.copies.assign(passes.size(), std::nullopt);
-        matched.copies[matching.lead] = j;
-        matching.blocks.push_back(std::move(matched));
+        matching.blocks.push_back(MatchedOf(block, CellOf(block), passes.size(), matching.lead, j));
     }
     matching.passes[matching.lead].offset = 0;
     for (std::size_t k = 1; k < order.size(); ++k) PlacePass(matching, passes, order[k], tolerance);
@@ -614,20 +657,83 @@ std::size_t Nearest(const std::vector<BlockCopy>& copies) {
     return best;
 }
 
+// One content of a block that passes its CRC, with the reads that hold it
+// and how many copies side with it.
+struct Variant {
+    BlockCopy copy;
+    std::vector<int> reads;
+    std::size_t support;
+    void Add(int read) {
+        AddRead(reads, read);
+        ++support;
+    }
+};
+
+std::size_t Differ(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+    std::size_t differ = 0;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) differ += a[i] != b[i] ? 1 : 0;
+    return differ;
+}
+
+// Copies that pass their CRC but differ: a CRC that holds over damage by
+// chance, or a block written over. The copies that failed side with the one
+// they nearly equal; one held by more copies than any other is the block,
+// else it is a conflict and the first is kept.
+Verdict Settle(std::vector<Variant>& variants, const std::vector<BlockCopy>& failed) {
+    constexpr std::size_t kNear = 4;  // differing in at most a quarter of the bytes
+    if (variants.size() > 1) {
+        for (const BlockCopy& copy : failed) {
+            Variant* nearest = nullptr;
+            std::size_t fewest = copy.bytes.size() / kNear + 1;
+            for (Variant& variant : variants) {
+                const std::size_t differ = Differ(copy.bytes, variant.copy.bytes);
+                if (differ < fewest) {
+                    fewest = differ;
+                    nearest = &variant;
+                }
+            }
+            if (nearest != nullptr) ++nearest->support;
+        }
+    }
+    std::size_t best = 0;
+    bool tie = false;
+    for (std::size_t v = 1; v < variants.size(); ++v) {
+        if (variants[v].support > variants[best].support) {
+            best = v;
+            tie = false;
+        } else if (variants[v].support == variants[best].support) {
+            tie = true;
+        }
+    }
+    if (tie) best = 0;
+    Verdict verdict{tie ? BlockStatus::kConflict : BlockStatus::kGood, variants[best].reads,
+                    std::move(variants[best].copy.bytes), variants[best].copy.crc};
+    if (tie)
+        for (const Variant& variant : variants)
+            for (int read : variant.reads) AddRead(verdict.goodin, read);
+    std::sort(verdict.goodin.begin(), verdict.goodin.end());
+    return verdict;
+}
+
 }  // namespace
 
 Verdict JudgeCopies(const std::vector<Copy>& copies, std::size_t length,
                     const CrcVariant& checker) {
     Verdict verdict{BlockStatus::kMissing, {}, {}, {}};
+    std::vector<Variant> variants;  // the different copies that pass their CRC
     std::vector<BlockCopy> failed;
     for (const Copy& copy : copies) {
         const FoundBlock& found = *copy.found;
         const bool known = found.status == BlockStatus::kGood && found.length == length;
-        // A known good copy with the kept copy's CRC is the kept copy.
-        if (known && verdict.status != BlockStatus::kMissing &&
-            CrcBytesAt(*copy.planes, found.place, length) == verdict.crc) {
-            AddRead(verdict.goodin, copy.read);
-            continue;
+        // A known good copy with a kept copy's CRC is that copy.
+        if (known) {
+            const std::array<std::uint8_t, 2> crc = CrcBytesAt(*copy.planes, found.place, length);
+            const auto same = std::find_if(variants.begin(), variants.end(),
+                                           [&](const Variant& v) { return v.copy.crc == crc; });
+            if (same != variants.end()) {
+                same->Add(copy.read);
+                continue;
+            }
         }
         BlockCopy read = known ? KnownCopy(*copy.planes, found.place, length)
                                : ReadCopy(*copy.planes, found.place, length, checker);
@@ -635,17 +741,17 @@ Verdict JudgeCopies(const std::vector<Copy>& copies, std::size_t length,
             failed.push_back(std::move(read));
             continue;
         }
-        AddRead(verdict.goodin, copy.read);
-        if (verdict.status == BlockStatus::kMissing) {
-            verdict.status = BlockStatus::kGood;
-            verdict.bytes = std::move(read.bytes);
-            verdict.crc = read.crc;
-        } else if (read.bytes != verdict.bytes) {
-            verdict.status = BlockStatus::kConflict;
+        const auto same = std::find_if(variants.begin(), variants.end(), [&](const Variant& v) {
+            return v.copy.bytes == read.bytes;
+        });
+        if (same != variants.end()) {
+            same->Add(copy.read);
+        } else {
+            variants.push_back({std::move(read), {copy.read}, 1});
         }
     }
-    std::sort(verdict.goodin.begin(), verdict.goodin.end());
-    if (copies.empty() || !verdict.goodin.empty()) return verdict;
+    if (!variants.empty()) return Settle(variants, failed);
+
     // No copy holds: each data bit as most copies have it.
     constexpr std::size_t kVoters = 3;
     if (copies.size() >= kVoters) {
@@ -657,6 +763,7 @@ Verdict JudgeCopies(const std::vector<Copy>& copies, std::size_t length,
             return {BlockStatus::kVoted, {}, vote, stored};
         }
     }
+    if (failed.empty()) return verdict;
     const std::size_t best = Nearest(failed);
     return {BlockStatus::kBad, {}, std::move(failed[best].bytes), failed[best].crc};
 }
@@ -755,11 +862,13 @@ std::vector<std::size_t> Contrary(const SideRescue& rescue) {
 }
 
 // A slot of the side's order: a matched block, or a missing one the order
-// shows; a data block with the slot of the header it belongs to.
+// shows; a data block with the slot of the header it belongs to, and
+// whether a read holds the two one right behind the other.
 struct Slot {
     BlockRole role;
     const MatchedBlock* matched;
     std::optional<std::size_t> header;
+    bool seen;
 };
 
 class Order {
@@ -776,7 +885,7 @@ public:
 
 private:
     bool Last(BlockRole role) const { return !m_slots.empty() && m_slots.back().role == role; }
-    void Missing(BlockRole role) { m_slots.push_back({role, nullptr, std::nullopt}); }
+    void Missing(BlockRole role) { m_slots.push_back({role, nullptr, std::nullopt, false}); }
     void Opening() {
         Missing(BlockRole::kOpening);
         if (m_medium.filecount) Missing(BlockRole::kFileCount);
@@ -791,26 +900,45 @@ private:
             Missing(BlockRole::kFileCount);
         }
         if (block.role == BlockRole::kData) {
-            const bool paired = Last(BlockRole::kHeader) && m_slots.back().matched != nullptr &&
-                                Paired(*m_slots.back().matched, block);
-            if (paired) {
-                m_slots.push_back({block.role, &block, m_slots.size() - 1});
-                return;
-            }
-            // Its own header lost: the data of the header before is lost too.
-            if (Last(BlockRole::kHeader)) Missing(BlockRole::kData);
-            Missing(BlockRole::kHeader);
-            m_slots.push_back({block.role, &block, m_slots.size() - 1});
+            TakeData(block);
             return;
         }
         if (block.role == BlockRole::kHeader && Last(BlockRole::kHeader)) Missing(BlockRole::kData);
-        m_slots.push_back({block.role, &block, std::nullopt});
+        m_slots.push_back({block.role, &block, std::nullopt, false});
+    }
+
+    void TakeData(const MatchedBlock& block) {
+        const Slot* header = Last(BlockRole::kHeader) ? &m_slots.back() : nullptr;
+        // Two blocks that claim one file's data: the one a read holds good wins.
+        if (Last(BlockRole::kData) && m_slots.back().header && m_slots.back().matched) {
+            Slot& data = m_slots.back();
+            const Slot& before = m_slots[*data.header];
+            if (before.matched != nullptr && Pairing(*before.matched, block) != Pair::kNone) {
+                if (block.print != 0 && data.matched->print == 0) {
+                    data.matched = &block;
+                    data.seen = Pairing(*before.matched, block) == Pair::kSeen;
+                }
+                return;
+            }
+        }
+        const Pair pair =
+            header && header->matched ? Pairing(*header->matched, block) : Pair::kNone;
+        if (pair != Pair::kNone) {
+            m_slots.push_back({block.role, &block, m_slots.size() - 1, pair == Pair::kSeen});
+            return;
+        }
+        // Its own header lost: the data of the header before is lost too.
+        if (header) Missing(BlockRole::kData);
+        Missing(BlockRole::kHeader);
+        m_slots.push_back({block.role, &block, m_slots.size() - 1, false});
     }
 
     // Whether a data block lies right behind a header, one gap between: in
-    // a pass that holds both, or else where the anchors put them.
-    bool Paired(const MatchedBlock& header, const MatchedBlock& data) const {
-        bool seen = false;
+    // a pass that holds both (seen), or, where none does, as the anchors
+    // put them (its length then not taken from the header).
+    enum class Pair { kNone, kUnseen, kSeen };
+    Pair Pairing(const MatchedBlock& header, const MatchedBlock& data) const {
+        bool held = false;
         for (std::size_t p = 0; p < m_rescue.passes.size(); ++p) {
             if (!header.copies[p] || !data.copies[p]) continue;
             const ReadPass& pass = m_rescue.passes[p];
@@ -819,21 +947,15 @@ private:
             const long long gap = CellOf(d) - static_cast<long long>(h.End());
             const long long near =
                 NearCells(m_rescue.reads[static_cast<std::size_t>(pass.read)], m_medium.nearcells);
-            if (gap >= 0 && gap <= near) return true;
-            seen = true;
+            if (gap >= 0 && gap <= near) return Pair::kSeen;
+            held = true;
         }
-        if (seen) return false;
+        if (held) return Pair::kNone;
         const long long end =
-            header.cell +
-            static_cast<long long>(HeaderLength(header) + kBlockCrcBytes) * kCellsPerByte;
-        return data.cell - end >= -kMatchCells &&
-               data.cell - end <= m_medium.nearcells + kMatchCells;
-    }
-
-    std::size_t HeaderLength(const MatchedBlock& header) const {
-        for (std::size_t p = 0; p < m_rescue.passes.size(); ++p)
-            if (header.copies[p]) return m_rescue.passes[p].blocks[*header.copies[p]].length;
-        return 0;
+            header.cell + static_cast<long long>(header.length + kBlockCrcBytes) * kCellsPerByte;
+        const bool near =
+            data.cell - end >= -kMatchCells && data.cell - end <= m_medium.nearcells + kMatchCells;
+        return near ? Pair::kUnseen : Pair::kNone;
     }
 
     const RescueMedium& m_medium;
@@ -943,7 +1065,8 @@ void Assemble(const RescueMedium& medium, const std::vector<const DataPlanes*>& 
         RescuedBlock block = RescuedBlock::Missing(slot.role, medium.CodeOf(slot.role));
         if (slot.matched != nullptr) {
             const RescuedBlock* header = slot.header ? &rescue.blocks[*slot.header] : nullptr;
-            block = medium.judge(*slot.matched, CopiesOf(*slot.matched, rescue, planes), header);
+            block = medium.judge(*slot.matched, CopiesOf(*slot.matched, rescue, planes), header,
+                                 slot.seen);
             block.leadcell = slot.matched->cell;
         }
         rescue.blocks.push_back(std::move(block));

@@ -90,7 +90,8 @@ struct ReadScan {
     std::vector<CellSpan> damage;    // (MfmDamage), filled only by callers that show it
 };
 
-// The median of the gaps between consecutive good blocks, in cells (0: none).
+// The median of the gaps from a good file header to the good data block
+// right behind it, in cells (0: none).
 std::size_t TypicalGap(const std::vector<FoundBlock>& blocks);
 
 // The cells from a file header's CRC to its data's first byte that still
@@ -120,7 +121,8 @@ struct ReadPass {
 std::vector<ReadPass> SplitPasses(const ReadScan& scan, int read);
 
 // n bytes of a block and its CRC from its place in a read, and whether the
-// checker, reset on the first byte, ends at 0 over them.
+// checker, reset on the first byte, ends at 0 over them where no data cell
+// shows itself flipped (DataPlanes::FlippedData).
 struct BlockCopy {
     std::vector<std::uint8_t> bytes;  // without the CRC
     std::array<std::uint8_t, 2> crc;  // as read
@@ -155,6 +157,7 @@ struct MatchedBlock {
     BlockRole role;
     std::uint8_t code;
     long long cell;  // in the lead pass's read's cells (placed by its neighbours if it lacks it)
+    std::size_t length;                              // as its first copy was found
     Fingerprint print = 0;                           // of its first good copy
     Fingerprint head = 0;                            // of its first copy that has one
     std::vector<std::optional<std::size_t>> copies;  // per pass: the block's index in it
@@ -245,10 +248,11 @@ struct RescueMedium {
     long long nearcells;  // the least NearCells of a header's data
     const CrcVariant* checker;
     ReadScan (*scan)(const DataPlanes& planes);
-    // The matched copies of a block; header: the file's header before a data block
-    // when the order pairs them (sure or not), else none.
+    // The matched copies of a block. header: the header of a data block's
+    // file where the order pairs them (sure or not); seen: a read holds the
+    // two one right behind the other, so that the header's size counts.
     RescuedBlock (*judge)(const MatchedBlock& matched, const std::vector<Copy>& copies,
-                          const RescuedBlock* header);
+                          const RescuedBlock* header, bool seen);
     // The blocks the side announces, from its first rescued blocks; none when not known.
     std::optional<std::size_t> (*announced)(const std::vector<RescuedBlock>& blocks);
     // Whether one sure file header may follow another: no file twice, none out of its order.

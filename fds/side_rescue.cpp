@@ -305,11 +305,11 @@ RescuedBlock InferData(const std::vector<Copy>& copies, const RescuedBlock* head
 }
 
 RescuedBlock JudgeFds(const MatchedBlock& matched, const std::vector<Copy>& copies,
-                      const RescuedBlock* header) {
+                      const RescuedBlock* header, bool seen) {
     std::optional<std::size_t> length;
     if (matched.role != BlockRole::kData) {
         length = FixedLength(matched.code);
-    } else if (header != nullptr && IsSure(header->status)) {
+    } else if (header != nullptr && seen && IsSure(header->status)) {
         length = DataLength(header->bytes.data());
     }
     if (!length) return InferData(copies, header);
@@ -367,8 +367,10 @@ ReadScan ScanFdsRead(const DataPlanes& planes) {
     std::vector<std::size_t> nextgood(starts.size() + 1, SIZE_MAX);
     for (std::size_t n = starts.size(); n-- > 0;) {
         const Start& start = starts[n];
+        // A disk info block is one only with its text.
         good[n] = start.id != kFdsFileDataBlock &&
-                  PassesCrc(planes, start.place, FixedLength(start.id), kFdsCheckerCrc);
+                  PassesCrc(planes, start.place, FixedLength(start.id), kFdsCheckerCrc) &&
+                  (start.id != kFdsDiskInfoBlock || OpensSide(planes, start.place));
         nextgood[n] = good[n] ? start.place.Cell() : nextgood[n + 1];
     }
     ReadWalk walk(planes, scan);

@@ -328,8 +328,8 @@ std::size_t MatchedLength(const MatchedBlock& matched, const std::vector<Copy>& 
 }
 
 RescuedBlock JudgeQd(const MatchedBlock& matched, const std::vector<Copy>& copies,
-                     const RescuedBlock* header) {
-    const std::size_t length = MatchedLength(matched, copies, header);
+                     const RescuedBlock* header, bool seen) {
+    const std::size_t length = MatchedLength(matched, copies, seen ? header : nullptr);
     RescuedBlock block = RescuedBlock::Missing(matched.role, matched.code);
     Verdict verdict = JudgeCopies(copies, length, kQdCheckerCrc);
     block.status = verdict.status;
