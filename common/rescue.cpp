@@ -386,18 +386,20 @@ private:
     // again (a stretch a capture replayed), and a damaged one where the
     // side's blocks leave no room lies where the others put nothing.
     bool Room(const MatchedBlock& added) const {
-        const auto end = [](const MatchedBlock& b) {
-            return b.cell + static_cast<long long>(b.length + kBlockCrcBytes) * kCellsPerByte;
-        };
         for (const MatchedBlock& block : m_model) {
-            if (added.print != 0) {
-                if (block.print == added.print) return false;
-                continue;
-            }
-            if (std::min(end(block), end(added)) - std::max(block.cell, added.cell) > m_tolerance)
-                return false;
+            if (added.print != 0 && block.print == added.print) return false;
+            if (Overlap(block, added) > m_tolerance) return false;
         }
         return true;
+    }
+
+    // Cells two blocks' spans share (negative: the gap between them).
+    static long long Overlap(const MatchedBlock& a, const MatchedBlock& b) {
+        const auto end = [](const MatchedBlock& block) {
+            return block.cell +
+                   static_cast<long long>(block.length + kBlockCrcBytes) * kCellsPerByte;
+        };
+        return std::min(end(a), end(b)) - std::max(a.cell, b.cell);
     }
 
     // Where block j would lie in the lead's cells, seen from either anchor
@@ -435,9 +437,22 @@ private:
         const MatchedBlock& model = m_model[i];
         if (model.role != m_pass.blocks[j].role || model.copies[m_p]) return std::nullopt;
         std::optional<long long> best;
-        for (const Prediction& at : Predictions(j)) {
+        const std::vector<Prediction> predictions = Predictions(j);
+        for (const Prediction& at : predictions) {
             const long long distance = std::llabs(at.cell - model.cell);
             if (distance <= at.slack && (!best || distance < *best)) best = distance;
+        }
+        // Further off, two blocks of a kind whose spans share most of their
+        // cells are one block all the same: no other block could lie there.
+        if (!best) {
+            MatchedBlock seen = model;
+            seen.cell = predictions.front().cell;
+            seen.length = m_pass.blocks[j].length;
+            const long long shorter =
+                static_cast<long long>(std::min(seen.length, model.length) + kBlockCrcBytes) *
+                kCellsPerByte;
+            if (2 * Overlap(seen, model) > shorter)
+                best = std::llabs(predictions.front().cell - model.cell);
         }
         return best;
     }
@@ -907,14 +922,22 @@ private:
         m_slots.push_back({block.role, &block, std::nullopt, false});
     }
 
+    // A block held good weighs more than any number of damaged copies.
+    static std::size_t Support(const MatchedBlock& block) {
+        const auto copies = static_cast<std::size_t>(
+            std::count_if(block.copies.begin(), block.copies.end(),
+                          [](const std::optional<std::size_t>& c) { return c.has_value(); }));
+        return (block.print != 0 ? block.copies.size() + 1 : 0) + copies;
+    }
+
     void TakeData(const MatchedBlock& block) {
         const Slot* header = Last(BlockRole::kHeader) ? &m_slots.back() : nullptr;
-        // Two blocks that claim one file's data: the one a read holds good wins.
+        // Two blocks that claim one file's data: the one more reads hold wins.
         if (Last(BlockRole::kData) && m_slots.back().header && m_slots.back().matched) {
             Slot& data = m_slots.back();
             const Slot& before = m_slots[*data.header];
             if (before.matched != nullptr && Pairing(*before.matched, block) != Pair::kNone) {
-                if (block.print != 0 && data.matched->print == 0) {
+                if (Support(block) > Support(*data.matched)) {
                     data.matched = &block;
                     data.seen = Pairing(*before.matched, block) == Pair::kSeen;
                 }
