@@ -388,7 +388,10 @@ private:
     bool Room(const MatchedBlock& added) const {
         for (const MatchedBlock& block : m_model) {
             if (added.print != 0 && block.print == added.print) return false;
-            if (Overlap(block, added) > m_tolerance) return false;
+            const long long shorter =
+                static_cast<long long>(std::min(block.length, added.length) + kBlockCrcBytes) *
+                kCellsPerByte;
+            if (Overlap(block, added) > std::min(m_tolerance, shorter / 2)) return false;
         }
         return true;
     }
