@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <utility>
+
+#include "fds/capture.h"
 
 namespace {
 
@@ -38,6 +42,136 @@ std::vector<int> Intervals(const ByteVector& raw) {
     return intervals;
 }
 
+// One cell dropped (or added, every negative) every |every| cells of [at, end).
+void Drift(std::vector<std::uint8_t>& cells, std::size_t at, std::size_t end, long every) {
+    const std::size_t step = static_cast<std::size_t>(std::labs(every));
+    for (std::size_t p = end; p >= at + step && step > 0; p -= step) {
+        const auto place = cells.begin() + static_cast<std::ptrdiff_t>(p - step);
+        if (every > 0) {
+            cells.erase(place);
+        } else {
+            cells.insert(place, 0);
+        }
+    }
+}
+
+// Each flux cell moved to where it falls at another cell rate; two that fall
+// in one cell are one, as a sampler sees them.
+std::vector<std::uint8_t> Resampled(const std::vector<std::uint8_t>& cells, long every) {
+    if (every == 0) return cells;
+    const double scale = 1.0 - 1.0 / static_cast<double>(every);
+    std::vector<std::uint8_t> out(
+        static_cast<std::size_t>(std::lround(static_cast<double>(cells.size()) * scale)), 0);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const auto at = static_cast<std::size_t>((static_cast<double>(i) + 0.5) * scale);
+        if (cells[i] && at < out.size()) out[at] = 1;
+    }
+    return out;
+}
+
+// The faults at a place in the read's cells; false for one that shapes the
+// whole read instead.
+bool DamageAt(const Fault& fault, std::vector<std::uint8_t>& cells, std::mt19937& rng,
+              std::vector<Touched>& touched) {
+    const std::size_t at = std::min(fault.at, cells.size());
+    const auto here = cells.begin() + static_cast<std::ptrdiff_t>(at);
+    const std::size_t end = std::min(cells.size(), at + fault.length);
+    switch (fault.kind) {
+        case Fault::kSlip:
+            if (at < cells.size()) cells.erase(here);
+            touched.push_back({at, at + 1});
+            return true;
+        case Fault::kExtraCell:
+            cells.insert(here, 0);
+            touched.push_back({at, at + 1});
+            return true;
+        case Fault::kFlip:
+            if (at < cells.size()) cells[at] ^= 1u;
+            touched.push_back({at, at + 1});
+            return true;
+        case Fault::kBurst: {
+            const std::vector<std::uint8_t> random = RandomCells(end - at, rng);
+            std::copy(random.begin(), random.end(), here);
+            touched.push_back({at, end});
+            return true;
+        }
+        case Fault::kDrift:
+            Drift(cells, at, end, fault.every);
+            touched.push_back({at, end});
+            return true;
+        case Fault::kGlitch: {
+            const std::vector<std::uint8_t> random = RandomCells(fault.length, rng);
+            cells.insert(here, random.begin(), random.end());
+            touched.push_back({at, at + 1});
+            return true;
+        }
+        case Fault::kDropout:
+            std::fill(here, cells.begin() + static_cast<std::ptrdiff_t>(end), 0);
+            touched.push_back({at, end});
+            return true;
+        case Fault::kWeak:
+            for (std::size_t cell = at; cell < end; ++cell)
+                if (rng() % static_cast<unsigned long>(std::max(1L, fault.every)) == 0)
+                    cells[cell] ^= 1u;
+            touched.push_back({at, end});
+            return true;
+        default:
+            return false;
+    }
+}
+
+// What the faults that shape the whole read make of it.
+struct Shape {
+    std::size_t late = 0;
+    std::size_t cut = SIZE_MAX;
+    std::size_t noise = 0;
+    const Fault* runon = nullptr;
+    long rate = 0;
+};
+
+void NoteShape(const Fault& fault, std::size_t sidecells, Shape& shape,
+               std::vector<Touched>& touched) {
+    switch (fault.kind) {
+        case Fault::kNoiseBefore:
+            shape.noise = fault.length;
+            break;
+        case Fault::kLateStart:
+            shape.late = fault.length;
+            touched.push_back({0, fault.length});
+            break;
+        case Fault::kCutShort:
+            shape.cut = fault.length;
+            touched.push_back({fault.length, sidecells});
+            break;
+        case Fault::kRunOn:
+            shape.runon = &fault;
+            break;
+        case Fault::kBitRate:
+            shape.rate = fault.every;
+            touched.push_back({0, sidecells});
+            break;
+        default:
+            break;
+    }
+}
+
+std::vector<std::uint8_t> Shaped(std::vector<std::uint8_t> cells, const ByteVector& raw,
+                                 const Shape& shape, std::mt19937& rng) {
+    if (shape.cut < cells.size()) cells.resize(shape.cut);
+    cells.erase(cells.begin(),
+                cells.begin() + static_cast<std::ptrdiff_t>(std::min(shape.late, cells.size())));
+    if (shape.runon) {
+        const std::vector<std::uint8_t> between = RandomCells(shape.runon->between, rng);
+        const std::vector<std::uint8_t> side = Unpack(raw);
+        const std::size_t length = std::min(shape.runon->length, side.size());
+        cells.insert(cells.end(), between.begin(), between.end());
+        cells.insert(cells.end(), side.begin(), side.begin() + static_cast<std::ptrdiff_t>(length));
+    }
+    const std::vector<std::uint8_t> before = RandomCells(shape.noise, rng);
+    cells.insert(cells.begin(), before.begin(), before.end());
+    return Resampled(cells, shape.rate);
+}
+
 }  // namespace
 
 DamagedRead Damage(const ByteVector& raw, std::vector<Fault> faults, std::mt19937& rng) {
@@ -46,63 +180,12 @@ DamagedRead Damage(const ByteVector& raw, std::vector<Fault> faults, std::mt1993
     // From the last place to the first, so that each stays where it was.
     std::stable_sort(faults.begin(), faults.end(),
                      [](const Fault& a, const Fault& b) { return a.at > b.at; });
-    std::size_t late = 0, cut = cells.size(), noise = 0;
+    Shape shape;
     for (const Fault& fault : faults) {
-        const std::size_t at = std::min(fault.at, cells.size());
-        const auto here = cells.begin() + static_cast<std::ptrdiff_t>(at);
-        switch (fault.kind) {
-            case Fault::kSlip:
-                if (at < cells.size()) cells.erase(here);
-                read.touched.push_back({at, at + 1});
-                break;
-            case Fault::kExtraCell:
-                cells.insert(here, 0);
-                read.touched.push_back({at, at + 1});
-                break;
-            case Fault::kFlip:
-                if (at < cells.size()) cells[at] ^= 1u;
-                read.touched.push_back({at, at + 1});
-                break;
-            case Fault::kBurst: {
-                const std::size_t end = std::min(cells.size(), at + fault.length);
-                const std::vector<std::uint8_t> random = RandomCells(end - at, rng);
-                std::copy(random.begin(), random.end(), here);
-                read.touched.push_back({at, end});
-                break;
-            }
-            case Fault::kDrift: {
-                const std::size_t step = static_cast<std::size_t>(std::labs(fault.every));
-                const std::size_t end = std::min(cells.size(), at + fault.length);
-                for (std::size_t p = end; p >= at + step && step > 0; p -= step) {
-                    const auto place = cells.begin() + static_cast<std::ptrdiff_t>(p - step);
-                    if (fault.every > 0) {
-                        cells.erase(place);
-                    } else {
-                        cells.insert(place, 0);
-                    }
-                }
-                read.touched.push_back({at, end});
-                break;
-            }
-            case Fault::kNoiseBefore:
-                noise = fault.length;
-                break;
-            case Fault::kLateStart:
-                late = fault.length;
-                read.touched.push_back({0, fault.length});
-                break;
-            case Fault::kCutShort:
-                cut = fault.length;
-                read.touched.push_back({fault.length, raw.size() * 8});
-                break;
-        }
+        if (!DamageAt(fault, cells, rng, read.touched))
+            NoteShape(fault, raw.size() * 8, shape, read.touched);
     }
-    if (cut < cells.size()) cells.resize(cut);
-    cells.erase(cells.begin(),
-                cells.begin() + static_cast<std::ptrdiff_t>(std::min(late, cells.size())));
-    const std::vector<std::uint8_t> before = RandomCells(noise, rng);
-    cells.insert(cells.begin(), before.begin(), before.end());
-    read.raw = Pack(cells);
+    read.raw = Pack(Shaped(std::move(cells), raw, shape, rng));
     return read;
 }
 
@@ -132,4 +215,65 @@ ByteVector PackedCapture(const ByteVector& raw) {
         packed[i / 4] |= static_cast<std::uint8_t>(code << (6 - 2 * (i % 4)));
     }
     return packed;
+}
+
+namespace {
+
+// Where each flux cell passes the head, in ticks, as the drive's speed
+// swings with the disk's turn; and which cell it is.
+struct Transitions {
+    std::vector<double> ticks;
+    std::vector<std::size_t> cells;
+};
+
+Transitions Timed(const ByteVector& raw, const CaptureFaults& faults, std::mt19937& rng) {
+    const std::vector<std::uint8_t> cells = Unpack(raw);
+    const double pi = std::acos(-1.0);
+    const double turn = static_cast<double>(cells.size()) / std::max(1.0, faults.turns);
+    const double start = std::uniform_real_distribution<double>(0, 2 * pi)(rng);
+    Transitions flux;
+    double time = 0;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const double speed =
+            1 + faults.speed +
+            faults.wobble * std::sin(start + 2 * pi * static_cast<double>(i) / turn);
+        time += kFdsCaptureTicksPerCell / speed;
+        if (cells[i] == 0) continue;
+        flux.ticks.push_back(time);
+        flux.cells.push_back(i);
+    }
+    return flux;
+}
+
+// Worn coating lets a transition's pulse lean on its nearer neighbour's: it
+// is seen that much closer to it, and the pair's sum holds.
+void ShiftPeaks(Transitions& flux, const CaptureFaults& faults, std::mt19937& rng) {
+    std::uniform_real_distribution<double> chance(0, 1);
+    std::uniform_int_distribution<int> ticks(faults.leastshift, faults.mostshift);
+    for (std::size_t k = 1; k + 1 < flux.cells.size(); ++k) {
+        if (chance(rng) >= faults.shifted) continue;
+        const std::size_t before = flux.cells[k] - flux.cells[k - 1];
+        const std::size_t after = flux.cells[k + 1] - flux.cells[k];
+        const bool later = after < before || (after == before && rng() % 2);
+        flux.ticks[k] += later ? ticks(rng) : -ticks(rng);
+    }
+}
+
+}  // namespace
+
+ByteVector TickCapture(const ByteVector& raw, const CaptureFaults& faults, std::mt19937& rng) {
+    Transitions flux = Timed(raw, faults, rng);
+    ShiftPeaks(flux, faults, rng);
+    std::uniform_real_distribution<double> shake(-faults.jitter, faults.jitter);
+    // The dumper's timer runs on: each interval is the difference of two
+    // readings of it, so rounding never gathers along the capture.
+    ByteVector ticks;
+    ticks.reserve(flux.ticks.size());
+    long previous = 0;
+    for (const double time : flux.ticks) {
+        const long now = std::lround(time + (faults.jitter > 0 ? shake(rng) : 0.0));
+        ticks.push_back(static_cast<std::uint8_t>(std::clamp<long>(now - previous, 1, 255)));
+        previous = now;
+    }
+    return ticks;
 }
