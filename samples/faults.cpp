@@ -11,15 +11,17 @@ namespace {
 
 std::vector<std::uint8_t> Unpack(const ByteVector& raw) {
     std::vector<std::uint8_t> cells(raw.size() * 8);
-    for (std::size_t i = 0; i < cells.size(); ++i) cells[i] = (raw[i / 8] >> (i % 8)) & 1u;
+    for (std::size_t byte = 0; byte < raw.size(); ++byte) {
+        for (int bit = 0; bit < 8; ++bit) cells[byte * 8 + bit] = (raw[byte] >> bit) & 1u;
+    }
     return cells;
 }
 
+// Cells are 0 or 1.
 ByteVector Pack(const std::vector<std::uint8_t>& cells) {
     ByteVector raw((cells.size() + 7) / 8, 0);
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        if (cells[i]) raw[i / 8] |= static_cast<std::uint8_t>(1u << (i % 8));
-    }
+    for (std::size_t i = 0; i < cells.size(); ++i)
+        raw[i / 8] |= static_cast<std::uint8_t>(cells[i] << (i % 8));
     return raw;
 }
 
@@ -42,17 +44,20 @@ std::vector<int> Intervals(const ByteVector& raw) {
     return intervals;
 }
 
-// One cell dropped (or added, every negative) every |every| cells of [at, end).
+// One cell dropped (or an empty one added before it, every negative) every
+// |every| cells of [at, end), counted back from its end.
 void Drift(std::vector<std::uint8_t>& cells, std::size_t at, std::size_t end, long every) {
     const std::size_t step = static_cast<std::size_t>(std::labs(every));
-    for (std::size_t p = end; p >= at + step && step > 0; p -= step) {
-        const auto place = cells.begin() + static_cast<std::ptrdiff_t>(p - step);
-        if (every > 0) {
-            cells.erase(place);
-        } else {
-            cells.insert(place, 0);
-        }
+    if (step == 0 || end < at + step) return;
+    std::vector<std::uint8_t> drifted(cells.begin(),
+                                      cells.begin() + static_cast<std::ptrdiff_t>(at));
+    drifted.reserve(cells.size() + (end - at) / step);
+    for (std::size_t q = at; q < cells.size(); ++q) {
+        const bool here = q + step <= end && (end - q) % step == 0;
+        if (here && every < 0) drifted.push_back(0);
+        if (!here || every < 0) drifted.push_back(cells[q]);
     }
+    cells = std::move(drifted);
 }
 
 // Each flux cell moved to where it falls at another cell rate; two that fall
@@ -123,7 +128,7 @@ bool DamageAt(const Fault& fault, std::vector<std::uint8_t>& cells, std::mt19937
 // What the faults that shape the whole read make of it.
 struct Shape {
     std::size_t late = 0;
-    std::size_t cut = SIZE_MAX;
+    std::size_t cut;  // a read lasts as long as the side, whatever its faults added
     std::size_t noise = 0;
     const Fault* runon = nullptr;
     long rate = 0;
@@ -180,7 +185,7 @@ DamagedRead Damage(const ByteVector& raw, std::vector<Fault> faults, std::mt1993
     // From the last place to the first, so that each stays where it was.
     std::stable_sort(faults.begin(), faults.end(),
                      [](const Fault& a, const Fault& b) { return a.at > b.at; });
-    Shape shape;
+    Shape shape{0, raw.size() * 8};
     for (const Fault& fault : faults) {
         if (!DamageAt(fault, cells, rng, read.touched))
             NoteShape(fault, raw.size() * 8, shape, read.touched);
@@ -219,61 +224,88 @@ ByteVector PackedCapture(const ByteVector& raw) {
 
 namespace {
 
-// Where each flux cell passes the head, in ticks, as the drive's speed
-// swings with the disk's turn; and which cell it is.
-struct Transitions {
-    std::vector<double> ticks;
-    std::vector<std::size_t> cells;
+// The dumper's timer readings of a worn disk's transitions. Worn coating
+// lets a transition's pulse lean on its nearer neighbour's, so that it is
+// seen that much closer to it and the pair's sum holds; which way it leans
+// needs both neighbours, so each transition goes out once the next is known.
+class Readings {
+public:
+    Readings(const CaptureFaults& faults, std::mt19937& rng, std::size_t expected)
+        : m_faults(faults),
+          m_disk(faults.wear),
+          m_wear(faults.wear ? m_disk : rng),
+          m_rng(rng),
+          m_shake(static_cast<float>(-faults.jitter), static_cast<float>(faults.jitter)),
+          m_shift(faults.leastshift, faults.mostshift) {
+        m_ticks.reserve(expected);
+    }
+
+    // A transition at `cell` of the side, passing the head `time` ticks
+    // after the capture began.
+    void Transition(std::size_t cell, double time) {
+        if (m_count > 0) Send(m_count == 1 ? m_time : Leaned(cell));
+        m_before = m_cell;
+        m_cell = cell;
+        m_time = time;
+        ++m_count;
+    }
+
+    ByteVector Take() {
+        if (m_count > 0) Send(m_time);
+        return std::move(m_ticks);
+    }
+
+private:
+    double Leaned(std::size_t next) {
+        if (m_chance(m_wear) >= m_faults.shifted) return m_time;
+        const std::size_t before = m_cell - m_before, after = next - m_cell;
+        const bool later = after < before || (after == before && m_wear() % 2);
+        const int ticks = m_shift(m_wear);
+        return later ? m_time + ticks : m_time - ticks;
+    }
+
+    // The timer runs on: each interval is the difference of two readings of
+    // it, so rounding never gathers along the capture.
+    void Send(double time) {
+        const long now = std::lround(time + (m_faults.jitter > 0 ? m_shake(m_rng) : 0.0f));
+        m_ticks.push_back(static_cast<std::uint8_t>(std::clamp<long>(now - m_reading, 1, 255)));
+        m_reading = now;
+    }
+
+    const CaptureFaults& m_faults;
+    std::mt19937 m_disk;
+    std::mt19937& m_wear;  // draws which transitions lean
+    std::mt19937& m_rng;   // draws the jitter
+    // Floats take one draw of the engine where doubles take two.
+    std::uniform_real_distribution<float> m_chance{0, 1}, m_shake;
+    std::uniform_int_distribution<int> m_shift;
+    ByteVector m_ticks;
+    std::size_t m_count = 0, m_before = 0, m_cell = 0;  // transitions so far, the last two's cells
+    double m_time = 0;                                  // the last one's
+    long m_reading = 0;
 };
-
-Transitions Timed(const ByteVector& raw, const CaptureFaults& faults, std::mt19937& rng) {
-    const std::vector<std::uint8_t> cells = Unpack(raw);
-    const double pi = std::acos(-1.0);
-    const double turn = static_cast<double>(cells.size()) / std::max(1.0, faults.turns);
-    const double start = std::uniform_real_distribution<double>(0, 2 * pi)(rng);
-    Transitions flux;
-    double time = 0;
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        const double speed =
-            1 + faults.speed +
-            faults.wobble * std::sin(start + 2 * pi * static_cast<double>(i) / turn);
-        time += kFdsCaptureTicksPerCell / speed;
-        if (cells[i] == 0) continue;
-        flux.ticks.push_back(time);
-        flux.cells.push_back(i);
-    }
-    return flux;
-}
-
-// Worn coating lets a transition's pulse lean on its nearer neighbour's: it
-// is seen that much closer to it, and the pair's sum holds.
-void ShiftPeaks(Transitions& flux, const CaptureFaults& faults, std::mt19937& rng) {
-    std::uniform_real_distribution<double> chance(0, 1);
-    std::uniform_int_distribution<int> ticks(faults.leastshift, faults.mostshift);
-    for (std::size_t k = 1; k + 1 < flux.cells.size(); ++k) {
-        if (chance(rng) >= faults.shifted) continue;
-        const std::size_t before = flux.cells[k] - flux.cells[k - 1];
-        const std::size_t after = flux.cells[k + 1] - flux.cells[k];
-        const bool later = after < before || (after == before && rng() % 2);
-        flux.ticks[k] += later ? ticks(rng) : -ticks(rng);
-    }
-}
 
 }  // namespace
 
 ByteVector TickCapture(const ByteVector& raw, const CaptureFaults& faults, std::mt19937& rng) {
-    Transitions flux = Timed(raw, faults, rng);
-    ShiftPeaks(flux, faults, rng);
-    std::uniform_real_distribution<double> shake(-faults.jitter, faults.jitter);
-    // The dumper's timer runs on: each interval is the difference of two
-    // readings of it, so rounding never gathers along the capture.
-    ByteVector ticks;
-    ticks.reserve(flux.ticks.size());
-    long previous = 0;
-    for (const double time : flux.ticks) {
-        const long now = std::lround(time + (faults.jitter > 0 ? shake(rng) : 0.0));
-        ticks.push_back(static_cast<std::uint8_t>(std::clamp<long>(now - previous, 1, 255)));
-        previous = now;
+    const double pi = std::acos(-1.0);
+    const double start = std::uniform_real_distribution<double>(0, 2 * pi)(rng);
+    // The wobble's phase as a point on the unit circle, turned a step a byte
+    // of cells: a multiplication where a sine would cost ten.
+    const double step = 2 * pi * std::max(1.0, faults.turns) / static_cast<double>(raw.size());
+    const double stepcos = std::cos(step), stepsin = std::sin(step);
+    double cosine = std::cos(start), sine = std::sin(start);
+    Readings readings(faults, rng, raw.size() * 4);
+    double time = 0;
+    for (std::size_t byte = 0; byte < raw.size(); ++byte) {
+        const double turned = sine * stepcos + cosine * stepsin;
+        cosine = cosine * stepcos - sine * stepsin;
+        sine = turned;
+        const double cell = kFdsCaptureTicksPerCell / (1 + faults.speed + faults.wobble * sine);
+        for (int bit = 0; bit < 8; ++bit) {
+            time += cell;
+            if ((raw[byte] >> bit) & 1u) readings.Transition(byte * 8 + bit, time);
+        }
     }
-    return ticks;
+    return readings.Take();
 }

@@ -22,7 +22,8 @@ struct Fault {
         kLateStart,    // the read begins `length` cells late
         kCutShort,     // the read ends after `length` cells
         // A spike or a capture device's glitch: `length` random cells added
-        // at `at`, none of the side's lost.
+        // at `at`, none of the side's lost there (a read lasts as long as the
+        // side, so its last cells go).
         kGlitch,
         // Coating worn off: `length` cells from `at` on hold no flux at all.
         kDropout,
@@ -74,6 +75,9 @@ struct CaptureFaults {
     double shifted = 0;  // the share of transitions pulled towards their nearer neighbour
     int leastshift = 0;  // by this many ticks
     int mostshift = 0;   // up to this many
+    // Which transitions a worn disk shifts, and by how much, is the disk's:
+    // captures with the same non-zero seed shift the same ones; 0 draws anew.
+    std::uint32_t wear = 0;
 };
 
 // A capture of the side by a drive and a disk with those faults, in the

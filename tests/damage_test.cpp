@@ -37,12 +37,12 @@ TEST(Damage, EachFaultDoesWhatItSays) {
         Fault fault;
         Check check;
     } cases[] = {
-        {"a glitch adds its cells and keeps the side's",
+        {"a glitch adds its cells and moves the side's on",
          {Fault::kGlitch, kAt, 64},
          [&](const CellVector& read) {
-             EXPECT_EQ(n + 64, read.size());
+             EXPECT_EQ(n, read.size());
              EXPECT_EQ(Part(side, 0, kAt), Part(read, 0, kAt));
-             EXPECT_EQ(Part(side, kAt, n), Part(read, kAt + 64, n + 64));
+             EXPECT_EQ(Part(side, kAt, n - 64), Part(read, kAt + 64, n));
          }},
         {"a dropout holds no flux, the rest as it was",
          {Fault::kDropout, kAt, kLength},
@@ -115,6 +115,12 @@ TEST(Damage, CapturesMoveTransitionsNotIntervals) {
         if (clean[k] != clean[k + 1]) EXPECT_EQ(clean[k + 1]<clean[k], moved> 0) << k;
     }
     EXPECT_EQ(before.back(), after.back());
+    // A worn disk shifts the same transitions in every capture.
+    CaptureFaults worn{0, 0, 40, 0, 0.3, 2, 6, 9};
+    const Bytes once = TickCapture(raw, worn, rng);
+    EXPECT_EQ(once, TickCapture(raw, worn, rng));
+    worn.wear = 10;
+    EXPECT_NE(once, TickCapture(raw, worn, rng));
 
     const struct {
         double speed;
