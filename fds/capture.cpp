@@ -42,14 +42,17 @@ constexpr unsigned kClassMask = (1u << kFdsCaptureClassBits) - 1;
 // The raw image, one interval after the other.
 class CellWriter {
 public:
-    explicit CellWriter(std::size_t intervals) { m_raw.reserve(intervals * 3 / 8 + 1); }
+    // Room for every interval at its longest, trimmed when taken.
+    explicit CellWriter(std::size_t intervals) : m_raw(intervals * kMostCells / 8 + 1, 0) {}
 
     void Interval(int cells) {
-        m_raw.resize((m_cells + static_cast<std::size_t>(cells) + 7) / 8, 0);
         m_raw[m_cells / 8] |= static_cast<std::uint8_t>(1u << (m_cells % 8));
-        m_cells += static_cast<std::size_t>(cells);
+        m_cells += static_cast<std::size_t>(std::min(cells, kMostCells));
     }
-    std::vector<std::uint8_t> Take() { return std::move(m_raw); }
+    std::vector<std::uint8_t> Take() {
+        m_raw.resize((m_cells + 7) / 8);
+        return std::move(m_raw);
+    }
 
 private:
     std::vector<std::uint8_t> m_raw;
@@ -83,6 +86,11 @@ bool Plausible(FdsCaptureLayout layout, const std::array<std::size_t, 256>& hist
         }
     }
     return intervals <= kFdsCaptureMostIntervals && damaged * kFdsCaptureDamageShare <= intervals;
+}
+
+// The whole number nearest a count of cells that is never negative.
+int Nearest(double cells) {
+    return static_cast<int>(cells + 0.5);
 }
 
 bool MfmInterval(int cells) {
@@ -119,7 +127,7 @@ double FirstCell(const std::vector<std::uint8_t>& ticks) {
 // own.
 class Separator {
 public:
-    explicit Separator(double cell) : m_cell(cell) {}
+    explicit Separator(double cell) : m_cell(cell), m_percell(1 / cell) {}
 
     // The cells from the last transition to one `ticks` after it, `next`
     // ticks before the following one (0: none); 0 for a glitch, whose ticks
@@ -128,11 +136,11 @@ public:
         m_grid += ticks;
         m_alone += ticks;
         const bool bygrid = m_gridmisfit <= m_alonemisfit;
-        const double x = (bygrid ? m_grid : m_alone) / m_cell;
+        const double x = (bygrid ? m_grid : m_alone) * m_percell;
         if (x < kGlitchCells) return 0;
-        int n = std::min(kMostCells, static_cast<int>(std::lround(x)));
+        int n = std::min(kMostCells, Nearest(x));
         const bool sure = std::fabs(x - n) <= kSureCells && MfmInterval(n);
-        if (!sure && next > 0) n = std::min(kMostCells, SplitPair(x, x + next / m_cell));
+        if (!sure && next > 0) n = std::min(kMostCells, SplitPair(x, x + next * m_percell));
         if (sure && n == kFdsCaptureLongCells) m_dataparity = static_cast<int>(m_at & 1);
         m_at += n;
         Follow(n, sure, bygrid);
@@ -152,9 +160,9 @@ private:
     // transition. Of the two cells, the one that keeps both intervals within
     // the MFM rule; the nearer when both or neither do.
     int SplitPair(double x, double after) const {
-        const int nearer = static_cast<int>(std::lround(x));
+        const int nearer = Nearest(x);
         const int other = x < nearer ? nearer - 1 : nearer + 1;
-        const int total = static_cast<int>(std::lround(after));
+        const int total = Nearest(after);
         const auto fits = [&](int n) {
             return MfmInterval(n) && MfmInterval(total - n) && Allows(m_at, n) &&
                    Allows(m_at + n, total - n);
@@ -166,7 +174,7 @@ private:
     // the transition fell, n cells on.
     void Follow(int n, bool sure, bool bygrid) {
         const auto misfit = [&](double since) {
-            const double off = since / m_cell - n;
+            const double off = since * m_percell - n;
             return off * off;
         };
         m_gridmisfit += (misfit(m_grid) - m_gridmisfit) * kMisfitWeight;
@@ -178,12 +186,15 @@ private:
         const double nominal = kFdsCaptureTicksPerCell;
         m_cell += kFrequencyGain * (bygrid ? grid : alone) / n;
         m_cell = std::clamp(m_cell, nominal * (1 - kMostDrift), nominal * (1 + kMostDrift));
+        // One Newton step keeps the inverse, the length having moved by a hair.
+        m_percell *= 2 - m_cell * m_percell;
         m_grid = grid * (1 - kPhaseGain);
         // An interval judged with the next hands it what it took or gave.
         m_alone = sure ? 0 : alone;
     }
 
     double m_cell;
+    double m_percell;    // its inverse: a multiplication where a division costs ten
     double m_grid = 0;   // ticks from the last transition's cell in the grid
     double m_alone = 0;  // ticks from the last transition, or from its cell after a pair
     double m_gridmisfit = 0, m_alonemisfit = 0;  // each view's lately squared miss, in cells
