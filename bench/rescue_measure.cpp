@@ -3,14 +3,17 @@
 // the same reads, and what the rescue costs. Prints the table of the README.
 //   rescue_measure [READS]   READS damaged reads (or sets) per case and medium (400)
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <future>
 #include <map>
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/bitstream.h"
@@ -512,46 +515,76 @@ std::vector<Case> Cases() {
     };
 }
 
-void PrintRow(const Case& c, Medium medium, const Tally& tally) {
+std::string Row(const Case& c, Medium medium, const Tally& tally) {
     char cost[32];
     std::snprintf(cost, sizeof cost, "%.1f",
                   tally.rawbytes == 0 ? 0.0 : tally.nanoseconds / tally.rawbytes);
     const std::string fewer =
         tally.sets == 0 ? "-" : std::to_string(tally.fewer) + " of " + std::to_string(tally.sets);
-    std::printf("| %s | %s | %ld | %s | %s | %s | %s, %s | %ld | %ld | %ld | %s | %s |\n", c.name,
-                medium == Medium::kFds ? "FDS" : "QD", tally.reads,
-                Percent(tally.whole, tally.reads).c_str(),
-                Percent(tally.back, tally.intact).c_str(), Percent(tally.all, tally.blocks).c_str(),
-                Percent(tally.classicwhole, tally.reads).c_str(),
-                Percent(tally.classicback, tally.readblocks).c_str(), tally.wrong, tally.misplaced,
-                tally.falsecomplete, fewer.c_str(), cost);
-    std::fflush(stdout);
+    char row[1024];
+    std::snprintf(
+        row, sizeof row, "| %s | %s | %ld | %s | %s | %s | %s, %s | %ld | %ld | %ld | %s | %s |\n",
+        c.name, medium == Medium::kFds ? "FDS" : "QD", tally.reads,
+        Percent(tally.whole, tally.reads).c_str(), Percent(tally.back, tally.intact).c_str(),
+        Percent(tally.all, tally.blocks).c_str(), Percent(tally.classicwhole, tally.reads).c_str(),
+        Percent(tally.classicback, tally.readblocks).c_str(), tally.wrong, tally.misplaced,
+        tally.falsecomplete, fewer.c_str(), cost);
+    return row;
 }
+
+// A case's rows, each case on random numbers of its own, so that cases can
+// be measured side by side and each still gives the same rows every time.
+std::string MeasureCase(const Case& c, std::uint32_t seed, const std::vector<Side>& sides,
+                        int count) {
+    std::mt19937 rng(seed);
+    std::string rows;
+    for (Medium medium : {Medium::kFds, Medium::kQd}) {
+        if (c.fdsonly && medium != Medium::kFds) continue;
+        std::vector<const Side*> ofmedium;
+        for (const Side& side : sides)
+            if (side.medium == medium) ofmedium.push_back(&side);
+        Tally tally;
+        for (int i = 0; i < count; ++i) {
+            const std::size_t k = static_cast<std::size_t>(i) % ofmedium.size();
+            Measure(c, *ofmedium[k], *ofmedium[(k + 1) % ofmedium.size()], rng, tally);
+        }
+        rows += Row(c, medium, tally);
+    }
+    return rows;
+}
+
+constexpr std::uint32_t kSeed = 20261208;
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const int count = argc > 1 ? std::atoi(argv[1]) : 400;
     const std::vector<Side> sides = Sides();
+    const std::vector<Case> cases = Cases();
+    std::vector<std::promise<std::string>> measured(cases.size());
+    std::vector<std::future<std::string>> rows;
+    for (std::promise<std::string>& promise : measured) rows.push_back(promise.get_future());
+    // The last cases, the captures, cost most: they start first.
+    std::atomic<std::size_t> taken{0};
+    const auto work = [&] {
+        for (std::size_t k = taken++; k < cases.size(); k = taken++) {
+            const std::size_t n = cases.size() - 1 - k;
+            measured[n].set_value(
+                MeasureCase(cases[n], kSeed + static_cast<std::uint32_t>(n), sides, count));
+        }
+    };
+    std::vector<std::thread> workers;
+    for (unsigned w = 0; w < std::max(1u, std::thread::hardware_concurrency()); ++w)
+        workers.emplace_back(work);
     std::printf(
         "| Damage | Medium | Reads | Whole side back | Intact blocks back | All blocks back "
         "| Omblisk/Pelgrane: whole side, blocks | Good or voted with wrong bytes | Good or voted "
         "out of place | Complete with a block missing | Fewer back than the clean read alone "
         "| Rescue ns per raw byte |\n|---|---|---|---|---|---|---|---|---|---|---|---|\n");
-    std::mt19937 rng(20261208);
-    for (const Case& c : Cases()) {
-        for (Medium medium : {Medium::kFds, Medium::kQd}) {
-            if (c.fdsonly && medium != Medium::kFds) continue;
-            std::vector<const Side*> ofmedium;
-            for (const Side& side : sides)
-                if (side.medium == medium) ofmedium.push_back(&side);
-            Tally tally;
-            for (int i = 0; i < count; ++i) {
-                const std::size_t k = static_cast<std::size_t>(i) % ofmedium.size();
-                Measure(c, *ofmedium[k], *ofmedium[(k + 1) % ofmedium.size()], rng, tally);
-            }
-            PrintRow(c, medium, tally);
-        }
+    for (std::future<std::string>& row : rows) {
+        std::fputs(row.get().c_str(), stdout);
+        std::fflush(stdout);
     }
+    for (std::thread& worker : workers) worker.join();
     return 0;
 }
