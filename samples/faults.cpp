@@ -224,6 +224,9 @@ ByteVector PackedCapture(const ByteVector& raw) {
 
 namespace {
 
+// The most ticks the dumper's byte holds.
+constexpr long kMostTicks = 255;
+
 // The dumper's timer readings of a worn disk's transitions. Worn coating
 // lets a transition's pulse lean on its nearer neighbour's, so that it is
 // seen that much closer to it and the pair's sum holds; which way it leans
@@ -268,7 +271,8 @@ private:
     // it, so rounding never gathers along the capture.
     void Send(double time) {
         const long now = std::lround(time + (m_faults.jitter > 0 ? m_shake(m_rng) : 0.0f));
-        m_ticks.push_back(static_cast<std::uint8_t>(std::clamp<long>(now - m_reading, 1, 255)));
+        m_ticks.push_back(
+            static_cast<std::uint8_t>(std::clamp<long>(now - m_reading, 1, kMostTicks)));
         m_reading = now;
     }
 
