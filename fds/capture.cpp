@@ -141,6 +141,7 @@ public:
         int n = std::min(kMostCells, Nearest(x));
         const bool sure = std::fabs(x - n) <= kSureCells && MfmInterval(n);
         if (!sure && next > 0) n = std::min(kMostCells, SplitPair(x, x + next * m_percell));
+        if (n == 0) return 0;
         if (sure && n == kFdsCaptureLongCells) m_dataparity = static_cast<int>(m_at & 1);
         m_at += n;
         Follow(n, sure, bygrid);
@@ -158,7 +159,8 @@ private:
     // A transition between two whole cells, x cells on, judged with the
     // next, after cells on: the pair's sum holds where a shift moved one
     // transition. Of the two cells, the one that keeps both intervals within
-    // the MFM rule; the nearer when both or neither do.
+    // the MFM rule; none (0) for a transition too early to be one, where
+    // only the pair's sum keeps the rule: a glitch; else the nearer.
     int SplitPair(double x, double after) const {
         const int nearer = Nearest(x);
         const int other = x < nearer ? nearer - 1 : nearer + 1;
@@ -167,7 +169,11 @@ private:
             return MfmInterval(n) && MfmInterval(total - n) && Allows(m_at, n) &&
                    Allows(m_at + n, total - n);
         };
-        return fits(nearer) || !fits(other) ? nearer : other;
+        if (fits(nearer)) return nearer;
+        if (fits(other)) return other;
+        const bool glitch =
+            nearer < kFdsCaptureShortCells && MfmInterval(total) && Allows(m_at, total);
+        return glitch ? 0 : nearer;
     }
 
     // Both views, their misfits and the cell length moved towards where

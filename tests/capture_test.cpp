@@ -89,6 +89,25 @@ TEST(FdsCapture, WornCapturesReadBackWhole) {
     }
 }
 
+// A pulse too early after a transition to be one, as noise makes, joins
+// the interval it splits.
+TEST(FdsCapture, GlitchesJoinTheIntervalTheySplit) {
+    const FdsSideContent side = FdsSide(6, 5);
+    const Bytes raw = FdsRaw(side);
+    std::mt19937 rng(4);
+    Bytes ticks = TickCapture(raw, CaptureFaults{0.04, 0.02, 40, 3, 0.2, 2, 6}, rng);
+    for (int n = 0; n < 200; ++n) {
+        const auto at = static_cast<std::ptrdiff_t>(1 + rng() % (ticks.size() - 1));
+        const auto early = static_cast<std::uint8_t>(5 + rng() % 36);  // up to 1.3 cells
+        ticks[at] = static_cast<std::uint8_t>(ticks[at] - early);
+        ticks.insert(ticks.begin() + at, early);
+    }
+    const Bytes cells = FdsTickCaptureCells(ticks);
+    const SideRescue rescue = RescueFdsSide({&cells});
+    EXPECT_TRUE(rescue.complete);
+    EXPECT_TRUE(SameBytes(FdsImage({side}), RescuedFdsImage(rescue)));
+}
+
 TEST(FdsCapture, OtherFilesAreNoCapture) {
     const FdsSideContent side = FdsSide(2, 9);
     const Bytes raw = FdsRaw(side);
