@@ -37,7 +37,11 @@ enum class FdsCaptureLayout {
     kPackedLowFirst,  // the first class in the low bits, as one third-party note has it
 };
 
-// The cells of a ticks capture, following the drive's speed as it wanders.
+// The cells of a ticks capture, read as a drive's data separator reads:
+// its cell length follows the drive's speed error and wobble, and a
+// transition shifted towards its neighbour, or jittered, is placed in a grid
+// of cells that it barely moves, judged with the next where it lies between
+// two cells.
 std::vector<std::uint8_t> FdsTickCaptureCells(const std::vector<std::uint8_t>& ticks);
 // The cells of a packed capture; an invalid class adds none.
 std::vector<std::uint8_t> FdsPackedCaptureCells(

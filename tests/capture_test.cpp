@@ -64,6 +64,50 @@ TEST(FdsCapture, EveryLayoutReadsBackWhole) {
     }
 }
 
+// A worn disk in a drive off speed: each transition's time moves, a share
+// of them by a few ticks towards their nearer neighbour. Read interval by
+// interval at a slowly tracked cell length, none of these came back whole.
+TEST(FdsCapture, WornCapturesReadBackWhole) {
+    const FdsSideContent side = FdsSide(6, 5);
+    const Bytes raw = FdsRaw(side);
+    const Bytes image = FdsImage({side});
+    const struct {
+        const char* what;
+        CaptureFaults faults;
+    } cases[] = {
+        {"4% fast, 2% wobble, jitter 3, 20% shifted 2-6", {0.04, 0.02, 40, 3, 0.2, 2, 6}},
+        {"5% slow, 3% wobble, jitter 4, 30% shifted 2-6", {-0.05, 0.03, 40, 4, 0.3, 2, 6}},
+        {"8% fast, 3% wobble, jitter 3, 20% shifted 2-6", {0.08, 0.03, 40, 3, 0.2, 2, 6}},
+        {"3% slow, 3% wobble, jitter 2, 10% shifted 4-8", {-0.03, 0.03, 40, 2, 0.1, 4, 8}},
+    };
+    std::mt19937 rng(3);
+    for (const auto& c : cases) {
+        const Bytes cells = FdsTickCaptureCells(TickCapture(raw, c.faults, rng));
+        const SideRescue rescue = RescueFdsSide({&cells});
+        EXPECT_TRUE(rescue.complete) << c.what;
+        EXPECT_TRUE(SameBytes(image, RescuedFdsImage(rescue))) << c.what;
+    }
+}
+
+// A pulse too early after a transition to be one, as noise makes, joins
+// the interval it splits.
+TEST(FdsCapture, GlitchesJoinTheIntervalTheySplit) {
+    const FdsSideContent side = FdsSide(6, 5);
+    const Bytes raw = FdsRaw(side);
+    std::mt19937 rng(4);
+    Bytes ticks = TickCapture(raw, CaptureFaults{0.04, 0.02, 40, 3, 0.2, 2, 6}, rng);
+    for (int n = 0; n < 200; ++n) {
+        const auto at = static_cast<std::ptrdiff_t>(1 + rng() % (ticks.size() - 1));
+        const auto early = static_cast<std::uint8_t>(5 + rng() % 36);  // up to 1.3 cells
+        ticks[at] = static_cast<std::uint8_t>(ticks[at] - early);
+        ticks.insert(ticks.begin() + at, early);
+    }
+    const Bytes cells = FdsTickCaptureCells(ticks);
+    const SideRescue rescue = RescueFdsSide({&cells});
+    EXPECT_TRUE(rescue.complete);
+    EXPECT_TRUE(SameBytes(FdsImage({side}), RescuedFdsImage(rescue)));
+}
+
 TEST(FdsCapture, OtherFilesAreNoCapture) {
     const FdsSideContent side = FdsSide(2, 9);
     const Bytes raw = FdsRaw(side);
