@@ -38,7 +38,7 @@ struct Side {
     Medium medium;
     ByteVector raw;
     std::vector<ByteVector> blocks;  // every block's bytes, without its CRC, in order
-    std::vector<int> kinds;          // every block's kind, as the rescue tells it
+    std::vector<BlockRole> roles;    // every block's role, as the rescue tells it
     std::vector<Touched> spans;      // each block's cells, its start mark or ID mark on
     std::vector<Touched> gaps;       // the cells between them
 };
@@ -57,7 +57,7 @@ Side Describe(Medium medium, ByteVector raw) {
     std::size_t end = 0;
     for (const RescuedBlock& block : clean.blocks) {
         side.blocks.push_back(block.bytes);
-        side.kinds.push_back(block.kind);
+        side.roles.push_back(block.role);
         const std::size_t cell = static_cast<std::size_t>(*block.cell);
         const std::size_t first = medium == Medium::kFds ? cell - kCellsPerByte : cell;
         side.spans.push_back({first, cell + (block.bytes.size() + 2) * kCellsPerByte});
@@ -299,10 +299,7 @@ ReadSet SameWeakStretch(const Side& side, const Side&, std::mt19937& rng) {
 }
 
 bool FileHeader(const Side& side, std::size_t i) {
-    const int kind = side.kinds[i];
-    return side.medium == Medium::kFds
-               ? kind == kFdsFileHeaderBlock
-               : kind != kQdBlockCountKind && !IsQdDataBlock(static_cast<std::uint8_t>(kind));
+    return side.roles[i] == BlockRole::kHeader;
 }
 
 // Three reads, one file header worn off the disk in all of them.
