@@ -43,8 +43,9 @@ struct Side {
     std::vector<Touched> gaps;       // the cells between them
 };
 
-SideRescue Rescue(Medium medium, const std::vector<const ByteVector*>& reads) {
-    return medium == Medium::kFds ? RescueFdsSide(reads) : RescueQdSide(reads);
+SideRescue Rescue(Medium medium, const std::vector<const ByteVector*>& reads,
+                  const RescueOptions& options = {}) {
+    return medium == Medium::kFds ? RescueFdsSide(reads, options) : RescueQdSide(reads, options);
 }
 
 Side Describe(Medium medium, ByteVector raw) {
@@ -129,6 +130,7 @@ using Faults = std::function<std::vector<Fault>(const Side&, std::mt19937&)>;
 struct ReadSet {
     std::vector<DamagedRead> reads;
     std::optional<std::size_t> clean;
+    std::optional<int> sideof;  // a read of the side, named as --side-of names it
 };
 
 // A set of reads of a side; `other` is another side of the same medium.
@@ -320,8 +322,16 @@ ReadSet HeaderLost(const Side& side, const Side&, std::mt19937& rng) {
 ReadSet TwoSidesMixed(const Side& side, const Side& other, std::mt19937& rng) {
     ReadSet set;
     for (int r = 0; r < 3; ++r) set.reads.push_back(Damage(side.raw, WornRead(side, rng), rng));
-    set.reads.insert(set.reads.begin() + static_cast<std::ptrdiff_t>(rng() % 4),
+    const std::size_t at = rng() % 4;
+    set.reads.insert(set.reads.begin() + static_cast<std::ptrdiff_t>(at),
                      DamagedRead{other.raw, {}});
+    return set;
+}
+
+// The same, the side named by one of its reads.
+ReadSet TwoSidesNamed(const Side& side, const Side& other, std::mt19937& rng) {
+    ReadSet set = TwoSidesMixed(side, other, rng);
+    set.sideof = set.reads.front().raw == other.raw ? 1 : 0;
     return set;
 }
 
@@ -431,7 +441,7 @@ void Measure(const Case& c, const Side& side, const Side& other, std::mt19937& r
         tally.rawbytes += static_cast<double>(read.raw.size());
     }
     const auto start = std::chrono::steady_clock::now();
-    const SideRescue rescue = Rescue(side.medium, reads);
+    const SideRescue rescue = Rescue(side.medium, reads, {set.sideof});
     tally.nanoseconds += static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(
                                                  std::chrono::steady_clock::now() - start)
                                                  .count());
@@ -503,6 +513,7 @@ std::vector<Case> Cases() {
          SameWeakStretch},
         {"three reads, one file header worn off in all of them", false, HeaderLost},
         {"three worn reads of the side and a clean read of another side", false, TwoSidesMixed},
+        {"the same, the side named by one of its reads", false, TwoSidesNamed},
         {"a clean read and one with two glitches anywhere", false, BesideClean(Glitches)},
         {"a clean read and one that runs on into the next pass", false, BesideClean(RunOn)},
         {"one capture of a worn disk: 3-5% off speed, 1-3% wobble, jitter 2-4 ticks, "
