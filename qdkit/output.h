@@ -9,8 +9,11 @@
 #include <string>
 #include <vector>
 
-// An output's path: name in folder, or name alone when no folder is given.
+// An output's path: name in folder, or name alone when no folder is given
+// (and "-", the standard output, as it is).
 std::string OutputPath(const std::string& folder, const std::string& name);
+// Whether something already goes by that name, for --no-clobber.
+bool OutputExists(const std::string& path);
 
 struct Output {
     std::string path;
@@ -25,7 +28,8 @@ public:
     // Why path may not be written for input, or empty when it may.
     std::string Refusal(const std::string& path, const std::string& input) const;
     // Writes all of input's outputs, or none of them; the error text when
-    // that failed, else empty.
+    // that failed, with the system's reason, else empty. A lone output
+    // named "-" goes to the standard output.
     std::string Write(const std::vector<Output>& outputs, const std::string& input);
 
 private:

@@ -48,17 +48,7 @@ std::optional<Medium> MediumOf(const Bytes& cells) {
 
 std::optional<Read> LoadRead(const std::string& path, FileReport& report) {
     Read read{path, {}, Medium::kFds};
-    CFile file;
-    std::uint64_t size = 0;
-    if (!OpenRegularInput(path, file, size, report)) return std::nullopt;
-    if (size > static_cast<std::uint64_t>(kMaxInputBytes)) {
-        report.Fail("too large to hold in memory");
-        return std::nullopt;
-    }
-    if (ReadInput(file, read.cells) != LoadStatus::kOk) {
-        report.Fail("read error");
-        return std::nullopt;
-    }
+    if (!LoadWholeInput(path, read.cells, report)) return std::nullopt;
     if (const std::optional<Medium> medium = MediumOf(read.cells)) {
         read.medium = *medium;
         return read;
@@ -275,7 +265,7 @@ int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& opti
         object["output"] = written ? Json(*written) : Json();
         object["warnings"] = report.warnings;
         object["errors"] = report.errors;
-        PrintLine(object.dump(2, ' ', false, Json::error_handler_t::replace));
+        PrintDocument(object);
     } else if (!rescue.blocks.empty()) {
         PrintBlocks(rescue, medium);
         PrintLine(paths.front() + ": " + Summary(rescue) + (written ? " -> " + *written : ""));
