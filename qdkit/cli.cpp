@@ -153,7 +153,10 @@ std::string OneOnStandardOutput(const std::vector<std::pair<bool, const char*>>&
     for (const auto& [takes, name] : claims)
         if (takes) takers.push_back(name);
     if (takers.size() < 2) return {};
-    return Listed(takers) + " would all write to the standard output";
+    const std::string last = takers.back();
+    takers.pop_back();
+    return Listed(takers) + " and " + last + (takers.size() == 1 ? " both" : " all") +
+           " write to the standard output: give one";
 }
 
 // -C: a folder, or a name to make one under; false, having said why, else.

@@ -1,7 +1,9 @@
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <set>
 
+#include "common/interrupt.h"
 #include "common/pathlib.h"
 #include "common/platform.h"
 #include "qdkit/commands.h"
@@ -97,40 +99,37 @@ bool MakeFolderOf(const std::string& path, FileReport& report) {
 
 struct Placed {
     std::vector<std::string> written;
-    std::vector<std::string> kept;  // existing outputs --no-clobber left alone
+    std::vector<std::string> kept;   // existing outputs --no-clobber left alone
+    std::vector<std::string> lines;  // for each output in turn
 };
 
 // Writes a file's outputs, all or none, but those --no-clobber keeps.
 Placed Place(const BatchFile& file, const std::vector<Produced>& outputs,
              const std::vector<std::string>& paths, const ConvertOptions& options,
-             OutputGuard& guard, FileReport& report) {
+             OutputGuard& guard, std::optional<InterruptsHeld>& held, FileReport& report) {
     Placed placed;
     std::vector<Output> writes;
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         if (options.noclobber && OutputExists(paths[i])) {
             placed.kept.push_back(paths[i]);
+            placed.lines.push_back(file.path + ": " + paths[i] + " exists, kept");
             continue;
         }
         const std::string refusal = guard.Refusal(paths[i], file.path);
         if (!refusal.empty()) report.Fail(refusal);
         writes.push_back({paths[i], &outputs[i].bytes});
+        placed.lines.push_back(file.path + " -> " + paths[i]);
     }
-    if (report.Failed() || writes.empty()) return placed;
+    if (report.Failed()) return {};
     const bool made = file.walked || !options.folder.empty();
-    if (made && !MakeFolderOf(writes.front().path, report)) return placed;
-    const std::string error = guard.Write(writes, file.path);
+    if (!writes.empty() && made && !MakeFolderOf(writes.front().path, report)) return {};
+    const std::string error = writes.empty() ? "" : guard.Write(writes, file.path, held);
     if (!error.empty()) {
         report.Fail(error);
-        return placed;
+        return {};
     }
     for (const Output& write : writes) placed.written.push_back(write.path);
     return placed;
-}
-
-void Say(const BatchFile& file, const Placed& placed) {
-    for (const std::string& path : placed.written) PrintProgress(file.path + " -> " + path);
-    for (const std::string& path : placed.kept)
-        PrintProgress(file.path + ": " + path + " exists, kept");
 }
 
 Json ConvertJson(const FileReport& report, const Placed& placed) {
@@ -162,14 +161,18 @@ int RunConvert(const std::vector<std::string>& files, const ConvertOptions& opti
             Guarded(report, [&] { outputs = Convert(input, options, report); });
         CheckOutputs(outputs, options, report);
         Placed placed;
-        if (!report.Failed()) {
-            placed =
-                Place(file, outputs, OutputPaths(file, outputs, options), options, guard, report);
-        }
-        if (options.batch.json) {
-            all.push_back(ConvertJson(report, placed));
-        } else {
-            Say(file, placed);
+        {
+            // An output in place has its line, however the run ends.
+            std::optional<InterruptsHeld> held;
+            if (!report.Failed()) {
+                placed = Place(file, outputs, OutputPaths(file, outputs, options), options, guard,
+                               held, report);
+            }
+            if (options.batch.json) {
+                all.push_back(ConvertJson(report, placed));
+            } else {
+                for (const std::string& line : placed.lines) PrintProgress(line);
+            }
         }
         PrintMessages(report);
         const bool skipped = !report.Failed() && placed.written.empty();

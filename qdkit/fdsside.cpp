@@ -7,6 +7,7 @@
 #include "common/bitstream.h"
 #include "common/crc16.h"
 #include "common/littleendian.h"
+#include "fds/disk_info.h"
 #include "fds/fds_format.h"
 #include "fds/side_encoder.h"
 #include "fds/side_rescue.h"
@@ -21,10 +22,24 @@ Json FieldValue(const std::uint8_t* block, const FdsField& field) {
     return std::vector<int>(block + field.offset, block + field.offset + field.bytes);
 }
 
+// A date field as a date, beside its bytes; null when they are no date.
+Json DateFact(const std::uint8_t* block, const char* name) {
+    for (const FdsField& field : kDiskInfoFields) {
+        if (std::string(field.name) != name) continue;
+        const std::optional<FdsDate> date = DecodeFdsDate(block + field.offset);
+        return date ? Json(FdsDateText(*date)) : Json();
+    }
+    return Json();
+}
+
 Json DiskInfoFacts(const std::uint8_t* block) {
     Json info = Json::object();
     info["game_name"] = ReadableBytes(block + kDiskInfoGameName.offset, kDiskInfoGameName.bytes);
     for (const FdsField& field : kDiskInfoFields) info[field.name] = FieldValue(block, field);
+    const char* licensee = FdsLicenseeName(info["maker"].get<std::uint8_t>());
+    info["maker_name"] = licensee != nullptr ? Json(licensee) : Json();
+    info["manufactured_date"] = DateFact(block, "manufactured");
+    info["rewritten_date"] = DateFact(block, "rewritten");
     return info;
 }
 

@@ -65,6 +65,12 @@ std::string OutputGuard::Refusal(const std::string& path, const std::string& inp
 }
 
 std::string OutputGuard::Write(const std::vector<Output>& outputs, const std::string& input) {
+    std::optional<InterruptsHeld> held;
+    return Write(outputs, input, held);
+}
+
+std::string OutputGuard::Write(const std::vector<Output>& outputs, const std::string& input,
+                               std::optional<InterruptsHeld>& held) {
     if (outputs.size() == 1 && outputs.front().path == kStandardStream)
         return WriteStandardOutput(*outputs.front().bytes);
     std::vector<std::unique_ptr<OutputFile>> files;
@@ -78,6 +84,7 @@ std::string OutputGuard::Write(const std::vector<Output>& outputs, const std::st
         errno = 0;
         if (!files[i]->Stage(*outputs[i].bytes)) return Failed("cannot write", outputs[i].path);
     }
+    held.emplace();
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         errno = 0;
         if (!files[i]->Commit()) return Failed("cannot write", outputs[i].path);

@@ -6,8 +6,11 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "common/interrupt.h"
 
 // An output's path: name in folder, or name alone when no folder is given
 // (and "-", the standard output, as it is).
@@ -31,6 +34,10 @@ public:
     // that failed, with the system's reason, else empty. A lone output
     // named "-" goes to the standard output.
     std::string Write(const std::vector<Output>& outputs, const std::string& input);
+    // As Write, interrupts held from the moment the first output goes into
+    // place until the caller lets held go: its lines for them come first.
+    std::string Write(const std::vector<Output>& outputs, const std::string& input,
+                      std::optional<InterruptsHeld>& held);
 
 private:
     std::vector<std::string> m_inputs;

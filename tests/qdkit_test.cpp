@@ -310,8 +310,8 @@ TEST(Qdkit, InfoFields) {
     const RunResult human = RunProgram(dir.path(), "qdkit", {"info", "g.mzt"});
     EXPECT_EQ(
         "g.mzt: mzt, 131 bytes\n"
-        "  #  ATTR  NAME         SIZE  LOAD  EXEC\n"
-        "  1  05    ODD\\x90NAME     3  1200  1200\n",
+        "  #  ATTR  NAME         SIZE  LOAD   EXEC\n"
+        "  1  $05   ODD\\x90NAME     3  $1200  $1200\n",
         human.out);
 }
 
