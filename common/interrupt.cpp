@@ -1,6 +1,7 @@
 #include "common/interrupt.h"
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 #include "common/platform.h"
@@ -17,6 +18,9 @@ namespace {
 // The temporary files in progress; changed only while the interrupt
 // cannot look at it (signals held, or the lock taken).
 std::vector<std::string>* g_temporaries = nullptr;
+// Scopes that hold interrupts back, and the status of one that came meanwhile.
+std::atomic<int> g_held{0};
+std::atomic<int> g_pending{0};
 
 #ifdef _WIN32
 
@@ -30,18 +34,27 @@ public:
     ListHeld& operator=(const ListHeld&) = delete;
 };
 
-// Runs on a thread of its own; the files were opened so that they can be
-// removed while open.
+// The files were opened so that they can be removed while open.
+[[noreturn]] void RemoveAndExit(int status) {
+    for (const std::string& path : *g_temporaries) DeleteFileW(NativePath(path).c_str());
+    ExitProcess(static_cast<UINT>(status));
+}
+
+// Runs on a thread of its own.
 BOOL WINAPI OnConsoleEvent(DWORD event) {
-    UINT status = kTerminatedStatus;
+    int status = kTerminatedStatus;
     if (event == CTRL_C_EVENT) {
         status = kInterruptedStatus;
     } else if (event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) {
         return FALSE;
     }
     EnterCriticalSection(&g_lock);
-    for (const std::string& path : *g_temporaries) DeleteFileW(NativePath(path).c_str());
-    ExitProcess(status);
+    if (g_held > 0) {
+        g_pending = status;
+        LeaveCriticalSection(&g_lock);
+        return TRUE;
+    }
+    RemoveAndExit(status);
 }
 
 #else
@@ -65,9 +78,17 @@ private:
 };
 
 // Only unlink and _exit: both may be called from a signal handler.
-extern "C" void OnSignal(int signal) {
+[[noreturn]] void RemoveAndExit(int status) {
     for (const std::string& path : *g_temporaries) unlink(path.c_str());
-    _exit(128 + signal);
+    _exit(status);
+}
+
+extern "C" void OnSignal(int signal) {
+    if (g_held > 0) {
+        g_pending = 128 + signal;
+        return;
+    }
+    RemoveAndExit(128 + signal);
 }
 
 #endif
@@ -89,6 +110,16 @@ void WatchInterrupts() {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 #endif
+}
+
+InterruptsHeld::InterruptsHeld() {
+    ++g_held;
+}
+
+InterruptsHeld::~InterruptsHeld() {
+    if (--g_held > 0 || g_pending == 0 || g_temporaries == nullptr) return;
+    const ListHeld held;
+    RemoveAndExit(g_pending);
 }
 
 void RecordTemporary(const std::string& path) {

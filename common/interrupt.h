@@ -13,6 +13,17 @@ inline constexpr int kTerminatedStatus = 143;   // 128 + SIGTERM
 // From now on, for the rest of the run.
 void WatchInterrupts();
 
+// Holds interrupts back while it lives, so that what is done in its scope
+// (an output moved into place and its line printed) is done whole.
+// An interrupt that comes meanwhile takes effect when it ends.
+class InterruptsHeld {
+public:
+    InterruptsHeld();
+    ~InterruptsHeld();
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+};
+
 // A temporary file about to be created, and one moved into place or removed.
 // Nothing is recorded unless the run watches for interrupts.
 void RecordTemporary(const std::string& path);
