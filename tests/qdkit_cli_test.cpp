@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -580,5 +581,124 @@ TEST(QdkitCli, BlankSidesAndJoinToQd) {
     EXPECT_TRUE(SameBytes(kFourSides, ReadFile(dir / "back.fds")));
     EXPECT_TRUE(SameBytes(ReadFile(dir / "a.qd"), ReadFile(dir / "j.qd")));
 }
+
+#ifndef _WIN32
+
+// What bash runs, with the source tree's folder as its own.
+std::string Bash(const std::string& script, const std::string& folder = KIT_SOURCE_DIR) {
+    TempDir capture;
+    const std::string line = "cd '" + folder + "' && bash -c '" + script + "' >'" +
+                             capture / "out" + "' 2>&1";
+    const int status = std::system(line.c_str());
+    return Text(ReadFile(capture / "out")) + (status == 0 ? "" : "[failed]");
+}
+
+// What the completion offers for the words typed so far, the last one
+// being completed.
+std::string Completed(const std::string& words) {
+    return Bash("source completion/qdkit.bash; read -ra W <<<\"" + words +
+                "\"; [[ \"" + words +
+                "\" == *\" \" ]] && W+=(\"\"); COMP_WORDS=(\"${W[@]}\"); "
+                "COMP_CWORD=$((${#W[@]} - 1)); _qdkit; echo \"${COMPREPLY[*]}\"");
+}
+
+// Item 11: bash completes commands, options, kinds and sides.
+TEST(QdkitCli, Completion) {
+    const struct {
+        std::string words;
+        std::string offered;
+    } cases[] = {
+        {"qdkit ", "info verify convert join recover help -h --help --version"},
+        {"qdkit in", "info"},
+        {"qdkit help co", "convert"},
+        {"qdkit convert --s", "--side --salvage --strict"},
+        {"qdkit convert --no", "--no-clobber"},
+        {"qdkit convert --to fds-", "fds-qd fds-raw"},
+        {"qdkit join --to ", "fds fds-qd"},
+        {"qdkit recover --to ", "fds mzt qdf"},
+        {"qdkit convert --side ", "A B C D E F G H"},
+        {"qdkit convert --side a,", "a,A a,B a,C a,D a,E a,F a,G a,H"},
+        {"qdkit info -", "--json -r --recursive -q --quiet -h --help"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.offered + "\n", Completed(c.words)) << c.words;
+}
+
+// The completion offers each command's options, as its help lists them.
+TEST(QdkitCli, CompletionKnowsEveryOption) {
+    TempDir dir;
+    for (const char* command : {"info", "verify", "convert", "join", "recover"}) {
+        const RunResult help = RunProgram(dir.path(), "qdkit", {"help", command});
+        std::vector<std::string> listed;
+        for (const std::string& line : Lines(help.out)) {
+            if (line.size() < 3 || line[2] != '-') continue;
+            std::string names = line.substr(2, line.find(' ', 2) - 2);
+            for (std::size_t comma; (comma = names.find(',')) != std::string::npos;) {
+                listed.push_back(names.substr(0, comma));
+                names.erase(0, comma + 1);
+            }
+            listed.push_back(names);
+        }
+        std::vector<std::string> offered = Lines(Bash(
+            std::string("source completion/qdkit.bash; printf \"%s\\n\" $(_qdkit_options ") +
+            command + ")"));
+        std::sort(listed.begin(), listed.end());
+        std::sort(offered.begin(), offered.end());
+        EXPECT_EQ(listed, offered) << command;
+    }
+}
+
+// Item 9: the map renders without a browser, to the width asked for.
+TEST(QdkitCli, RenderSvg) {
+    if (Bash("command -v rsvg-convert").find("[failed]") != std::string::npos)
+        GTEST_SKIP() << "rsvg-convert is not installed; render-svg.sh would install it";
+    TempDir dir;
+    const std::string svg =
+        R"(<svg xmlns="http://www.w3.org/2000/svg" width="400" height="100"/>)";
+    WriteFile(dir / "map.svg", Bytes(svg.begin(), svg.end()));
+    const struct {
+        std::string args;
+        std::uint32_t width, height;  // of the picture; 0 for none
+    } cases[] = {{"map.svg map.png 800", 800, 200}, {"map.svg map.png", 1200, 300},
+                 {"none.svg map.png", 0, 0}};
+    for (const auto& c : cases) {
+        fs::remove(fs::u8path(dir / "map.png"));
+        const std::string said =
+            Bash("bash " + std::string(KIT_SOURCE_DIR) + "/scripts/render-svg.sh " + c.args,
+                 dir.path());
+        const Bytes png = ReadFile(dir / "map.png");
+        if (c.width == 0) {
+            EXPECT_TRUE(png.empty()) << said;
+            continue;
+        }
+        ASSERT_GE(png.size(), 24u) << said;
+        const auto be32 = [&](std::size_t at) {
+            return std::uint32_t(png[at]) << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
+        };
+        EXPECT_EQ(Hex("89 50 4E 47"), Bytes(png.begin(), png.begin() + 4));
+        EXPECT_EQ(c.width, be32(16)) << c.args;
+        EXPECT_EQ(c.height, be32(20)) << c.args;
+    }
+}
+
+// Item 10: the scripts that build share one build, with one set of options,
+// so that demo.sh and then test.sh compile every object once.
+TEST(QdkitCli, ScriptsShareOneBuild) {
+    const struct {
+        std::string script;
+        bool configures;  // runs cmake -S itself
+        bool shares;      // builds through scripts/build.sh
+    } cases[] = {
+        {"scripts/build.sh", true, false},
+        {"scripts/demo.sh", false, true},
+        {"scripts/test.sh", false, true},
+    };
+    for (const auto& c : cases) {
+        const std::string text = Text(ReadFile(std::string(KIT_SOURCE_DIR) + "/" + c.script));
+        EXPECT_EQ(c.configures, Contains(text, "cmake -S")) << c.script;
+        EXPECT_EQ(c.shares, Contains(text, "scripts/build.sh")) << c.script;
+    }
+}
+
+#endif  // _WIN32
 
 }  // namespace
