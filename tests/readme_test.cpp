@@ -117,8 +117,9 @@ bool Matches(const std::vector<std::string>& expected, std::size_t e,
 // What a command prints in folder, both streams as a terminal shows them.
 std::string Shell(const std::string& folder, const std::string& command, bool errors = true) {
     const std::string out = folder + "/.said";
-    const std::string line = "cd '" + folder + "' && PATH='" + KIT_BIN_DIR + "':\"$PATH\" bash -c '" +
-                             command + "' >'" + out + "' " + (errors ? "2>&1" : "2>/dev/null");
+    const std::string line = "cd '" + folder + "' && PATH='" + KIT_BIN_DIR +
+                             "':\"$PATH\" bash -c '" + command + "' >'" + out + "' " +
+                             (errors ? "2>&1" : "2>/dev/null");
     if (std::system(line.c_str()) == -1) return "cannot run " + command;
     const std::string said = Text(ReadFile(out));
     fs::remove(out);
@@ -144,7 +145,8 @@ Bytes OneCellLater(const Bytes& raw) {
 void MakeInputs(const std::string& folder) {
     ASSERT_EQ(0, RunProgram(folder, "make_samples", {"."}).status);
     ASSERT_EQ(0, RunProgram(folder, "qdkit", {"convert", "-q", "sample.fds", "sample.mzt"}).status);
-    ASSERT_EQ(0, RunProgram(folder, "qdkit", {"convert", "-q", "--to", "qdf", "sample.mzt"}).status);
+    ASSERT_EQ(0,
+              RunProgram(folder, "qdkit", {"convert", "-q", "--to", "qdf", "sample.mzt"}).status);
     const Bytes tape = ReadFile(folder + "/sample.mzt");
     WriteFile(folder + "/tape.mzt", tape);
     WriteFile(folder + "/music.mzt", Bytes(tape.begin(), tape.end() - 11));
@@ -153,7 +155,8 @@ void MakeInputs(const std::string& folder) {
     WriteFile(folder + "/notes.txt", {'n', 'o', 't', 'e', 's', '\n'});
     WriteFile(folder + "/shifted.DKA", OneCellLater(ReadFile(folder + "/sample.DKA")));
     fs::create_directories(fs::u8path(folder + "/collection/disks"));
-    fs::copy_file(fs::u8path(folder + "/game.fds"), fs::u8path(folder + "/collection/disks/game.fds"));
+    fs::copy_file(fs::u8path(folder + "/game.fds"),
+                  fs::u8path(folder + "/collection/disks/game.fds"));
     WriteFile(folder + "/collection/tape.mzt", tape);
 }
 
