@@ -102,7 +102,11 @@ int ExplainParseError(const CLI::ParseError& error, const CLI::App& app, int arg
     const CLI::App* command = CommandOf(app, argc, argv);
     const std::string what = error.what();
     std::string text = LowerFirst(what);
-    if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr) {
+    if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr && command == nullptr &&
+        argc > 1 && argv[1][0] == '-') {
+        // An option of no command, where the command should be.
+        text = Unexpected(argv[1], app, nullptr);
+    } else if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr) {
         text = Missing(what, app, what.rfind("A subcommand", 0) == 0 ? nullptr : command);
     } else if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
         text = Unexpected(what, app, command);

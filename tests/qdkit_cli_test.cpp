@@ -354,6 +354,7 @@ TEST(QdkitCli, Messages) {
     } cases[] = {
         {{}, 2, "qdkit: error: no command given: info, verify, convert, join, recover, help", ""},
         {{"inf", "a.mzt"}, 2, "qdkit: error: unknown command 'inf'; did you mean 'info'?", ""},
+        {{"--bogus"}, 2, "qdkit: error: unknown option --bogus", ""},
         {{"help", "conver"},
          2,
          "qdkit: error: unknown command 'conver'; did you mean 'convert'?",
