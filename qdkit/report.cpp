@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "common/console.h"
+#include "qdkit/text.h"
 
 namespace {
 
@@ -42,10 +42,6 @@ void TakeStandardOutput() {
     g_mode.tostderr = true;
 }
 
-bool StandardOutputTaken() {
-    return g_mode.tostderr;
-}
-
 void PrintLine(const std::string& line) {
     if (!g_mode.quiet) Put(g_mode.tostderr, line + "\n");
 }
@@ -78,7 +74,7 @@ bool OutputWritten() {
     ClearProgress();
     errno = 0;
     if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
-    const std::string why = errno != 0 ? std::string(": ") + std::strerror(errno) : "";
+    const std::string why = errno != 0 ? ": " + SystemReason(errno) : "";
     PutUtf8(true, "qdkit: error: cannot write the standard output" + why + "\n");
     return false;
 }

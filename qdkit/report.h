@@ -32,7 +32,6 @@ struct FileReport {
 // the standard output sends every line to the standard error stream.
 void SetQuiet(bool quiet);
 void TakeStandardOutput();
-bool StandardOutputTaken();
 
 // A line of the command's own output (a table, a verdict), on the
 // standard output.
