@@ -75,22 +75,18 @@ CLI::Option* AddFiles(CLI::App* command, CommandLine& line, const char* name, co
     return command->add_option(name, line.files, what)->option_text("...")->required();
 }
 
-void AddInfo(CLI::App& app, CommandLine& line) {
-    CLI::App* info = app.add_subcommand("info", "Show each file's kind and what it holds.");
+void InfoOptionsOf(CLI::App* info, CommandLine& line) {
     AddBatchOptions(info, line, "read");
     AddFiles(info, line, "FILE", "Files to read (- the standard input).");
 }
 
-void AddVerify(CLI::App& app, CommandLine& line) {
-    CLI::App* verify =
-        app.add_subcommand("verify", "Check that each file survives the trip through a side.");
+void VerifyOptionsOf(CLI::App* verify, CommandLine& line) {
     AddBatchOptions(verify, line, "checked");
     AddFiles(verify, line, "FILE", "Files to check (- the standard input).");
 }
 
-void AddConvert(CLI::App& app, CommandLine& line) {
+void ConvertOptionsOf(CLI::App* convert, CommandLine& line) {
     ConvertOptions& options = line.convert;
-    CLI::App* convert = app.add_subcommand("convert", "Convert each file to another kind.");
     convert
         ->add_option("--to", line.to, "Target kind where there is a choice (default: see below).")
         ->option_text("KIND")
@@ -120,9 +116,7 @@ void AddConvert(CLI::App& app, CommandLine& line) {
     convert->footer(ConversionsText());
 }
 
-void AddJoin(CLI::App& app, CommandLine& line) {
-    CLI::App* join =
-        app.add_subcommand("join", "Join FDS sides into one FDS image with the header.");
+void JoinOptionsOf(CLI::App* join, CommandLine& line) {
     join->add_option("-o", line.join.output,
                      "The image to write (required; - the standard "
                      "output).")
@@ -139,10 +133,8 @@ void AddJoin(CLI::App& app, CommandLine& line) {
     AddFiles(join, line, "SIDE", "Raw FDS sides or one-side FDS images, in order.");
 }
 
-void AddRecover(CLI::App& app, CommandLine& line) {
+void RecoverOptionsOf(CLI::App* recover, CommandLine& line) {
     RecoverOptions& rescue = line.recover;
-    CLI::App* recover = app.add_subcommand(
-        "recover", "Rescue one side from one damaged read of it or several: every intact block.");
     recover->add_option("-o", rescue.output, "Name of the rescued side (- the standard output).")
         ->option_text("OUT")
         ->check(NamedOutput());
@@ -171,9 +163,40 @@ void AddRecover(CLI::App& app, CommandLine& line) {
         "differ). Exit status 0 only when every block the side announces is good or voted.\n");
 }
 
-void AddHelp(CLI::App& app, CommandLine& line) {
-    CLI::App* help = app.add_subcommand("help", "Show this help, or a command's.");
+void HelpOptionsOf(CLI::App* help, CommandLine& line) {
     help->add_option("COMMAND", line.helpon, "The command to tell about.")->option_text(" ");
+}
+
+struct Command {
+    const char* name;
+    const char* about;
+    void (*options)(CLI::App*, CommandLine&);
+};
+
+constexpr Command kCommands[] = {
+    {"info", "Show each file's kind and what it holds.", InfoOptionsOf},
+    {"verify", "Check that each file survives the trip through a side.", VerifyOptionsOf},
+    {"convert", "Convert each file to another kind.", ConvertOptionsOf},
+    {"join", "Join FDS sides into one FDS image with the header.", JoinOptionsOf},
+    {"recover", "Rescue one side from one damaged read of it or several: every intact block.",
+     RecoverOptionsOf},
+    {"help", "Show this help, or a command's.", HelpOptionsOf},
+};
+
+// The command whose options the call needs: the one it runs, or the one
+// help is asked about. Making every command's options would cost each
+// call more than the rest of its start-up.
+std::string NamedCommand(int argc, char** argv) {
+    if (argc > 2 && std::string(argv[1]) == "help") return argv[2];
+    return argc > 1 ? argv[1] : "";
+}
+
+void AddCommands(CLI::App& app, CommandLine& line, const std::string& named) {
+    for (const Command& command : kCommands) {
+        CLI::App* sub = app.add_subcommand(command.name, command.about);
+        sub->group("Commands");
+        if (named == command.name || command.options == HelpOptionsOf) command.options(sub, line);
+    }
 }
 
 }  // namespace
@@ -191,13 +214,7 @@ int main(int argc, char** argv) {
                ", told apart by content.\n"
                "Exit status: 0 success, 1 a file failed, 2 a wrong command line.\n");
     CommandLine line;
-    AddInfo(app, line);
-    AddVerify(app, line);
-    AddConvert(app, line);
-    AddJoin(app, line);
-    AddRecover(app, line);
-    AddHelp(app, line);
-    for (CLI::App* command : app.get_subcommands({})) command->group("Commands");
+    AddCommands(app, line, NamedCommand(argc, argv));
     if (const int status = CheckCommandName(app, argc, argv)) return status;
     try {
         app.parse(argc, argv);
