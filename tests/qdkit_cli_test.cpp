@@ -116,10 +116,11 @@ TEST(QdkitCli, Pipes) {
     EXPECT_FALSE(FileExists(dir / "-"));
 }
 
-#ifndef _WIN32
-
 // A pipe or FIFO named by its path is read whole, as <(cat tape.mzt) gives one.
 TEST(QdkitCli, NamedPipes) {
+#ifdef _WIN32
+    GTEST_SKIP() << "needs a FIFO";
+#else
     TempDir dir;
     for (const char* command : {"info", "verify", "convert"}) {
         const std::string fifo = dir / "fifo";
@@ -131,7 +132,10 @@ TEST(QdkitCli, NamedPipes) {
         EXPECT_EQ(0, run.status) << command << run.err;
     }
     EXPECT_TRUE(FileExists(dir / "fifo.QDK"));
+#endif
 }
+
+#ifndef _WIN32
 
 // A running program: its process, its standard output and error in files.
 pid_t Start(const std::string& folder, const std::vector<std::string>& args, const std::string& out,
@@ -162,10 +166,15 @@ int Wait(pid_t child) {
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
+#endif  // _WIN32
+
 // Item 2: a batch cut short by a signal leaves its finished outputs, each
 // with its line in the log, and no temporary file. The last input is a FIFO
 // nobody writes, so the batch is still running whenever the signal comes.
 TEST(QdkitCli, InterruptedBatch) {
+#ifdef _WIN32
+    GTEST_SKIP() << "needs signals to a running process";
+#else
     constexpr int kInputs = 40;
     const struct {
         int signal;
@@ -195,7 +204,10 @@ TEST(QdkitCli, InterruptedBatch) {
         EXPECT_EQ(logged, Tree(dir / "out")) << "every output in place has its line, no other";
         EXPECT_FALSE(logged.empty());
     }
+#endif
 }
+
+#ifndef _WIN32
 
 // Runs qdkit with its standard error stream on a terminal, or in a file;
 // its second input is a FIFO fed only after a while, so that the batch runs
@@ -231,9 +243,14 @@ std::string SlowBatchErrors(bool terminal) {
     return terminal ? said : Text(ReadFile(dir / "err"));
 }
 
+#endif  // _WIN32
+
 // Item 3, on a terminal: a batch longer than a second shows its progress
 // there, and wipes it before the last line; a file never gets it.
 TEST(QdkitCli, ProgressOnATerminal) {
+#ifdef _WIN32
+    GTEST_SKIP() << "needs a pseudo-terminal";
+#else
     const struct {
         bool terminal;
         bool progress;
@@ -243,9 +260,8 @@ TEST(QdkitCli, ProgressOnATerminal) {
         EXPECT_EQ(c.progress, Contains(said, "\rqdkit: 2 of 3 files")) << said;
         EXPECT_TRUE(Contains(said, "qdkit: 3 files: 3 verified, 0 skipped, 0 failed")) << said;
     }
+#endif
 }
-
-#endif  // _WIN32
 
 // Item 3: -C makes its folder, the last line counts, --quiet, --recursive,
 // --no-clobber and --json.
@@ -614,8 +630,13 @@ std::string Completed(const std::string& words) {
                 "COMP_CWORD=$((${#W[@]} - 1)); _qdkit; echo \"${COMPREPLY[*]}\"");
 }
 
+#endif  // _WIN32
+
 // Item 11: bash completes commands, options, kinds and sides.
 TEST(QdkitCli, Completion) {
+#ifdef _WIN32
+    GTEST_SKIP() << "needs bash";
+#else
     const struct {
         std::string words;
         std::string offered;
@@ -633,10 +654,14 @@ TEST(QdkitCli, Completion) {
         {"qdkit info -", "--json -r --recursive -q --quiet -h --help"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.offered + "\n", Completed(c.words)) << c.words;
+#endif
 }
 
 // The completion offers each command's options, as its help lists them.
 TEST(QdkitCli, CompletionKnowsEveryOption) {
+#ifdef _WIN32
+    GTEST_SKIP() << "needs bash";
+#else
     TempDir dir;
     for (const char* command : {"info", "verify", "convert", "join", "recover"}) {
         const RunResult help = RunProgram(dir.path(), "qdkit", {"help", command});
@@ -657,10 +682,14 @@ TEST(QdkitCli, CompletionKnowsEveryOption) {
         std::sort(offered.begin(), offered.end());
         EXPECT_EQ(listed, offered) << command;
     }
+#endif
 }
 
 // Item 9: the map renders without a browser, to the width asked for.
 TEST(QdkitCli, RenderSvg) {
+#ifdef _WIN32
+    GTEST_SKIP() << "needs bash and rsvg-convert";
+#else
     if (Bash("command -v rsvg-convert").find("[failed]") != std::string::npos)
         GTEST_SKIP() << "rsvg-convert is not installed; render-svg.sh would install it";
     TempDir dir;
@@ -690,11 +719,15 @@ TEST(QdkitCli, RenderSvg) {
         EXPECT_EQ(c.width, be32(16)) << c.args;
         EXPECT_EQ(c.height, be32(20)) << c.args;
     }
+#endif
 }
 
 // Item 10: the scripts that build share one build, with one set of options,
 // so that demo.sh and then test.sh compile every object once.
 TEST(QdkitCli, ScriptsShareOneBuild) {
+#ifdef _WIN32
+    GTEST_SKIP() << "needs the scripts, which run in bash";
+#else
     const struct {
         std::string script;
         bool configures;  // runs cmake -S itself
@@ -709,8 +742,7 @@ TEST(QdkitCli, ScriptsShareOneBuild) {
         EXPECT_EQ(c.configures, Contains(text, "cmake -S")) << c.script;
         EXPECT_EQ(c.shares, Contains(text, "scripts/build.sh")) << c.script;
     }
+#endif
 }
-
-#endif  // _WIN32
 
 }  // namespace
