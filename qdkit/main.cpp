@@ -1,19 +1,12 @@
 // qdkit: reads, checks and converts every kind of file the kit knows.
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <cstdio>
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <vector>
 
-#include "common/console.h"
-#include "common/interrupt.h"
 #include "common/platform.h"
 #include "common/version.h"
-#include "fds/fds_format.h"
 #include "qdkit/cli.h"
-#include "qdkit/text.h"
 
 namespace {
 
@@ -212,7 +205,8 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.footer("Kinds: " + Listed(KindNames()) +
                ", told apart by content.\n"
-               "Exit status: 0 success, 1 a file failed, 2 a wrong command line.\n");
+               "Exit status: 0 success, 1 a file failed, 2 a wrong command line, 130 or 143\n"
+               "interrupted.\n");
     CommandLine line;
     AddCommands(app, line, NamedCommand(argc, argv));
     if (const int status = CheckCommandName(app, argc, argv)) return status;
