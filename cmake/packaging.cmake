@@ -1,5 +1,5 @@
-# Installation and packages: the programs, their man pages and the README
-# under the usual places of a prefix; `cpack -G DEB` and `cpack -G ZIP` make
+# Installation and packages: the programs, their man pages, the README and
+# qdkit's bash completion under the usual places of a prefix; `cpack -G DEB` and `cpack -G ZIP` make
 # a Debian package and a zip of the same tree.
 include(GNUInstallDirs)
 
@@ -17,6 +17,11 @@ endforeach()
 
 install(TARGETS ${kit_installed} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${KIT_PACKAGE_NAME})
+# Where bash-completion looks for a command's completion, by its name.
+if(TARGET qdkit)
+    install(FILES ${PROJECT_SOURCE_DIR}/completion/qdkit.bash
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions RENAME qdkit)
+endif()
 
 # Debian keeps man pages compressed; man reads them either way.
 find_program(KIT_GZIP gzip)

@@ -182,6 +182,14 @@ void PutUtf8(bool error, const std::string& text) {
     Emit(nullptr, nullptr, error, {{Piece::kUtf8, text}});
 }
 
+bool IsTerminal(bool error) {
+#ifdef _WIN32
+    return ConsoleOf(error) != nullptr;
+#else
+    return isatty(fileno(error ? stderr : stdout)) != 0;
+#endif
+}
+
 void PrintUsage(Console& console, const char* title, const char* usage) {
     console.Line((std::string(title) + kOwnerNotice).c_str());
     console.Line(usage);

@@ -43,6 +43,9 @@ private:
 // Windows console the same text as UTF-16, whatever its code page.
 void PutUtf8(bool error, const std::string& text);
 
+// Whether the standard output or error stream is a terminal (a console).
+bool IsTerminal(bool error);
+
 // The notice that follows each program's title on its first usage line.
 inline constexpr const char* kOwnerNotice = "  (C) 2026 Quick Disk kit developers";
 

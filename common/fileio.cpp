@@ -41,6 +41,14 @@ bool CFile::Open(const char* path, const char* mode) {
     return true;
 }
 
+bool CFile::OpenTemporary(const char* path) {
+    assert(m_fp == nullptr);
+    m_writemode = true;
+    m_size = 0;
+    m_fp = OpenTemporaryByName(path);
+    return m_fp != nullptr;
+}
+
 bool CFile::Close() {
     if (m_fp == nullptr) return true;
     const bool clean = std::ferror(m_fp) == 0;

@@ -15,6 +15,8 @@ public:
     // A mode holding 'r' measures the file: m_size is then its size, or -1
     // when it cannot be measured (a pipe, say). Other modes leave m_size 0.
     bool Open(const char* path, const char* mode);
+    // A new file to write, which an interrupt may remove while it is open.
+    bool OpenTemporary(const char* path);
     // False when the stream could not be flushed and closed cleanly.
     bool Close();
 

@@ -1,10 +1,12 @@
 #include "common/outputfile.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <random>
 #include <system_error>
 
+#include "common/interrupt.h"
 #include "common/platform.h"
 
 namespace fs = std::filesystem;
@@ -53,8 +55,13 @@ OutputOpen OutputFile::Open(const char* path, const char* input) {
     }
     m_target = KitName(target);
     m_temporary = TemporaryName(target);
-    if (!m_file.Open(m_temporary.c_str(), "wb")) {
+    // Recorded before it exists, so that an interrupt never misses it.
+    RecordTemporary(m_temporary);
+    if (!m_file.OpenTemporary(m_temporary.c_str())) {
+        const int why = errno;  // the caller may tell it
+        ForgetTemporary(m_temporary);
         m_temporary.clear();
+        errno = why;
         return OutputOpen::kOpenError;
     }
     // A replaced file keeps its permissions.
@@ -75,6 +82,7 @@ bool OutputFile::Stage(const std::vector<std::uint8_t>& bytes) {
 bool OutputFile::Commit() {
     if (m_temporary.empty()) return true;
     if (RenameOver(m_temporary, m_target)) {
+        ForgetTemporary(m_temporary);
         m_temporary.clear();
         return true;
     }
@@ -87,5 +95,6 @@ void OutputFile::Discard() {
     if (m_temporary.empty()) return;
     std::error_code error;
     fs::remove(NativePath(m_temporary), error);
+    ForgetTemporary(m_temporary);
     m_temporary.clear();
 }

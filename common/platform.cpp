@@ -5,9 +5,13 @@
 #include <vector>
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 // needs windows.h first
 #include <shellapi.h>
+
+#include <cerrno>
 #endif
 
 namespace fs = std::filesystem;
@@ -59,6 +63,24 @@ void EncodeUtf8(char32_t c, std::string& out) {
 std::wstring Wide(const std::string& name) {
     const std::u16string text = Utf8ToUtf16(name);
     return std::wstring(text.begin(), text.end());
+}
+
+// What fopen would have left in errno for the reasons a new file fails.
+int ErrnoOf(DWORD error) {
+    switch (error) {
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT:
+            return EACCES;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+            return ENOENT;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        default:
+            return EIO;
+    }
 }
 #endif
 
@@ -127,6 +149,30 @@ std::FILE* OpenByName(const char* name, const char* mode) {
     return _wfopen(Wide(name).c_str(), Wide(mode).c_str());
 }
 
+void BinaryStandardStream(std::FILE* stream) {
+    if (stream != stdin) std::fflush(stream);
+    _setmode(_fileno(stream), _O_BINARY);
+}
+
+std::FILE* OpenTemporaryByName(const char* name) {
+    // _wfopen shares no deletion; an interrupt must remove the file open.
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const HANDLE handle = CreateFileW(Wide(name).c_str(), GENERIC_WRITE, share, nullptr,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        errno = ErrnoOf(GetLastError());
+        return nullptr;
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    if (descriptor == -1) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(descriptor, "wb");
+    if (file == nullptr) _close(descriptor);
+    return file;
+}
+
 bool RenameOver(const std::string& from, const std::string& to) {
     return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
@@ -170,6 +216,12 @@ std::string KitName(const fs::path& path) {
 
 std::FILE* OpenByName(const char* name, const char* mode) {
     return std::fopen(name, mode);
+}
+
+void BinaryStandardStream(std::FILE*) {}
+
+std::FILE* OpenTemporaryByName(const char* name) {
+    return std::fopen(name, "wb");
 }
 
 bool RenameOver(const std::string& from, const std::string& to) {

@@ -16,6 +16,11 @@ std::filesystem::path NativePath(const std::string& name);
 std::string KitName(const std::filesystem::path& path);
 // fopen by the kit's name.
 std::FILE* OpenByName(const char* name, const char* mode);
+// A new file to write ("wb"), which may be removed while it is open.
+std::FILE* OpenTemporaryByName(const char* name);
+// The standard input or output carries bytes as they are (Windows opens
+// them in text mode).
+void BinaryStandardStream(std::FILE* stream);
 // rename, replacing a file of the new name.
 bool RenameOver(const std::string& from, const std::string& to);
 

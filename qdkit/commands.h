@@ -5,35 +5,47 @@
 #include <string>
 #include <vector>
 
+#include "qdkit/batch.h"
 #include "qdkit/kinds/kind.h"
 
-int RunInfo(const std::vector<std::string>& files, bool json);
-int RunVerify(const std::vector<std::string>& files);
+int RunInfo(const std::vector<std::string>& files, const BatchOptions& options);
+int RunVerify(const std::vector<std::string>& files, const BatchOptions& options);
 
 struct ConvertOptions {
+    BatchOptions batch;
     const FileKind* to = nullptr;  // the target kind; the input kind's own when none
-    std::string output;            // -o: the one output's name
+    std::string output;            // -o: the one output's name ("-" the standard output)
     std::string folder;            // -C: where outputs go; empty for the current folder
     std::vector<int> sides;        // --side: FDS sides, counted from 1; empty for all
     bool force = false;            // replace existing outputs
+    bool noclobber = false;        // keep existing outputs, writing the others
+    bool salvage = false;          // keep what a side that does not decode cleanly gave
     bool strict = false;           // every warning fails its file
 };
 
 int RunConvert(const std::vector<std::string>& files, const ConvertOptions& options);
 
 struct RecoverOptions {
-    std::string output;  // -o: the rescued side's name
+    std::string output;  // -o: the rescued side's name ("-" the standard output)
     std::string folder;  // -C: where outputs go
     std::string to;      // --to: fds, mzt or qdf; the medium's first when empty
     std::string map;     // --map: the picture's name, none when empty
     std::string sideof;  // --side-of: the read whose side is rescued, when they differ
     bool json = false;
-    bool strict = false;  // write nothing unless the side is complete
-    bool force = false;   // replace existing outputs
+    bool strict = false;   // write nothing unless the side is complete
+    bool force = false;    // replace existing outputs
+    bool salvage = false;  // keep what was rescued, as recover always does
 };
 
 // Rescues one side from one read of it or several.
 int RunRecover(const std::vector<std::string>& reads, const RecoverOptions& options);
 
+struct JoinOptions {
+    std::string output;            // -o: the image ("-" the standard output)
+    const FileKind* to = nullptr;  // fds (the default) or fds-qd
+    bool force = false;            // replace an existing image
+    bool salvage = false;          // keep a side that does not decode cleanly as decoded
+};
+
 // Joins sides (raw FDS sides, one-side FDS images) into one FDS image.
-int RunJoin(const std::vector<std::string>& sides, const std::string& output, bool force);
+int RunJoin(const std::vector<std::string>& sides, const JoinOptions& options);

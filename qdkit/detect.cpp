@@ -1,20 +1,90 @@
 #include "qdkit/detect.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <new>
 
+#include "common/dataplanes.h"
 #include "common/fileio.h"
 #include "common/platform.h"
+#include "common/rescue.h"
 #include "common/wholefile.h"
+#include "fds/side_rescue.h"
+#include "qd/side_rescue.h"
+#include "qdkit/text.h"
 
 namespace {
 
 std::string CannotOpen(const std::error_code& error) {
-    std::string why = error.message();
-    if (!why.empty()) why[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(why[0])));
-    return "cannot open: " + why;
+    return "cannot open: " + SystemReason(error.value());
+}
+
+// A stream read to its end, no further than the bound of a file in memory.
+bool ReadStream(std::FILE* stream, Bytes& bytes, FileReport& report) {
+    constexpr std::size_t kChunk = 1 << 16;
+    std::size_t held = 0;
+    for (;;) {
+        if (held > static_cast<std::size_t>(kMaxInputBytes)) {
+            report.Fail("too large to hold in memory");
+            return false;
+        }
+        bytes.resize(held + kChunk);
+        const std::size_t got = std::fread(bytes.data() + held, 1, kChunk, stream);
+        held += got;
+        if (got < kChunk) break;
+    }
+    bytes.resize(held);
+    if (std::ferror(stream) != 0) {
+        report.Fail("read error: " + SystemReason(errno));
+        return false;
+    }
+    if (held == 0) {
+        report.Fail("empty file");
+        return false;
+    }
+    return true;
+}
+
+// A pipe or a FIFO named by its path, read whole.
+bool ReadNamedStream(const std::string& path, OpenedInput& input, FileReport& report) {
+    CFile file;
+    if (!file.Open(path.c_str(), "rb")) {
+        report.Fail(std::string("cannot open: ") + SystemReason(errno));
+        return false;
+    }
+    input.streamed = true;
+    return ReadStream(file.fp(), input.bytes, report);
+}
+
+// Whether bytes that no kind claims are a raw read all the same: blocks
+// of a side whose opening block is lost, which only recover reads.
+const char* MediumOfLooseBlocks(const Bytes& bytes) {
+    if (bytes.size() > kMaxRawSideBytes) return nullptr;
+    const DataPlanes planes(bytes);
+    const auto good = [](const ReadScan& scan) {
+        return std::any_of(scan.blocks.begin(), scan.blocks.end(),
+                           [](const FoundBlock& b) { return b.status == BlockStatus::kGood; });
+    };
+    if (good(ScanFdsRead(planes))) return "FDS";
+    if (good(ScanQdRead(planes))) return "QD";
+    return nullptr;
+}
+
+// No kind's evidence: perhaps a raw read that lost the block opening its
+// side. True when it is nothing the kit reads.
+bool NoKnownKind(Probe& probe, FileReport& report) {
+    const Bytes* bytes = probe.Whole(kMaxRawSideBytes);
+    const char* medium = bytes != nullptr ? MediumOfLooseBlocks(*bytes) : nullptr;
+    if (medium == nullptr) {
+        report.Fail("not a known kind of file");
+        return true;
+    }
+    report.Fail(std::string("not a known kind of file: no block opens a side, but it holds ") +
+                medium + " blocks (try qdkit recover)");
+    return false;
 }
 
 }  // namespace
@@ -45,8 +115,12 @@ std::vector<Produced> WriteAs(const FileKind& kind, const Content& content, bool
     return outputs;
 }
 
-bool OpenRegularInput(const std::string& path, CFile& file, std::uint64_t& size,
-                      FileReport& report) {
+bool OpenInput(const std::string& path, OpenedInput& input, FileReport& report) {
+    if (path == kStandardStream) {
+        BinaryStandardStream(stdin);
+        input.streamed = true;
+        return ReadStream(stdin, input.bytes, report);
+    }
     std::error_code error;
     const std::filesystem::path native = NativePath(path);
     const auto status = std::filesystem::status(native, error);
@@ -58,17 +132,40 @@ bool OpenRegularInput(const std::string& path, CFile& file, std::uint64_t& size,
         report.Fail("cannot open: no such file");
         return false;
     }
+    if (std::filesystem::is_directory(status)) {
+        report.Fail("a folder");
+        return false;
+    }
+    if (std::filesystem::is_fifo(status)) return ReadNamedStream(path, input, report);
     if (!std::filesystem::is_regular_file(status)) {
         report.Fail("not a regular file");
         return false;
     }
-    size = std::filesystem::file_size(native, error);
-    if (!error && size == 0) {
+    input.size = std::filesystem::file_size(native, error);
+    if (!error && input.size == 0) {
         report.Fail("empty file");
         return false;
     }
-    if (error || !file.Open(path.c_str(), "rb")) {
-        report.Fail(std::string("cannot open: ") + std::strerror(errno));
+    if (error || !input.file.Open(path.c_str(), "rb")) {
+        report.Fail(std::string("cannot open: ") + SystemReason(errno));
+        return false;
+    }
+    return true;
+}
+
+bool LoadWholeInput(const std::string& path, Bytes& bytes, FileReport& report) {
+    OpenedInput input;
+    if (!OpenInput(path, input, report)) return false;
+    if (input.streamed) {
+        bytes = std::move(input.bytes);
+        return true;
+    }
+    if (input.size > static_cast<std::uint64_t>(kMaxInputBytes)) {
+        report.Fail("too large to hold in memory");
+        return false;
+    }
+    if (ReadInput(input.file, bytes) != LoadStatus::kOk) {
+        report.Fail("read error");
         return false;
     }
     return true;
@@ -76,18 +173,19 @@ bool OpenRegularInput(const std::string& path, CFile& file, std::uint64_t& size,
 
 Input ReadKnownFile(const std::string& path, FileReport& report) {
     Input input;
-    CFile file;
-    if (!OpenRegularInput(path, file, input.size, report)) return input;
-    Probe probe(file);
+    OpenedInput opened;
+    if (!OpenInput(path, opened, report)) return input;
+    Probe probe = opened.streamed ? Probe(std::move(opened.bytes)) : Probe(opened.file);
     const FileKind* kind = RecogniseKind(probe);
     if (probe.failed()) {
         report.Fail("read error");
         return input;
     }
     if (kind == nullptr) {
-        report.Fail("not a known kind of file");
+        input.unknown = NoKnownKind(probe, report);
         return input;
     }
+    input.size = opened.streamed ? probe.size() : opened.size;
     try {
         if (!kind->Load(probe, input.bytes, report)) {
             report.Fail(input.size > static_cast<std::uint64_t>(kMaxInputBytes)

@@ -10,8 +10,23 @@
 
 struct Input {
     const FileKind* kind = nullptr;  // none when the file failed; the report says why
+    bool unknown = false;            // read, but no kind's evidence was found in it
     std::uint64_t size = 0;
     Bytes bytes;  // as the kind loads it
+};
+
+// The name that stands for the standard input, and for the standard output
+// as an output's name.
+inline constexpr char kStandardStream[] = "-";
+
+// An input opened as the commands open them: a regular file, measured and
+// read only as far as needed; or a stream (the standard input, a pipe or a
+// FIFO), read whole within the same bound as a file.
+struct OpenedInput {
+    CFile file;
+    std::uint64_t size = 0;
+    bool streamed = false;
+    Bytes bytes;  // a stream's
 };
 
 // The kind whose evidence the probe's file holds, asking each in turn.
@@ -23,10 +38,11 @@ const FileKind* KindOfBytes(const Bytes& bytes);
 std::vector<Produced> WriteAs(const FileKind& kind, const Content& content, bool keep,
                               FileReport& report);
 
-// Opens path as a regular file that holds bytes, and measures it; false,
-// with the reason in the report, for anything else.
-bool OpenRegularInput(const std::string& path, CFile& file, std::uint64_t& size,
-                      FileReport& report);
+// Opens path ("-" the standard input); false, with the reason in the
+// report, for a file that is missing, empty, a folder or a device.
+bool OpenInput(const std::string& path, OpenedInput& input, FileReport& report);
+// The whole of path, as OpenInput opens it.
+bool LoadWholeInput(const std::string& path, Bytes& bytes, FileReport& report);
 // Reads path; what goes wrong, and what is unusual about loading it, goes to
 // the report (whose kind it sets).
 Input ReadKnownFile(const std::string& path, FileReport& report);

@@ -1,11 +1,13 @@
 #include "qdkit/fdsside.h"
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
 
 #include "common/bitstream.h"
 #include "common/crc16.h"
 #include "common/littleendian.h"
+#include "fds/disk_info.h"
 #include "fds/fds_format.h"
 #include "fds/side_encoder.h"
 #include "fds/side_rescue.h"
@@ -20,10 +22,24 @@ Json FieldValue(const std::uint8_t* block, const FdsField& field) {
     return std::vector<int>(block + field.offset, block + field.offset + field.bytes);
 }
 
+// A date field as a date, beside its bytes; null when they are no date.
+Json DateFact(const std::uint8_t* block, const char* name) {
+    for (const FdsField& field : kDiskInfoFields) {
+        if (std::string(field.name) != name) continue;
+        const std::optional<FdsDate> date = DecodeFdsDate(block + field.offset);
+        return date ? Json(FdsDateText(*date)) : Json();
+    }
+    return Json();
+}
+
 Json DiskInfoFacts(const std::uint8_t* block) {
     Json info = Json::object();
     info["game_name"] = ReadableBytes(block + kDiskInfoGameName.offset, kDiskInfoGameName.bytes);
     for (const FdsField& field : kDiskInfoFields) info[field.name] = FieldValue(block, field);
+    const char* licensee = FdsLicenseeName(info["maker"].get<std::uint8_t>());
+    info["maker_name"] = licensee != nullptr ? Json(licensee) : Json();
+    info["manufactured_date"] = DateFact(block, "manufactured");
+    info["rewritten_date"] = DateFact(block, "rewritten");
     return info;
 }
 
@@ -120,6 +136,46 @@ std::string SideLabel(int side) {
         label.insert(label.begin(), static_cast<char>('A' + (n - 1) % 26));
     }
     return label;
+}
+
+namespace {
+
+// One side by its label or its number, counted from 1; 0 for none.
+int SideNamed(const std::string& word) {
+    constexpr int kLetters = 26;
+    if (word.empty() || word.size() > 3) return 0;
+    const bool digits = std::all_of(word.begin(), word.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c));
+    });
+    const bool letters = std::all_of(word.begin(), word.end(), [](char c) {
+        return std::isalpha(static_cast<unsigned char>(c));
+    });
+    int side = 0;
+    for (char c : word) {
+        if (digits) side = side * 10 + (c - '0');
+        if (letters)
+            side = side * kLetters + (std::toupper(static_cast<unsigned char>(c)) - 'A' + 1);
+    }
+    return (digits || letters) && side <= kFdsMaxSideCount ? side : 0;
+}
+
+}  // namespace
+
+std::optional<std::vector<int>> ParseSideList(const std::vector<std::string>& words,
+                                              std::string& error) {
+    std::vector<int> sides;
+    for (const std::string& word : words) {
+        const std::size_t dash = word.find('-', 1);
+        const int first = SideNamed(word.substr(0, dash));
+        const int last = dash == std::string::npos ? first : SideNamed(word.substr(dash + 1));
+        if (first == 0 || last < first) {
+            error = "'" + word + "' names no side: sides are A, B, ... or 1, 2, ... (at most " +
+                    std::to_string(kFdsMaxSideCount) + "), ranges A-C or 1-3";
+            return std::nullopt;
+        }
+        for (int side = first; side <= last; ++side) sides.push_back(side);
+    }
+    return sides;
 }
 
 std::string RawSideSuffix(int side) {
@@ -268,6 +324,30 @@ Bytes FdsRawToFds(const Bytes& raw, bool keep, FileReport& report) {
     const std::size_t whole = kFdsHeaderBytes + static_cast<std::size_t>(kFdsSideAreaBytes);
     if (read.image.size() < whole) read.image.resize(whole, kFdsImageFillByte);
     return read.image;
+}
+
+std::vector<const FdsSide*> SidesToWrite(const Content& content, FileReport& report) {
+    std::vector<const FdsSide*> sides;
+    std::vector<int> blank;
+    const auto skipped = [&] {
+        if (blank.empty()) return;
+        report.Warn(blank.size() == 1
+                        ? "side " + SideLabel(blank.front()) + ": blank, skipped"
+                        : "sides " + SideLabel(blank.front()) + " to " + SideLabel(blank.back()) +
+                              ": blank, skipped (" + std::to_string(blank.size()) + " sides)");
+        blank.clear();
+    };
+    for (const FdsSide& side : content.sides) {
+        if (!blank.empty() && side.number != blank.back() + 1) skipped();
+        if (IsBlankArea(side.area)) {
+            blank.push_back(side.number);
+            continue;
+        }
+        skipped();
+        sides.push_back(&side);
+    }
+    skipped();
+    return sides;
 }
 
 bool FitsSideArea(const FdsSide& side, FileReport& report) {

@@ -17,6 +17,11 @@ using Bytes = std::vector<std::uint8_t>;
 
 // "A", "B", ... "Z", "AA", ...: side n (from 0), as in output names.
 std::string SideLabel(int side);
+// The sides a --side list names, each counted from 1: labels in either
+// case ("A", "b", "AA"), numbers, and ranges of either ("A-C", "1-3"),
+// one word each; none, with why in error, when a word names no side.
+std::optional<std::vector<int>> ParseSideList(const std::vector<std::string>& words,
+                                              std::string& error);
 // ".DKA", ".DKB", ...: the raw side of side n.
 std::string RawSideSuffix(int side);
 
@@ -60,6 +65,10 @@ Bytes DecodedFdsArea(const Bytes& image);
 Bytes FdsRawToFds(const Bytes& raw, bool keep, FileReport& report);
 
 struct FdsSide;
+struct Content;
+// The sides an FDS target writes: a blank area is no side, and every
+// target leaves it out with a warning (one for a run of blank sides).
+std::vector<const FdsSide*> SidesToWrite(const Content& content, FileReport& report);
 // Whether a side's blocks fit a side area of an image; an error says why not.
 bool FitsSideArea(const FdsSide& side, FileReport& report);
 

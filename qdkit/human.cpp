@@ -1,7 +1,9 @@
 #include "qdkit/human.h"
 
 #include <algorithm>
+#include <optional>
 
+#include "fds/disk_info.h"
 #include "fds/fds_format.h"
 #include "qdkit/text.h"
 
@@ -46,7 +48,7 @@ std::string Hex(const Json& value, int width) {
         for (const Json& item : value) text += (text.empty() ? "" : " ") + Hex(item, 2);
         return text;
     }
-    return HexValue(value.get<unsigned>(), width);
+    return "$" + HexValue(value.get<unsigned>(), width);
 }
 
 std::string Count(const Json& value) {
@@ -56,6 +58,61 @@ std::string Count(const Json& value) {
 std::string Plural(std::size_t n, const char* word) {
     return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
+
+namespace {
+
+enum class Shown { kNumber, kCode, kBcdNumber, kDate };
+
+struct InfoField {
+    const char* key;    // in the side's disk_info object
+    const char* label;  // for people
+    Shown shown;
+};
+
+// The disk info fields after the game name and maker, a line each for the
+// numbers, the codes and the dates.
+constexpr InfoField kNumbers[] = {{"disk", "disk number", Shown::kNumber},
+                                  {"side", "side number", Shown::kNumber},
+                                  {"actual_side", "actual side", Shown::kNumber},
+                                  {"revision", "revision", Shown::kNumber},
+                                  {"rewrite_count", "rewrite count", Shown::kBcdNumber}};
+constexpr InfoField kCodes[] = {{"game_type", "game type", Shown::kCode},
+                                {"disk_type", "disk type", Shown::kCode},
+                                {"boot_file", "boot file", Shown::kCode},
+                                {"country", "country", Shown::kCode}};
+constexpr InfoField kDates[] = {{"manufactured", "manufactured", Shown::kDate},
+                                {"rewritten", "rewritten", Shown::kDate}};
+
+std::string FieldText(const Json& info, const InfoField& field) {
+    const Json& value = info[field.key];
+    switch (field.shown) {
+        case Shown::kNumber:
+            return Count(value);
+        case Shown::kCode:
+            return Hex(value, 2);
+        case Shown::kBcdNumber: {
+            const std::optional<int> n = DecodeBcd(value.get<std::uint8_t>());
+            return n ? std::to_string(*n) : Hex(value, 2);
+        }
+        case Shown::kDate: {
+            const Json& date = info[std::string(field.key) + "_date"];
+            return date.is_null() ? Hex(value, 2)
+                                  : date.get<std::string>() + " (" + Hex(value, 2) + ")";
+        }
+    }
+    return {};
+}
+
+template <std::size_t N>
+void PrintInfoLine(const Json& info, const InfoField (&fields)[N]) {
+    std::string line;
+    for (const InfoField& field : fields)
+        line +=
+            (line.empty() ? "" : "  ") + std::string(field.label) + " " + FieldText(info, field);
+    PrintLine("    " + line);
+}
+
+}  // namespace
 
 void PrintFdsSide(const Json& side) {
     std::string line = "  side " + side["label"].get<std::string>() + ":";
@@ -67,32 +124,27 @@ void PrintFdsSide(const Json& side) {
     if (info.is_null()) {
         line += " no disk info block";
     } else {
+        const Json& name = info["maker_name"];
         line += " \"" + info["game_name"].get<std::string>() + "\"  maker " +
-                Hex(info["maker"], 2) + "  side " + Count(info["side"]) + "  disk " +
-                Count(info["disk"]);
+                Hex(info["maker"], 2) + (name.is_null() ? "" : " " + name.get<std::string>());
     }
     line +=
         "  files " + std::to_string(side["files"].size()) + " of " + Count(side["announced_files"]);
     PrintLine(line);
     if (!info.is_null()) {
-        std::string rest;
-        for (const auto& field : info.items()) {
-            if (field.key() == "game_name" || field.key() == "maker" || field.key() == "side" ||
-                field.key() == "disk")
-                continue;
-            rest += (rest.empty() ? "" : "  ") + field.key() + " " + Hex(field.value(), 2);
-        }
-        PrintLine("    " + rest);
+        PrintInfoLine(info, kNumbers);
+        PrintInfoLine(info, kCodes);
+        PrintInfoLine(info, kDates);
     }
     if (side["files"].empty()) return;
     std::vector<Row> rows{{"NO", "ID", "NAME", "TYPE", "SIZE", "LOAD"}};
     for (const Json& file : side["files"]) {
         rows.push_back(
-            {Hex(file["number"], 2), Hex(file["id"], 2),
+            {Count(file["number"]), Hex(file["id"], 2),
              file["name"].get<std::string>() + (file["data"].get<bool>() ? "" : " (no data)"),
              FdsFileType(file["type"].get<unsigned>()), Count(file["size"]), Hex(file["load"], 4)});
     }
-    PrintTable("    ", rows, {false, false, false, false, true, false});
+    PrintTable("    ", rows, {true, false, false, false, true, false});
 }
 
 void PrintSideState(const Json& facts) {

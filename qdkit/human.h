@@ -15,7 +15,8 @@ using Row = std::vector<std::string>;
 // their headings) to the right.
 void PrintTable(const std::string& indent, const std::vector<Row>& rows,
                 const std::vector<bool>& right);
-// A number or a list of bytes in hex, width digits each; "-" for none.
+// A number or a list of bytes in hex, width digits each, in the one
+// notation every listing uses ("$27", "$61 $02 $21"); "-" for none.
 std::string Hex(const Json& value, int width);
 // A number in decimal; "-" for none.
 std::string Count(const Json& value);

@@ -1,3 +1,4 @@
+#include "qdkit/batch.h"
 #include "qdkit/commands.h"
 #include "qdkit/detect.h"
 #include "qdkit/report.h"
@@ -12,28 +13,25 @@ void PrintHuman(const Input& input, const FileReport& report) {
 
 }  // namespace
 
-int RunInfo(const std::vector<std::string>& files, bool json) {
+int RunInfo(const std::vector<std::string>& files, const BatchOptions& options) {
+    Batch batch(files, options, "read");
     Json all = Json::array();
-    bool failed = false;
-    for (const std::string& file : files) {
-        FileReport report(file);
-        const Input input = ReadKnownFile(file, report);
+    for (const BatchFile& file : batch.files()) {
+        FileReport report(file.path);
+        const Input input = batch.Read(file, report);
+        if (batch.SkipsUnknown(file, input)) continue;
         if (input.kind != nullptr) {
             report.facts["size"] = input.size;
             Guarded(report, [&] { input.kind->Inspect(input.bytes, report); });
         }
         PrintMessages(report);
-        if (json) {
+        if (options.json) {
             all.push_back(ReportJson(report));
         } else {
             PrintHuman(input, report);
         }
-        failed = failed || report.Failed();
+        batch.Count(report.Failed() ? Outcome::kFailed : Outcome::kDone);
     }
-    if (json) {
-        // Paths need not be UTF-8; JSON text must be.
-        const std::string text = all.dump(2, ' ', false, Json::error_handler_t::replace);
-        PrintLine(text);
-    }
-    return OutputWritten() && !failed ? 0 : 1;
+    if (options.json) PrintDocument(all);
+    return batch.End();
 }

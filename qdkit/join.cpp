@@ -4,17 +4,18 @@
 #include "qdkit/fdsside.h"
 #include "qdkit/output.h"
 #include "qdkit/report.h"
+#include "qdkit/text.h"
 
 namespace {
 
 // The one side a SIDE argument brings: a raw side decoded, or the one side
 // of an image.
-bool TakeSide(const Input& input, bool force, Content& joined, FileReport& report) {
+bool TakeSide(const Input& input, bool salvage, Content& joined, FileReport& report) {
     if (input.kind->medium() != Medium::kFds) {
-        report.Fail(std::string("a ") + input.kind->name() + " file is no FDS side");
+        report.Fail(WithArticle(input.kind->name()) + " file is no FDS side");
         return false;
     }
-    const Content content = input.kind->Read(input.bytes, force, report);
+    const Content content = input.kind->Read(input.bytes, salvage, report);
     if (report.Failed() && content.sides.empty()) return false;
     if (content.sides.size() != 1) {
         report.Fail("an image of " + std::to_string(content.sides.size()) +
@@ -26,43 +27,55 @@ bool TakeSide(const Input& input, bool force, Content& joined, FileReport& repor
     return true;
 }
 
-}  // namespace
-
-int RunJoin(const std::vector<std::string>& sides, const std::string& output, bool force) {
-    Content joined;
+// Every side, in order; false when any failed.
+bool TakeSides(const std::vector<std::string>& sides, bool salvage, Content& joined) {
     bool failed = false;
     for (const std::string& side : sides) {
         FileReport report(side);
         const Input input = ReadKnownFile(side, report);
         if (input.kind != nullptr) {
-            Guarded(report, [&] { TakeSide(input, force, joined, report); });
+            Guarded(report, [&] { TakeSide(input, salvage, joined, report); });
         }
         PrintMessages(report);
         failed = failed || report.Failed();
     }
-    if (!failed && sides.size() > static_cast<std::size_t>(kFdsMaxSideCount)) {
-        PrintError(output, "an image holds at most " + std::to_string(kFdsMaxSideCount) + " sides");
-        failed = true;
+    return !failed;
+}
+
+}  // namespace
+
+int RunJoin(const std::vector<std::string>& sides, const JoinOptions& options) {
+    Content joined;
+    bool taken = TakeSides(sides, options.salvage, joined);
+    if (taken && sides.size() > static_cast<std::size_t>(kFdsMaxSideCount)) {
+        PrintError(options.output,
+                   "an image holds at most " + std::to_string(kFdsMaxSideCount) + " sides");
+        taken = false;
     }
-    if (failed) {
+    if (!taken) {
         OutputWritten();
         return 1;
     }
-    FileReport report(output);
-    const std::vector<Produced> image = FdsKind().Write(joined, force, report);
+    FileReport report(options.output);
+    const FileKind& to = options.to != nullptr ? *options.to : FdsKind();
+    std::vector<Produced> image;
+    Guarded(report, [&] { image = WriteAs(to, joined, options.salvage, report); });
+    if (!report.Failed() && image.size() != 1) report.Fail("nothing to write");
     if (report.Failed()) {
         PrintMessages(report);
         OutputWritten();
         return 1;
     }
-    OutputGuard guard(sides, force);
-    std::string error = guard.Refusal(output, output);
-    if (error.empty()) error = guard.Write({{output, &image.front().bytes}}, output);
+    PrintMessages(report);
+    OutputGuard guard(sides, options.force);
+    std::string error = guard.Refusal(options.output, options.output);
+    if (error.empty())
+        error = guard.Write({{options.output, &image.front().bytes}}, options.output);
     if (!error.empty()) {
-        PrintError(output, error);
+        PrintError(options.output, error);
         return 1;
     }
-    PrintLine(output + " <- " +
-              (sides.size() == 1 ? "1 side" : std::to_string(sides.size()) + " sides"));
+    PrintProgress(options.output + " <- " +
+                  (sides.size() == 1 ? "1 side" : std::to_string(sides.size()) + " sides"));
     return OutputWritten() ? 0 : 1;
 }

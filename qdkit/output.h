@@ -6,11 +6,17 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
-// An output's path: name in folder, or name alone when no folder is given.
+#include "common/interrupt.h"
+
+// An output's path: name in folder, or name alone when no folder is given
+// (and "-", the standard output, as it is).
 std::string OutputPath(const std::string& folder, const std::string& name);
+// Whether something already goes by that name, for --no-clobber.
+bool OutputExists(const std::string& path);
 
 struct Output {
     std::string path;
@@ -25,8 +31,13 @@ public:
     // Why path may not be written for input, or empty when it may.
     std::string Refusal(const std::string& path, const std::string& input) const;
     // Writes all of input's outputs, or none of them; the error text when
-    // that failed, else empty.
+    // that failed, with the system's reason, else empty. A lone output
+    // named "-" goes to the standard output.
     std::string Write(const std::vector<Output>& outputs, const std::string& input);
+    // As Write, interrupts held from the moment the first output goes into
+    // place until the caller lets held go: its lines for them come first.
+    std::string Write(const std::vector<Output>& outputs, const std::string& input,
+                      std::optional<InterruptsHeld>& held);
 
 private:
     std::vector<std::string> m_inputs;

@@ -64,17 +64,7 @@ void Scan(Read& read, const RescueMedium* only) {
 std::optional<Read> LoadRead(const std::string& path, const RescueMedium* medium,
                              FileReport& report) {
     Read read{path, {}, std::nullopt, {}, nullptr};
-    CFile file;
-    std::uint64_t size = 0;
-    if (!OpenRegularInput(path, file, size, report)) return std::nullopt;
-    if (size > static_cast<std::uint64_t>(kMaxInputBytes)) {
-        report.Fail("too large to hold in memory");
-        return std::nullopt;
-    }
-    if (ReadInput(file, read.cells) != LoadStatus::kOk) {
-        report.Fail("read error");
-        return std::nullopt;
-    }
+    if (!LoadWholeInput(path, read.cells, report)) return std::nullopt;
     Scan(read, medium);
     if (read.medium != nullptr) return read;
     // Not the kit's raw image: perhaps a dumper's capture of an FDS side.
@@ -381,7 +371,7 @@ int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& opti
         object["output"] = written ? Json(*written) : Json();
         object["warnings"] = report.warnings;
         object["errors"] = report.errors;
-        PrintLine(object.dump(2, ' ', false, Json::error_handler_t::replace));
+        PrintDocument(object);
     } else if (!rescue.blocks.empty()) {
         PrintBlocks(rescue, kind);
         PrintLine(paths.front() + ": " + Summary(rescue) + (written ? " -> " + *written : ""));

@@ -3,26 +3,78 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "common/console.h"
+#include "qdkit/text.h"
 
 namespace {
 
+struct LineMode {
+    bool quiet = false;
+    bool tostderr = false;  // the standard output carries an output's bytes
+    std::size_t shown = 0;  // characters of a progress line on the terminal
+};
+LineMode g_mode;
+
+// A progress line is wiped before anything else reaches the terminal.
+void ClearProgress() {
+    if (g_mode.shown == 0) return;
+    PutUtf8(true, "\r" + std::string(g_mode.shown, ' ') + "\r");
+    g_mode.shown = 0;
+}
+
+void Put(bool error, const std::string& text) {
+    ClearProgress();
+    PutUtf8(error, text);
+}
+
 void Print(const char* level, const std::string& file, const std::string& text) {
-    PutUtf8(true, std::string("qdkit: ") + level + ": " + file + ": " + text + "\n");
+    Put(true, std::string("qdkit: ") + level + ": " + file + ": " + text + "\n");
 }
 
 }  // namespace
 
+void SetQuiet(bool quiet) {
+    g_mode.quiet = quiet;
+}
+
+void TakeStandardOutput() {
+    g_mode.tostderr = true;
+}
+
 void PrintLine(const std::string& line) {
-    PutUtf8(false, line + "\n");
+    if (!g_mode.quiet) Put(g_mode.tostderr, line + "\n");
+}
+
+void PrintProgress(const std::string& line) {
+    if (g_mode.quiet) return;
+    Put(g_mode.tostderr, line + "\n");
+    std::fflush(g_mode.tostderr ? stderr : stdout);
+}
+
+void PrintDocument(const Json& document) {
+    // Paths need not be UTF-8; JSON text must be.
+    Put(false, document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n");
+}
+
+void PrintNote(const std::string& line) {
+    if (!g_mode.quiet) Put(true, line + "\n");
+}
+
+void ShowProgress(const std::string& text) {
+    if (g_mode.quiet) return;
+    const std::size_t shown = g_mode.shown;
+    g_mode.shown = 0;
+    const std::string pad(shown > text.size() ? shown - text.size() : 0, ' ');
+    PutUtf8(true, "\r" + text + pad);
+    g_mode.shown = text.size();
 }
 
 bool OutputWritten() {
+    ClearProgress();
     errno = 0;
     if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
-    const std::string why = errno != 0 ? std::string(": ") + std::strerror(errno) : "";
+    const std::string why = errno != 0 ? ": " + SystemReason(errno) : "";
     PutUtf8(true, "qdkit: error: cannot write the standard output" + why + "\n");
     return false;
 }
@@ -32,7 +84,9 @@ void PrintError(const std::string& file, const std::string& text) {
 }
 
 void PrintMessages(const FileReport& report) {
-    for (const std::string& text : report.warnings) Print("warning", report.file, text);
+    if (!g_mode.quiet) {
+        for (const std::string& text : report.warnings) Print("warning", report.file, text);
+    }
     for (const std::string& text : report.errors) Print("error", report.file, text);
 }
 
@@ -50,7 +104,7 @@ void Damage(const std::string& text, bool keep, FileReport& report) {
     if (keep) {
         report.Warn(text + " (kept as decoded)");
     } else {
-        report.Fail(text + " (--force keeps what was decoded; qdkit recover may rescue more)");
+        report.Fail(text + " (--salvage keeps what was decoded; qdkit recover may rescue more)");
     }
 }
 

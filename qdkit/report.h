@@ -27,8 +27,25 @@ struct FileReport {
     std::vector<std::string> errors;
 };
 
-// A line of the command's own output, on the standard output.
+// How the run's lines go out, set once from the command line: --quiet
+// leaves errors only (and a JSON document asked for); an output written to
+// the standard output sends every line to the standard error stream.
+void SetQuiet(bool quiet);
+void TakeStandardOutput();
+
+// A line of the command's own output (a table, a verdict), on the
+// standard output.
 void PrintLine(const std::string& line);
+// "FILE -> OUT": as PrintLine, and on its way at once, so that a log shows
+// every output in place even when the run is cut short.
+void PrintProgress(const std::string& line);
+// One JSON document, alone on the standard output.
+void PrintDocument(const Json& document);
+// A line for the standard error stream that --quiet leaves out.
+void PrintNote(const std::string& line);
+// A batch's progress on a terminal's last line, redrawn in place; the next
+// line of any kind clears it first.
+void ShowProgress(const std::string& text);
 // Flushes the standard output; false, having said so on the standard error
 // stream, when any of it could not be written.
 bool OutputWritten();

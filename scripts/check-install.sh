@@ -106,6 +106,13 @@ for program in "${programs[@]}"; do
   read_page "$page"
 done
 [ -f "$prefix/share/doc/$package/README.md" ] || fail "no README"
+completion=share/bash-completion/completions/qdkit
+if [ -f "$build/bin/qdkit" ]; then
+  [ -f "$prefix/$completion" ] || fail "no bash completion for qdkit"
+  words=$(bash -c 'source "$1"; COMP_WORDS=(qdkit con); COMP_CWORD=1; _qdkit; echo "${COMPREPLY[*]}"' \
+    _ "$prefix/$completion")
+  [ "$words" = convert ] || fail "the installed completion completes con as '$words'"
+fi
 use_programs "$prefix/bin/" "$scratch/from-prefix"
 echo "install into a prefix: ${#programs[@]} programs, their pages and the README work"
 
@@ -126,6 +133,7 @@ expected=$scratch/expected
     echo "/usr/share/man/man1/$program.1.gz"
   done
   echo "/usr/share/doc/$package/README.md"
+  if [ -f "$build/bin/qdkit" ]; then echo "/usr/$completion"; fi
 } | sort >"$expected"
 dpkg -L "$package" | while read -r path; do [ -d "$path" ] || echo "$path"; done | sort \
   >"$scratch/held"

@@ -3,13 +3,14 @@
 # an FDS image to a raw side and back, and an MZT file around the QD loop.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
-cmake -S . -B build -DKIT_TESTS=OFF >/dev/null
-cmake --build build --parallel "$(nproc 2>/dev/null || echo 2)" >/dev/null
-bin=$PWD/build/bin
+# The build test.sh uses too (scripts/build.sh), its programs alone for now.
+build=${BUILD_DIR:-build}
+BUILD_DIR=$build TARGETS="Talvret Omblisk Pelgrane Surbeck Wenmark qdkit make_samples" \
+  bash scripts/build.sh >/dev/null
+bin=$PWD/$build/bin
 
 rm -rf demo && mkdir -p demo/fds demo/qd demo/qd/again
-build/bin/make_samples demo >/dev/null
+"$bin/make_samples" demo >/dev/null
 step() { printf '\n$ %s\n' "$*"; "$@"; }
 
 echo "== FDS: image -> raw side -> image"

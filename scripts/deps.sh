@@ -18,8 +18,6 @@ for extra in "$@"; do
     clang-format) command -v clang-format >/dev/null 2>&1 || missing+=(clang-format) ;;
     benchmark) [ -f /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev) ;;
     valgrind) command -v valgrind >/dev/null 2>&1 || missing+=(valgrind) ;;
-    # A headless browser to render the side maps (scripts/render-svg.sh).
-    chromium) [ -x /usr/bin/chromium ] || missing+=(chromium) ;;
     # The Windows cross build: its compiler, and GoogleTest's source for its tests.
     mingw-x86_64) command -v x86_64-w64-mingw32-g++ >/dev/null 2>&1 || missing+=(g++-mingw-w64-x86-64) ;;
     mingw-i686) command -v i686-w64-mingw32-g++ >/dev/null 2>&1 || missing+=(g++-mingw-w64-i686) ;;

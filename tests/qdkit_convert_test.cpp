@@ -216,7 +216,8 @@ TEST(QdkitConvert, Refusals) {
          "qdkit: error: two.fds: -o names one output, this conversion writes 2\n",
          {}},
         {{"convert", "--to", "fds", "tape.QDK"},
-         "qdkit: error: tape.QDK: a qd-raw file does not convert to fds\n",
+         "qdkit: error: tape.QDK: a qd-raw file does not convert to fds; it converts to mzt, qdf, "
+         "hxc-qd, mzq\n",
          {}},
         {{"convert", "--side", "3", "two.fds"},
          "qdkit: error: two.fds: side 3: the image has 2 sides\n",
@@ -225,11 +226,11 @@ TEST(QdkitConvert, Refusals) {
          "qdkit: error: tape.QDK: --side applies to FDS images only\n",
          {}},
         {{"convert", "crc.DKA"},
-         "qdkit: error: crc.DKA: block 4 (ID 04) fails its CRC (--force keeps what was decoded; "
+         "qdkit: error: crc.DKA: block 4 (ID 04) fails its CRC (--salvage keeps what was decoded; "
          "qdkit recover may rescue more)\n",
          {}},
         {{"join", "-o", "j.fds", "two.DKA", "crc.DKA"},
-         "qdkit: error: crc.DKA: block 4 (ID 04) fails its CRC (--force keeps what was decoded; "
+         "qdkit: error: crc.DKA: block 4 (ID 04) fails its CRC (--salvage keeps what was decoded; "
          "qdkit recover may rescue more)\n",
          {}},
         {{"join", "-o", "two.fds", "two.DKA"},
@@ -302,7 +303,7 @@ TEST(QdkitConvert, WritesNothingBroken) {
          "was written from a/x.mzt",
          {"x.QDK"},
          {}},
-        {{"convert", "--force", "two.fds"}, 1, "cannot create two.DKB", {}, {"two.DKA"}},
+        {{"convert", "--force", "two.fds"}, 1, "output two.DKB is a folder", {}, {"two.DKA"}},
         {{"verify", "mismatch.QDK"},
          1,
          "block 2: its information record gives the size 10, its data block holds 20 bytes",
@@ -400,13 +401,17 @@ TEST(QdkitConvert, ForceReplacesAndKeeps) {
     WriteFile(dir / "two.fds", kTwoSides);
     WriteFile(dir / "two.DKA", Bytes(10, 1));
     WriteFile(dir / "crc.DKA", FlipDataBit(FdsRaw(FdsSide(2, 1)), 4700));
-    RunResult run = RunProgram(dir.path(), "qdkit", {"convert", "--force", "two.fds", "crc.DKA"});
+    RunResult run =
+        RunProgram(dir.path(), "qdkit", {"convert", "--force", "--salvage", "two.fds", "crc.DKA"});
     EXPECT_EQ(0, run.status);
     EXPECT_EQ(143360u, ReadFile(dir / "two.DKA").size());
-    EXPECT_EQ("qdkit: warning: crc.DKA: block 4 (ID 04) fails its CRC (kept as decoded)\n",
-              run.err);
+    EXPECT_EQ(
+        "qdkit: warning: crc.DKA: block 4 (ID 04) fails its CRC (kept as decoded)\n"
+        "qdkit: 2 files: 2 converted, 0 skipped, 0 failed\n",
+        run.err);
     EXPECT_EQ(65516u, ReadFile(dir / "crc.fds").size());
-    run = RunProgram(dir.path(), "qdkit", {"join", "--force", "-o", "j.fds", "crc.DKA", "two.DKB"});
+    run =
+        RunProgram(dir.path(), "qdkit", {"join", "--salvage", "-o", "j.fds", "crc.DKA", "two.DKB"});
     EXPECT_EQ(0, run.status);
     EXPECT_EQ(16u + 2 * 65500, ReadFile(dir / "j.fds").size());
 }

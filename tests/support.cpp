@@ -182,7 +182,8 @@ std::filesystem::path Executable(const std::string& program) {
 }
 
 int Run(const std::string& folder, const std::string& program, const std::vector<std::string>& args,
-        const std::filesystem::path& out, const std::filesystem::path& err) {
+        const std::filesystem::path& in, const std::filesystem::path& out,
+        const std::filesystem::path& err) {
     const std::filesystem::path exe = Executable(program);
     std::wstring command = QuoteArgument(exe.wstring());
     for (const std::string& arg : args) command += L" " + QuoteArgument(Wide(arg));
@@ -190,7 +191,7 @@ int Run(const std::string& folder, const std::string& program, const std::vector
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = OpenForChild(L"NUL", false);
+    startup.hStdInput = OpenForChild(in.empty() ? std::filesystem::path(L"NUL") : in, false);
     startup.hStdOutput = OpenForChild(out, true);
     startup.hStdError = OpenForChild(err, true);
     PROCESS_INFORMATION process{};
@@ -220,7 +221,8 @@ std::filesystem::path Executable(const std::string& program) {
 }
 
 int Run(const std::string& folder, const std::string& program, const std::vector<std::string>& args,
-        const std::filesystem::path& out, const std::filesystem::path& err) {
+        const std::filesystem::path& in, const std::filesystem::path& out,
+        const std::filesystem::path& err) {
     const std::string exe = Executable(program).string();
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(exe.c_str()));
@@ -231,10 +233,10 @@ int Run(const std::string& folder, const std::string& program, const std::vector
     const pid_t child = fork();
     if (child < 0) return -1;
     if (child == 0) {
-        const int in = open("/dev/null", O_RDONLY);
+        const int infd = open(in.empty() ? "/dev/null" : in.c_str(), O_RDONLY);
         const int outfd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int errfd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || outfd < 0 || errfd < 0 || dup2(in, 0) < 0 || dup2(outfd, 1) < 0 ||
+        if (infd < 0 || outfd < 0 || errfd < 0 || dup2(infd, 0) < 0 || dup2(outfd, 1) < 0 ||
             dup2(errfd, 2) < 0 || chdir(folder.c_str()) != 0) {
             _exit(127);
         }
@@ -257,12 +259,15 @@ std::string ProgramPath(const std::string& program) {
 }
 
 RunResult RunProgram(const std::string& folder, const std::string& program,
-                     const std::vector<std::string>& args, const std::string& stdoutfile) {
+                     const std::vector<std::string>& args, const std::string& stdoutfile,
+                     const std::string& stdinfile) {
     const TempDir capture;
     const std::filesystem::path out = stdoutfile.empty() ? capture.path() + "/out" : stdoutfile;
     const std::filesystem::path err = capture.path() + "/err";
     RunResult result;
-    result.status = Run(folder, program, args, out, err);
+    const std::filesystem::path in =
+        stdinfile.empty() ? std::filesystem::path() : std::filesystem::u8path(stdinfile);
+    result.status = Run(folder, program, args, in, out, err);
     if (stdoutfile.empty()) result.out = Slurp(out);
     result.err = Slurp(err);
     return result;

@@ -51,7 +51,8 @@ struct RunResult {
 };
 
 // Runs a built program (Talvret, Omblisk, ...) with the given arguments in
-// folder, its standard input empty; its standard output goes to stdoutfile
-// when one is named.
+// folder; its standard output goes to stdoutfile when one is named, and its
+// standard input comes from stdinfile, empty when none is named.
 RunResult RunProgram(const std::string& folder, const std::string& program,
-                     const std::vector<std::string>& args, const std::string& stdoutfile = {});
+                     const std::vector<std::string>& args, const std::string& stdoutfile = {},
+                     const std::string& stdinfile = {});

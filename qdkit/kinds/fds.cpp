@@ -99,13 +99,14 @@ public:
     // an area would push the next side's start, and the image would not
     // read back.
     std::vector<Produced> Write(const Content& content, bool, FileReport& report) const override {
+        const std::vector<const FdsSide*> sides = SidesToWrite(content, report);
         Bytes areas;
-        for (const FdsSide& side : content.sides) {
-            FitsSideArea(side, report);
-            areas.insert(areas.end(), side.area.begin(), side.area.end());
+        for (const FdsSide* side : sides) {
+            FitsSideArea(*side, report);
+            areas.insert(areas.end(), side->area.begin(), side->area.end());
         }
-        if (report.Failed()) return {};
-        return {{".fds", WithFdsHeader(areas, static_cast<int>(content.sides.size()))}};
+        if (report.Failed() || sides.empty()) return {};
+        return {{".fds", WithFdsHeader(areas, static_cast<int>(sides.size()))}};
     }
 };
 

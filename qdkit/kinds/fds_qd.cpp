@@ -14,8 +14,9 @@ namespace {
 
 // Every side, its CRCs checked. A stored 0x0000, as some images carry on
 // the disk info block, is a warning; any other wrong CRC an error, or with
-// keep a warning.
-std::vector<FdsQdSideRead> ReadSides(const Bytes& file, bool keep, FileReport& report) {
+// keep a warning; a conversion's error adds hint.
+std::vector<FdsQdSideRead> ReadSides(const Bytes& file, bool keep, FileReport& report,
+                                     const char* hint = "") {
     std::vector<FdsQdSideRead> sides;
     const int count = FdsQdSideCount(file.size());
     const std::size_t last = file.size() % kFdsQdSideBytes;
@@ -39,7 +40,7 @@ std::vector<FdsQdSideRead> ReadSides(const Bytes& file, bool keep, FileReport& r
                 report.Warn(what + "fails its CRC (kept as read)");
             } else {
                 report.Fail(what + "fails its CRC: " + HexValue(block.stored, 4) + " stored, " +
-                            HexValue(block.crc, 4) + " computed");
+                            HexValue(block.crc, 4) + " computed" + hint);
             }
         }
     }
@@ -89,28 +90,29 @@ public:
 
     // The CRCs, then the sides as an FDS image's are verified.
     void Verify(const Bytes& file, FileReport& report) const override {
-        const Content content = Read(file, false, report);
+        const std::vector<FdsQdSideRead> sides = ReadSides(file, false, report);
         Bytes areas;
-        for (const FdsSide& side : content.sides) {
-            if (!FitsSideArea(side, report)) return;
-            areas.insert(areas.end(), side.area.begin(), side.area.end());
+        for (std::size_t n = 0; n < sides.size(); ++n) {
+            if (!FitsSideArea({static_cast<int>(n), sides[n].area}, report)) return;
+            areas.insert(areas.end(), sides[n].area.begin(), sides[n].area.end());
         }
-        FdsKind().Verify(WithFdsHeader(areas, static_cast<int>(content.sides.size())), report);
+        FdsKind().Verify(WithFdsHeader(areas, static_cast<int>(sides.size())), report);
     }
 
     Content Read(const Bytes& file, bool keep, FileReport& report) const override {
         Content content;
-        for (FdsQdSideRead& side : ReadSides(file, keep, report)) {
+        for (FdsQdSideRead& side : ReadSides(file, keep, report, " (--salvage keeps it)")) {
             content.sides.push_back({static_cast<int>(content.sides.size()), std::move(side.area)});
         }
         return content;
     }
 
     std::vector<Produced> Write(const Content& content, bool, FileReport& report) const override {
+        const std::vector<const FdsSide*> sides = SidesToWrite(content, report);
         Bytes file;
-        for (const FdsSide& side : content.sides) {
-            const FdsQdSideResult result = AppendFdsQdSide(side.area, file);
-            const std::string where = "side " + SideLabel(side.number) + ": ";
+        for (const FdsSide* side : sides) {
+            const FdsQdSideResult result = AppendFdsQdSide(side->area, file);
+            const std::string where = "side " + SideLabel(side->number) + ": ";
             if (result.status == FdsQdSideStatus::kCutShort) {
                 report.Fail(where + "the blocks run past the end of the side");
             } else if (result.status == FdsQdSideStatus::kTooLarge) {
@@ -119,7 +121,7 @@ public:
                             std::to_string(kFdsQdSideBytes) + ")");
             }
         }
-        if (report.Failed()) return {};
+        if (report.Failed() || sides.empty()) return {};
         return {{".qd", std::move(file)}};
     }
 };

@@ -60,12 +60,9 @@ public:
         // One writer for the run, as the classic encoder keeps it from side to side.
         BitWriter writer;
         Crc16 crc(kFdsWriterCrc);
-        for (const FdsSide& side : content.sides) {
+        for (const FdsSide* written : SidesToWrite(content, report)) {
+            const FdsSide& side = *written;
             const std::string where = "side " + SideLabel(side.number) + ": ";
-            if (IsBlankArea(side.area)) {
-                report.Warn(where + "blank, skipped");
-                continue;
-            }
             const std::size_t before = report.errors.size();
             FdsSideFacts(side.area, side.number, report);
             if (report.errors.size() != before) continue;

@@ -84,6 +84,9 @@ private:
 const std::vector<const FileKind*>& Kinds();
 // The kind of that name, or nullptr.
 const FileKind* KindNamed(const std::string& name);
+// The kinds a kind converts to: its default target first, then the other
+// kinds of its medium in the table's order.
+std::vector<const FileKind*> TargetsOf(const FileKind& kind);
 
 // The kinds, one function each (kinds/*.cpp).
 const FileKind& FdsKind();

@@ -32,13 +32,13 @@ std::string WalkText(const MzqWalk& walk) {
 }
 
 // What is wrong with the file goes to the report (with keep, the blocks
-// before it are kept, with a warning).
+// before it are kept, with a warning; a conversion's error adds hint).
 struct MzqRead {
     MzqWalk walk;
     Bytes raw;
 };
 
-MzqRead ReadMzq(const Bytes& file, bool keep, FileReport& report) {
+MzqRead ReadMzq(const Bytes& file, bool keep, FileReport& report, const char* hint = "") {
     MzqRead read{WalkMzq(file), {}};
     const MzqWalk& walk = read.walk;
     const std::string text = WalkText(walk);
@@ -46,7 +46,7 @@ MzqRead ReadMzq(const Bytes& file, bool keep, FileReport& report) {
         if (keep) {
             report.Warn(text + " (the blocks before it kept)");
         } else {
-            report.Fail(text);
+            report.Fail(text + hint);
         }
     } else {
         const auto tail = file.begin() + static_cast<std::ptrdiff_t>(walk.position);
@@ -108,7 +108,7 @@ public:
     }
 
     Content Read(const Bytes& file, bool keep, FileReport& report) const override {
-        return {{}, ReadMzq(file, keep, report).raw};
+        return {{}, ReadMzq(file, keep, report, " (--salvage keeps the blocks before it)").raw};
     }
 
     // The side's blocks as decoded, 0x00 to the length an emulator's image

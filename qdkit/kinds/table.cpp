@@ -17,3 +17,12 @@ const FileKind* KindNamed(const std::string& name) {
     }
     return nullptr;
 }
+
+std::vector<const FileKind*> TargetsOf(const FileKind& kind) {
+    std::vector<const FileKind*> targets{KindNamed(kind.target())};
+    for (const FileKind* other : Kinds()) {
+        if (other != &kind && other != targets.front() && other->medium() == kind.medium())
+            targets.push_back(other);
+    }
+    return targets;
+}

@@ -1,0 +1,116 @@
+#include "qdkit/batch.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "common/console.h"
+#include "common/platform.h"
+#include "qdkit/human.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A batch shows its progress once it has run this long, redrawn no more
+// often than this.
+constexpr auto kProgressAfter = std::chrono::seconds(1);
+constexpr auto kProgressEvery = std::chrono::milliseconds(100);
+
+// The regular files under a folder, in the order of their names; links to
+// folders are not followed, so that a walk always ends.
+void Walk(const std::string& folder, std::vector<BatchFile>& files) {
+    std::vector<BatchFile> found;
+    std::error_code error;
+    const fs::path root = NativePath(folder);
+    for (fs::recursive_directory_iterator
+             it(root, fs::directory_options::skip_permission_denied, error),
+         end;
+         !error && it != end; it.increment(error)) {
+        if (!it->is_regular_file(error)) continue;
+        const fs::path relative = it->path().lexically_relative(root);
+        found.push_back({KitName(it->path()), KitName(relative.parent_path()), true});
+    }
+    std::sort(found.begin(), found.end(),
+              [](const BatchFile& a, const BatchFile& b) { return a.path < b.path; });
+    files.insert(files.end(), found.begin(), found.end());
+}
+
+bool IsFolder(const std::string& name) {
+    std::error_code error;
+    return name != kStandardStream && fs::is_directory(fs::status(NativePath(name), error));
+}
+
+std::string Counted(std::size_t n, const char* what) {
+    return std::to_string(n) + " " + what;
+}
+
+}  // namespace
+
+Batch::Batch(const std::vector<std::string>& names, const BatchOptions& options, const char* verb)
+    : m_verb(verb),
+      m_recursive(options.recursive),
+      m_start(std::chrono::steady_clock::now()),
+      m_drawn(m_start),
+      m_terminal(IsTerminal(true)) {
+    for (const std::string& name : names) {
+        if (m_recursive && IsFolder(name)) {
+            Walk(name, m_files);
+        } else {
+            m_files.push_back({name, "", false});
+        }
+    }
+}
+
+Input Batch::Read(const BatchFile& file, FileReport& report) const {
+    Input input = ReadKnownFile(file.path, report);
+    if (!report.errors.empty() && report.errors.back() == "a folder" && !m_recursive)
+        report.errors.back() += " (--recursive reads the files in it)";
+    return input;
+}
+
+bool Batch::SkipsUnknown(const BatchFile& file, const Input& input) {
+    if (!file.walked || !input.unknown) return false;
+    Count(Outcome::kSkipped);
+    return true;
+}
+
+void Batch::Count(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::kDone:
+            ++m_done;
+            break;
+        case Outcome::kSkipped:
+            ++m_skipped;
+            break;
+        case Outcome::kFailed:
+            ++m_failed;
+            break;
+    }
+    Progress();
+}
+
+// On a terminal only, and only once the batch has run a while: a pipe or a
+// file gets nothing but the lines themselves.
+void Batch::Progress() {
+    if (!m_terminal) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_start < kProgressAfter || now - m_drawn < kProgressEvery) return;
+    m_drawn = now;
+    const std::size_t finished = m_done + m_skipped + m_failed;
+    std::string text =
+        "qdkit: " + std::to_string(finished) + " of " + std::to_string(m_files.size()) + " files";
+    if (m_failed > 0) text += ", " + Counted(m_failed, "failed");
+    ShowProgress(text);
+}
+
+int Batch::End() {
+    const bool written = OutputWritten();
+    const bool walked =
+        std::any_of(m_files.begin(), m_files.end(), [](const BatchFile& f) { return f.walked; });
+    if (m_files.size() > 1 || walked) {
+        PrintNote("qdkit: " + Plural(m_files.size(), "file") + ": " + Counted(m_done, m_verb) +
+                  ", " + Counted(m_skipped, "skipped") + ", " + Counted(m_failed, "failed"));
+    }
+    return written && m_failed == 0 ? 0 : 1;
+}

@@ -1,0 +1,54 @@
+// What the commands that take many files share: the files a call names,
+// folders walked with --recursive, a long batch's progress on a terminal,
+// and the count of files done, skipped and failed at its end.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "qdkit/detect.h"
+#include "qdkit/report.h"
+
+// The options every batch command takes.
+struct BatchOptions {
+    bool json = false;       // one JSON document instead of the lines for people
+    bool recursive = false;  // folders are walked
+};
+
+// One file of a batch.
+struct BatchFile {
+    std::string path;
+    std::string subfolder;  // found in a walk: its folder under the walked one
+    bool walked = false;
+};
+
+enum class Outcome { kDone, kSkipped, kFailed };
+
+class Batch {
+public:
+    // verb: what done means for the command ("converted").
+    Batch(const std::vector<std::string>& names, const BatchOptions& options, const char* verb);
+
+    const std::vector<BatchFile>& files() const { return m_files; }
+    // Reads a file as every command does; a folder not walked says how to.
+    Input Read(const BatchFile& file, FileReport& report) const;
+    // A file a walk found that is of no known kind: skipped without a word.
+    bool SkipsUnknown(const BatchFile& file, const Input& input);
+    // One file finished, and how.
+    void Count(Outcome outcome);
+    // The last line when more than one file was given or found; the exit
+    // status of the call.
+    int End();
+
+private:
+    void Progress();
+
+    std::vector<BatchFile> m_files;
+    const char* m_verb;
+    bool m_recursive;
+    std::size_t m_done = 0, m_skipped = 0, m_failed = 0;
+    std::chrono::steady_clock::time_point m_start, m_drawn;
+    bool m_terminal;
+};
