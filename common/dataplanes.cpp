@@ -63,8 +63,9 @@ int DataPlanes::ClockErrors(int phase, std::size_t bit, std::size_t n) const {
     return errors;
 }
 
-bool DataPlanes::FlippedData(int phase, std::size_t bit, std::size_t n) const {
-    std::uint64_t carry = 0;  // the last clock of the word before broke the rule
+bool DataPlanes::Damaged(int phase, std::size_t bit, std::size_t n) const {
+    constexpr int kMostInAWord = 3;  // clock cells flipped by chance
+    std::uint64_t carry = 0;         // the last clock of the word before broke the rule
     for (std::size_t at = std::max<std::size_t>(bit, 1); at < bit + 8 * n; at += 64) {
         const std::size_t count = std::min<std::size_t>(64, bit + 8 * n - at);
         const std::uint64_t data = Word(phase, at);
@@ -72,7 +73,7 @@ bool DataPlanes::FlippedData(int phase, std::size_t bit, std::size_t n) const {
         const std::uint64_t clock = phase == 0 ? Word(1, at - 1) : Word(0, at);
         std::uint64_t wrong = clock ^ (~data & ~before);
         if (count < 64) wrong &= (std::uint64_t{1} << count) - 1;
-        if ((wrong & ((wrong << 1) | carry)) != 0) return true;
+        if ((wrong & ((wrong << 1) | carry)) != 0 || Ones(wrong) > kMostInAWord) return true;
         carry = wrong >> 63;
     }
     return false;

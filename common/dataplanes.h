@@ -82,11 +82,12 @@ public:
     // clock is a flux cell exactly between two zero data bits): few where a
     // block was written, many in noise or out of step.
     int ClockErrors(int phase, std::size_t bit, std::size_t n) const;
-    // Whether, among the n bytes from bit on, two neighbouring clock cells
-    // both break the rule, as a data cell flipped between zero bits leaves
-    // them (a flipped clock cell breaks one alone): damage that a CRC may,
-    // by chance, not see.
-    bool FlippedData(int phase, std::size_t bit, std::size_t n) const;
+    // Whether the n bytes from bit on show damage that a CRC may, by
+    // chance, not see: two neighbouring clock cells that both break the
+    // rule, as a data cell flipped between zero bits leaves them (a flipped
+    // clock cell breaks one alone), or several in one word, as a stretch
+    // read a cell out of step breaks one at every 1 0 1 of its data.
+    bool Damaged(int phase, std::size_t bit, std::size_t n) const;
 
 private:
     // Each plane ends with zero bytes, so that whole words may be read

@@ -143,8 +143,8 @@ BlockCopy ReadCopy(const DataPlanes& planes, const BlockPlace& place, std::size_
     const std::uint16_t check = crc.Update(copy.bytes.data(), copy.bytes.size(), true);
     // Bytes past the end of the read are no part of a copy.
     const bool inside = place.bit + 8 * (length + kBlockCrcBytes) <= planes.bits(place.phase);
-    copy.good = check == 0 && inside &&
-                !planes.FlippedData(place.phase, place.bit, length + kBlockCrcBytes);
+    copy.good =
+        check == 0 && inside && !planes.Damaged(place.phase, place.bit, length + kBlockCrcBytes);
     copy.crc = {copy.bytes[length], copy.bytes[length + 1]};
     copy.bytes.resize(length);
     return copy;
@@ -162,7 +162,7 @@ bool PassesCrc(const DataPlanes& planes, const BlockPlace& place, std::size_t le
         crc.Update(chunk, n, done == 0);
         done += n;
     }
-    return crc.crc == 0 && !planes.FlippedData(place.phase, place.bit, length + kBlockCrcBytes);
+    return crc.crc == 0 && !planes.Damaged(place.phase, place.bit, length + kBlockCrcBytes);
 }
 
 std::array<std::uint8_t, 2> CrcBytesAt(const DataPlanes& planes, const BlockPlace& place,

@@ -122,7 +122,7 @@ std::vector<ReadPass> SplitPasses(const ReadScan& scan, int read);
 
 // n bytes of a block and its CRC from its place in a read, and whether the
 // checker, reset on the first byte, ends at 0 over them where no data cell
-// shows itself flipped (DataPlanes::FlippedData).
+// shows itself damaged (DataPlanes::Damaged).
 struct BlockCopy {
     std::vector<std::uint8_t> bytes;  // without the CRC
     std::array<std::uint8_t, 2> crc;  // as read

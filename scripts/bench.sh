@@ -5,11 +5,11 @@
 #   bash scripts/bench.sh instructions  callgrind: instructions per side-stream
 #                                       byte beyond the bare read+write program
 #   bash scripts/bench.sh kernels       the Google Benchmark kernels
-#   bash scripts/bench.sh rescue        the tolerant readers: callgrind
-#                                       instructions per raw byte of one clean
-#                                       full side, the time of five reads against
-#                                       one, and what comes back from damaged
-#                                       reads (READS of them a case, 400)
+#   bash scripts/bench.sh rescue        the rescue: callgrind instructions of
+#                                       recover per raw byte of one clean full
+#                                       side and of five reads against one, the
+#                                       benchmark's times, and what comes back
+#                                       from damaged reads (READS a case, 400)
 # BUILD_DIR (build-bench) is the Release build made here; BIN_DIR, when set,
 # names another build's bin folder whose programs are measured instead.
 # RUNS (15) pairs of BATCH (20) back-to-back runs each make the medians.
@@ -68,15 +68,21 @@ irefs() { valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/d
   awk '/Collected :/ {print $4}'; }
 
 if [ "$mode" = rescue ]; then
-  # Only what the rescue itself does counts, not qdkit's start or the read.
+  # The whole of recover on one clean full side and on five reads of it,
+  # less qdkit's start-up, per raw byte read.
+  startup=$(irefs "$bin/qdkit" --version)
+  echo "start-up (qdkit --version): $startup instructions"
   for side in full.DKA full.QDK; do
-    count=$(valgrind --tool=callgrind --callgrind-out-file=/dev/null \
-      --toggle-collect='RescueFdsSide*' --toggle-collect='RescueQdSide*' \
-      "$bin/qdkit" recover -o out "../in/$side" 2>&1 >/dev/null |
-      awk '/Collected :/ {print $4}')
-    printf '%-10s %10d instructions, %.1f a raw byte\n' "$side" "$count" \
-      "$(awk -v c="$count" -v n="$(bytes_in "$side")" 'BEGIN {print c / n}')"
+    one=$(irefs "$bin/qdkit" recover -o out "../in/$side")
     rm -f out
+    five=$(irefs "$bin/qdkit" recover -o out "../in/$side" "../in/$side" "../in/$side" \
+      "../in/$side" "../in/$side")
+    rm -f out
+    bytes=$(bytes_in "$side")
+    printf '%-10s one read %10d instructions, %.1f a raw byte beyond start-up (%.1f with it); five reads %.2f times one\n' \
+      "$side" "$one" "$(awk -v c="$one" -v s="$startup" -v n="$bytes" 'BEGIN {print (c - s) / n}')" \
+      "$(awk -v c="$one" -v n="$bytes" 'BEGIN {print c / n}')" \
+      "$(awk -v f="$five" -v o="$one" 'BEGIN {print f / o}')"
   done
   "$tools/kit_bench" --benchmark_filter=Rescue --benchmark_min_time=0.5
   exec "$tools/rescue_measure" "${READS:-400}"
