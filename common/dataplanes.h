@@ -12,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "common/littleendian.h"
@@ -60,7 +61,7 @@ public:
     std::size_t cells() const { return m_cells; }
     // Data bits of a phase; bit b of byte j is data bit 8j+b.
     std::size_t bits(int phase) const { return m_bits[phase]; }
-    const std::uint8_t* plane(int phase) const { return m_planes[phase].data(); }
+    const std::uint8_t* plane(int phase) const { return m_planes[phase].get(); }
     // The first cell of data bit `bit`'s pair.
     static std::size_t Cell(int phase, std::size_t bit) { return 2 * bit + phase; }
 
@@ -93,7 +94,8 @@ private:
     // Each plane ends with zero bytes, so that whole words may be read
     // anywhere inside it.
     static constexpr std::size_t kSlack = 16;
-    std::array<std::vector<std::uint8_t>, 2> m_planes;
+    std::array<std::unique_ptr<std::uint8_t[]>, 2> m_planes;
+    std::size_t m_size = 0;  // bytes of each plane
     std::array<std::size_t, 2> m_bits{};
     std::size_t m_cells = 0;
 };

@@ -154,6 +154,11 @@ bool PassesCrc(const DataPlanes& planes, const BlockPlace& place, std::size_t le
                const CrcVariant& checker) {
     constexpr std::size_t kChunk = 256;
     if (place.bit + 8 * (length + kBlockCrcBytes) > planes.bits(place.phase)) return false;
+    // Most places looked at are no block, read out of step: their first
+    // word of cells tells, before a CRC over all of them.
+    constexpr std::size_t kWordBytes = 8;
+    if (planes.Damaged(place.phase, place.bit, std::min(length + kBlockCrcBytes, kWordBytes)))
+        return false;
     std::uint8_t chunk[kChunk];
     Crc16 crc(checker);
     for (std::size_t done = 0; done < length + kBlockCrcBytes;) {

@@ -245,7 +245,7 @@ std::optional<FdsCapture> ReadFdsCapture(const std::vector<std::uint8_t>& file) 
         FdsCapture capture{layout, layout == FdsCaptureLayout::kTicks
                                        ? FdsTickCaptureCells(file)
                                        : FdsPackedCaptureCells(file, layout)};
-        if (HoldsFdsSideStart(capture.raw)) return capture;
+        if (HoldsFdsSideStart(DataPlanes(capture.raw))) return capture;
     }
     return std::nullopt;
 }

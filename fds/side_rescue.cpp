@@ -64,8 +64,16 @@ int ZerosBefore(const DataPlanes& planes, int phase, std::size_t bit) {
     return bits == 0 ? count : count - 1 - HighestBit(bits);
 }
 
+// Whether the first bytes from place keep the clock rule as a block
+// written there does, a few flipped cells aside.
+bool Written(const DataPlanes& planes, const BlockPlace& place) {
+    constexpr std::size_t kLooked = 6;  // bytes
+    constexpr int kFlipsAllowed = 3;
+    return planes.ClockErrors(place.phase, place.bit, kLooked) <= kFlipsAllowed;
+}
+
 // Every set data bit after at least the mark's zero bits, with a block ID
-// behind it, in one phase.
+// behind it and written as blocks are, in one phase.
 void FindStarts(const DataPlanes& planes, int phase, std::vector<Start>& starts) {
     const std::uint8_t* plane = planes.plane(phase);
     const std::size_t bits = planes.bits(phase);
@@ -88,7 +96,9 @@ void FindStarts(const DataPlanes& planes, int phase, std::vector<Start>& starts)
             const std::size_t bit = 64 * word + static_cast<std::size_t>(LowestBit(marks));
             if (bit + 1 >= bits) break;
             const std::uint8_t id = planes.Byte(phase, bit + 1);
-            if (!IsBlockId(id)) continue;
+            // A start read out of step, as most in a file's data are,
+            // breaks the clock rule at once.
+            if (!IsBlockId(id) || !Written(planes, {phase, bit + 1})) continue;
             starts.push_back(
                 {{phase, bit + 1}, kMarkZeroBits + ZerosBefore(planes, phase, bit - 7), id});
         }
@@ -378,8 +388,7 @@ ReadScan ScanFdsRead(const DataPlanes& planes) {
     return scan;
 }
 
-bool HoldsFdsSideStart(const std::vector<std::uint8_t>& raw) {
-    const DataPlanes planes(raw);
+bool HoldsFdsSideStart(const DataPlanes& planes) {
     const std::vector<Start> starts = FindAllStarts(planes);
     return std::any_of(starts.begin(), starts.end(),
                        [&](const Start& start) { return OpensSide(planes, start.place); });

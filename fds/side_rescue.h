@@ -20,7 +20,7 @@ ReadScan ScanFdsRead(const DataPlanes& planes);
 
 // Whether a read holds a disk info block that passes its CRC: the opening
 // of an FDS side, found anywhere in it.
-bool HoldsFdsSideStart(const std::vector<std::uint8_t>& raw);
+bool HoldsFdsSideStart(const DataPlanes& planes);
 // The cell where the first block start after `cell` lies, at any phase, if
 // any: a read that ends before its side is complete yet holds one has lost
 // its blocks, not ended.

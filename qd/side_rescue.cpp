@@ -115,7 +115,9 @@ bool Written(const DataPlanes& planes, const BlockPlace& place, int before) {
 
 // Every mark after a sync byte, of both phases, in the order they lie, with
 // what its block is.
-std::vector<Start> FindStarts(const DataPlanes& planes) {
+// judged: whether each start's block is checked too (a side's opening
+// alone needs no more than the block-count block's CRC).
+std::vector<Start> FindStarts(const DataPlanes& planes, bool judged = true) {
     std::vector<Start> starts;
     for (int phase = 0; phase < 2; ++phase) {
         std::vector<std::size_t> found;
@@ -127,7 +129,7 @@ std::vector<Start> FindStarts(const DataPlanes& planes) {
             const int syncs = SyncsBefore(planes, place);
             if (!Written(planes, place, std::min(syncs, kStrongSyncBytes))) continue;
             const bool count = IsBlockCount(planes, place);
-            const bool good = TypeAt(planes, place) <= kQdMaxBlockType &&
+            const bool good = judged && TypeAt(planes, place) <= kQdMaxBlockType &&
                               PassesCrc(planes, place, OwnLength(planes, place), kQdCheckerCrc);
             starts.push_back({place, syncs, count, good});
         }
@@ -386,9 +388,8 @@ ReadScan ScanQdRead(const DataPlanes& planes) {
     return scan;
 }
 
-bool HoldsQdSideStart(const std::vector<std::uint8_t>& raw) {
-    const DataPlanes planes(raw);
-    for (const Start& start : FindStarts(planes)) {
+bool HoldsQdSideStart(const DataPlanes& planes) {
+    for (const Start& start : FindStarts(planes, false)) {
         if (start.syncs >= kStrongSyncBytes && start.count) return true;
     }
     return false;

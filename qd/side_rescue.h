@@ -18,7 +18,7 @@ ReadScan ScanQdRead(const DataPlanes& planes);
 
 // Whether a read holds a block-count block that passes its CRC after at
 // least two sync bytes: the opening of a QD side, found anywhere in it.
-bool HoldsQdSideStart(const std::vector<std::uint8_t>& raw);
+bool HoldsQdSideStart(const DataPlanes& planes);
 
 // How QD blocks make a side: the block-count block, then the blocks it
 // counts, an information block and a data block for each file.

@@ -61,9 +61,7 @@ bool ReadNamedStream(const std::string& path, OpenedInput& input, FileReport& re
 
 // Whether bytes that no kind claims are a raw read all the same: blocks
 // of a side whose opening block is lost, which only recover reads.
-const char* MediumOfLooseBlocks(const Bytes& bytes) {
-    if (bytes.size() > kMaxRawSideBytes) return nullptr;
-    const DataPlanes planes(bytes);
+const char* MediumOfLooseBlocks(const DataPlanes& planes) {
     const auto good = [](const ReadScan& scan) {
         return std::any_of(scan.blocks.begin(), scan.blocks.end(),
                            [](const FoundBlock& b) { return b.status == BlockStatus::kGood; });
@@ -76,8 +74,8 @@ const char* MediumOfLooseBlocks(const Bytes& bytes) {
 // No kind's evidence: perhaps a raw read that lost the block opening its
 // side. True when it is nothing the kit reads.
 bool NoKnownKind(Probe& probe, FileReport& report) {
-    const Bytes* bytes = probe.Whole(kMaxRawSideBytes);
-    const char* medium = bytes != nullptr ? MediumOfLooseBlocks(*bytes) : nullptr;
+    const DataPlanes* planes = probe.Planes(kMaxRawSideBytes);
+    const char* medium = planes != nullptr ? MediumOfLooseBlocks(*planes) : nullptr;
     if (medium == nullptr) {
         report.Fail("not a known kind of file");
         return true;

@@ -49,6 +49,13 @@ const std::vector<std::uint8_t>* Probe::Whole(std::uint64_t most) {
     return &m_whole;
 }
 
+const DataPlanes* Probe::Planes(std::uint64_t most) {
+    const std::vector<std::uint8_t>* whole = Whole(most);
+    if (whole == nullptr) return nullptr;
+    if (!m_planes) m_planes.emplace(*whole);
+    return &*m_planes;
+}
+
 bool Probe::TakeWhole(std::vector<std::uint8_t>& bytes) {
     if (Whole(m_size) == nullptr) return false;
     bytes = std::move(m_whole);

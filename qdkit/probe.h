@@ -4,8 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "common/dataplanes.h"
 #include "common/fileio.h"
 
 // Raw captures vary in length, but one many times a nominal side holds no
@@ -26,6 +28,9 @@ public:
     bool ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t n);
     // The whole file when it holds at most most bytes and could be read.
     const std::vector<std::uint8_t>* Whole(std::uint64_t most);
+    // The whole file's data planes, made once for every kind that looks
+    // for blocks in its cells; none when Whole(most) is none.
+    const DataPlanes* Planes(std::uint64_t most);
     // Hands over the whole file, read now if no kind asked for it.
     bool TakeWhole(std::vector<std::uint8_t>& bytes);
     bool failed() const { return m_failed; }
@@ -36,5 +41,6 @@ private:
     std::vector<std::uint8_t> m_prefix;
     std::vector<std::uint8_t> m_whole;
     bool m_haswhole = false;
+    std::optional<DataPlanes> m_planes;
     bool m_failed = false;
 };

@@ -39,12 +39,21 @@ std::size_t GoodIn(const ReadScan& scan) {
                       [](const FoundBlock& b) { return b.status == BlockStatus::kGood; }));
 }
 
-// The medium whose blocks a read holds, good ones first; the QD reader
-// first, as its sync runs are quickly looked for. `only`: the medium of the
-// reads before; the other is taken only where it finds good blocks.
+// The reader a read of this many bytes is more likely for: the medium whose
+// raw side is nearer its length, so that a whole side is scanned once.
+const RescueMedium* Likelier(std::size_t bytes) {
+    const auto from = [&](long long nominal) {
+        return std::llabs(static_cast<long long>(bytes) - nominal);
+    };
+    return from(kFdsRawSideBytes) <= from(kQdRawSideBytes) ? &kFdsRescue : &kQdRescue;
+}
+
+// The medium whose blocks a read holds, good ones first; the likelier
+// reader first. `only`: the medium of the reads before; the other is taken
+// only where it finds good blocks.
 void Scan(Read& read, const RescueMedium* only) {
     read.planes.emplace(read.cells);
-    const RescueMedium* first = only != nullptr ? only : &kQdRescue;
+    const RescueMedium* first = only != nullptr ? only : Likelier(read.cells.size());
     const RescueMedium* second = first == &kQdRescue ? &kFdsRescue : &kQdRescue;
     ReadScan scan = first->scan(*read.planes);
     if (GoodIn(scan) == 0) {

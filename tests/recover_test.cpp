@@ -206,7 +206,7 @@ Back BlocksBack(const Side& side, const SideRescue& rescue) {
 
 Bytes AsRead(const Bytes& file) {
     const std::optional<FdsCapture> capture = ReadFdsCapture(file);
-    return capture && !HoldsFdsSideStart(file) ? capture->raw : file;
+    return capture && !HoldsFdsSideStart(DataPlanes(file)) ? capture->raw : file;
 }
 
 SideRescue RescueOf(const Side& side, const std::vector<Bytes>& files, std::optional<int> sideof) {

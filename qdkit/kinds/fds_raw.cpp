@@ -16,8 +16,8 @@ public:
 
     // A disk info block that passes its CRC, anywhere in the cells.
     bool Recognise(Probe& probe) const override {
-        const Bytes* raw = probe.Whole(kMaxRawSideBytes);
-        return raw != nullptr && HoldsFdsSideStart(*raw);
+        const DataPlanes* planes = probe.Planes(kMaxRawSideBytes);
+        return planes != nullptr && HoldsFdsSideStart(*planes);
     }
 
     void Inspect(const Bytes& file, FileReport& report) const override {

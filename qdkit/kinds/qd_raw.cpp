@@ -13,8 +13,8 @@ public:
     // A block-count block that passes its CRC after its sync bytes, anywhere
     // in the cells.
     bool Recognise(Probe& probe) const override {
-        const Bytes* raw = probe.Whole(kMaxRawSideBytes);
-        return raw != nullptr && HoldsQdSideStart(*raw);
+        const DataPlanes* planes = probe.Planes(kMaxRawSideBytes);
+        return planes != nullptr && HoldsQdSideStart(*planes);
     }
 
     void Inspect(const Bytes& file, FileReport& report) const override {
