@@ -5,7 +5,7 @@
 #include "bench/bench_inputs.h"
 #include "common/bitstream.h"
 #include "common/crc16.h"
-#include "fds/fds_format.h"
+#include "fds/fds_layout.h"
 #include "fds/side_decoder.h"
 #include "fds/side_encoder.h"
 #include "fds/side_rescue.h"
@@ -54,7 +54,7 @@ const ByteVector& QdImageInput() {
         Crc16 crc(kQdCheckerCrc);
         struct Files : QdOutputFiles {
             void BlockCount(int) override {}
-            bool Information(const InfoRecord&, int) override { return true; }
+            bool Information(const QdInfoRecord&, int) override { return true; }
             bool DataDumpDone(const std::vector<std::uint8_t>&) override { return true; }
         } files;
         QdOptions options;
@@ -100,7 +100,7 @@ BENCHMARK(Omblisk);
 void Pelgrane(benchmark::State& state, bool outputs) {
     struct Files : QdOutputFiles {
         void BlockCount(int) override {}
-        bool Information(const InfoRecord&, int) override { return true; }
+        bool Information(const QdInfoRecord&, int) override { return true; }
         bool DataDumpDone(const std::vector<std::uint8_t>& bytes) override {
             benchmark::DoNotOptimize(bytes.data());
             return true;

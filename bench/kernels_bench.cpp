@@ -4,7 +4,7 @@
 
 #include "common/bitstream.h"
 #include "common/crc16.h"
-#include "fds/fds_format.h"
+#include "fds/fds_layout.h"
 #include "qd/qd_layout.h"
 #include "samples/imagegen.h"
 

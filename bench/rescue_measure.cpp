@@ -19,7 +19,7 @@
 #include "common/bitstream.h"
 #include "common/crc16.h"
 #include "fds/capture.h"
-#include "fds/fds_format.h"
+#include "fds/fds_layout.h"
 #include "fds/side_decoder.h"
 #include "fds/side_encoder.h"
 #include "fds/side_rescue.h"
@@ -245,7 +245,7 @@ struct QdBlocks : QdDecodeSink {
     }
     void ImageByte(std::uint8_t byte) override { stream.push_back(byte); }
     bool DataByte(std::uint8_t, int) override { return true; }
-    bool Information(const InfoRecord&, int) override { return true; }
+    bool Information(const QdInfoRecord&, int) override { return true; }
 };
 
 std::vector<ByteVector> QdDecoded(const ByteVector& raw) {

@@ -1,7 +1,7 @@
 #include "fds/side_decoder.h"
 
 #include "common/littleendian.h"
-#include "fds/fds_format.h"
+#include "fds/fds_layout.h"
 
 namespace {
 
@@ -133,7 +133,8 @@ FdsDecodeOutcome DecodeFdsSide(const std::vector<std::uint8_t>& raw,
     image.reserve(kFdsHeaderBytes + kFdsSideAreaBytes);
 
     BitReader reader(raw);
-    if (reader.SkipBytes(kFdsSkippedBytes) < kFdsSkippedBytes) {
+    constexpr std::size_t kSkipped = kFdsSkippedRawBytes / kRawBytesPerByte;
+    if (reader.SkipBytes(kSkipped) < kSkipped) {
         events.Problem(FdsDecodeProblem::kDataEnded, 0, 0);
         return FdsDecodeOutcome::kFailed;
     }

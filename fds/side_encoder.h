@@ -1,4 +1,4 @@
-// The FDS image checks and the encoding of one side.
+// The encoding of one FDS side, from an image's side area.
 #pragma once
 
 #include <cstddef>
@@ -7,17 +7,6 @@
 
 #include "common/bitstream.h"
 #include "common/crc16.h"
-
-enum class FdsImageCheck { kOk, kSizeError, kNotFds, kNoSides };
-
-FdsImageCheck CheckFdsImage(const std::vector<std::uint8_t>& fdsbuffer);
-// Many images are the side areas alone: a whole number of them, the first
-// beginning with the disk info block.
-bool IsHeaderlessFdsImage(const std::vector<std::uint8_t>& image);
-// The same image with the header that counts its sides in front.
-std::vector<std::uint8_t> WithFdsHeader(const std::vector<std::uint8_t>& areas, int sides);
-// Sides to convert: the header's count, at most two.
-int FdsSidesToConvert(const std::vector<std::uint8_t>& fdsbuffer);
 
 enum class FdsSideStatus { kOk, kEndOfImage, kUnknownId, kSizeOver };
 

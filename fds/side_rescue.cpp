@@ -4,8 +4,8 @@
 
 #include "common/bitstream.h"
 #include "common/littleendian.h"
-#include "fds/fds_blocks.h"
-#include "fds/fds_format.h"
+#include "fds/fds_image.h"
+#include "fds/fds_layout.h"
 #include "fds/side_encoder.h"
 
 namespace {

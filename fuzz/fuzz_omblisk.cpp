@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "common/crc16.h"
-#include "fds/fds_format.h"
+#include "fds/fds_layout.h"
 #include "fds/side_decoder.h"
 
 namespace {

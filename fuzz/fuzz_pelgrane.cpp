@@ -11,7 +11,7 @@ namespace {
 
 struct Files : QdOutputFiles {
     void BlockCount(int) override {}
-    bool Information(const InfoRecord&, int) override { return true; }
+    bool Information(const QdInfoRecord&, int) override { return true; }
     bool DataDumpDone(const std::vector<std::uint8_t>&) override { return true; }
 };
 

@@ -4,7 +4,7 @@
 
 #include "common/bitstream.h"
 #include "common/crc16.h"
-#include "fds/fds_format.h"
+#include "fds/fds_layout.h"
 #include "fds/side_encoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -8,8 +8,8 @@
 #include "common/bitstream.h"
 #include "common/crc16.h"
 #include "common/wholefile.h"
-#include "fds/fds_format.h"
-#include "fds/qd_sides.h"
+#include "fds/fds_layout.h"
+#include "fds/fds_qd_image.h"
 #include "fds/side_encoder.h"
 #include "qd/hxc_qd.h"
 #include "qd/mzq.h"
@@ -107,7 +107,7 @@ void FdsSeeds() {
     Seed("talvret", "short_of", FdsImage({short_of}));
     Seed("talvret", "cut_block", Cut(FdsImage({several}), 16 + 56 + 2 + 16 + 50));
     Seed("talvret", "count_past_end", Cut(FdsImage({several}), 16 + 56 + 1));
-    Seed("omblisk", "lead_in_only", ByteVector(kFdsSkippedBytes * 2, kFdsGapCells));
+    Seed("omblisk", "lead_in_only", ByteVector(kFdsSkippedRawBytes, kFdsGapCells));
 }
 
 void QdSeeds() {
@@ -138,14 +138,14 @@ void QdSeeds() {
     // The three records as an MZQ image and an HxC QD image, for qdkit.
     const ByteVector three = MztFile({text, binary, empty});
     ByteVector mzq;
-    const ByteVector count{idmark, 6};
+    const ByteVector count{kQdIdMark, 6};
     AppendMzqBlock(mzq, count.data(), count.size());
     for (const MztRecordView& record : WalkMztRecords(three)) {
-        const InfoRecord info = InfoRecordFromMzt(&three[record.offset]);
-        ByteVector block{idmark, kQdInfoBlockType, kInfoRecordBytes, 0};
+        const QdInfoRecord info = InfoRecordFromMzt(&three[record.offset]);
+        ByteVector block{kQdIdMark, kQdInfoBlockType, kQdInfoRecordBytes, 0};
         block.insert(block.end(), info.begin(), info.end());
         AppendMzqBlock(mzq, block.data(), block.size());
-        block = {idmark, kQdDataBlockType, static_cast<std::uint8_t>(record.size),
+        block = {kQdIdMark, kQdDataBlockType, static_cast<std::uint8_t>(record.size),
                  static_cast<std::uint8_t>(record.size >> 8)};
         const auto body =
             three.begin() + static_cast<std::ptrdiff_t>(record.offset) + kMztHeaderBytes;

@@ -6,16 +6,16 @@
 
 namespace {
 
-unsigned Word(const InfoRecord& record, int offset) {
+unsigned Word(const QdInfoRecord& record, int offset) {
     return Le16(&record[offset]);
 }
 
 }  // namespace
 
-std::string ShownName(const InfoRecord& record) {
+std::string ShownName(const QdInfoRecord& record) {
     std::string name;
-    for (int i = 0; i < kFileNameBytes; ++i) {
-        const std::uint8_t byte = record[kInfoName + i];
+    for (int i = 0; i < kQdFileNameBytes; ++i) {
+        const std::uint8_t byte = record[kQdInfoName + i];
         if (byte == '%') {
             name += "%%";
         } else if (byte < 0x20) {
@@ -29,10 +29,10 @@ std::string ShownName(const InfoRecord& record) {
     return name;
 }
 
-std::string FileInformationText(const InfoRecord& record) {
+std::string FileInformationText(const QdInfoRecord& record) {
     char numbers[64];
     std::snprintf(numbers, sizeof numbers, "ATTR:%02X\nSIZE:%04X\nLOAD:%04X\nEXEC:%04X\n\n",
-                  record[kInfoAttribute], Word(record, kInfoSize), Word(record, kInfoLoad),
-                  Word(record, kInfoExec));
+                  record[kQdInfoAttribute], Word(record, kQdInfoSize), Word(record, kQdInfoLoad),
+                  Word(record, kQdInfoExec));
     return "FILE INFORMATION\nNAME:" + ShownName(record) + "\n" + numbers;
 }

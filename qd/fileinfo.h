@@ -6,7 +6,7 @@
 #include "qd/qd_layout.h"
 
 // All 17 name bytes: '%' doubled, control bytes as %XX, the rest as is.
-std::string ShownName(const InfoRecord& record);
+std::string ShownName(const QdInfoRecord& record);
 // The seven lines: a title, the name, attribute, size, load and execution
 // addresses, and a blank line.
-std::string FileInformationText(const InfoRecord& record);
+std::string FileInformationText(const QdInfoRecord& record);

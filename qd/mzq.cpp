@@ -7,7 +7,7 @@
 namespace {
 
 bool IsMark(std::uint8_t byte) {
-    return byte == idmark || byte == kQdAltIdMark;
+    return byte == kQdIdMark || byte == kQdAltIdMark;
 }
 
 }  // namespace

@@ -13,9 +13,9 @@ struct FieldPair {
 };
 
 constexpr FieldPair kFields[] = {
-    {kMztAttribute, kInfoAttribute, 1}, {kMztName, kInfoName, kFileNameBytes},
-    {kMztSize, kInfoSize, 2},           {kMztLoad, kInfoLoad, 2},
-    {kMztExec, kInfoExec, 2},           {kMztCarried, kInfoCarried, 2},
+    {kMztAttribute, kQdInfoAttribute, 1}, {kMztName, kQdInfoName, kQdFileNameBytes},
+    {kMztSize, kQdInfoSize, 2},           {kMztLoad, kQdInfoLoad, 2},
+    {kMztExec, kQdInfoExec, 2},           {kMztCarried, kQdInfoCarried, 2},
 };
 
 // The file modes an MZ machine writes.
@@ -28,13 +28,13 @@ bool IsShown(std::uint8_t b) {
 
 bool LooksLikeMztName(const std::uint8_t* name) {
     int shown = 0;
-    while (shown < kFileNameBytes && IsShown(name[shown])) ++shown;
+    while (shown < kQdFileNameBytes && IsShown(name[shown])) ++shown;
     if (shown == 0) return false;
-    if (shown == kFileNameBytes) {
-        return std::all_of(name, name + kFileNameBytes, [](std::uint8_t b) { return b < 0x7F; });
+    if (shown == kQdFileNameBytes) {
+        return std::all_of(name, name + kQdFileNameBytes, [](std::uint8_t b) { return b < 0x7F; });
     }
     if (name[shown] == kQdNameEnd) return true;
-    return std::all_of(name + shown, name + kFileNameBytes,
+    return std::all_of(name + shown, name + kQdFileNameBytes,
                        [](std::uint8_t b) { return b == 0x00 || b == ' '; });
 }
 
@@ -62,15 +62,15 @@ bool MztBodyInside(const std::vector<std::uint8_t>& file, const MztRecordView& r
     return record.offset + kMztHeaderBytes + record.size <= file.size();
 }
 
-InfoRecord InfoRecordFromMzt(const std::uint8_t* header) {
-    InfoRecord record{};
+QdInfoRecord InfoRecordFromMzt(const std::uint8_t* header) {
+    QdInfoRecord record{};
     for (const FieldPair& field : kFields) {
         std::copy_n(header + field.mzt, field.bytes, record.begin() + field.info);
     }
     return record;
 }
 
-MztHeader MztHeaderFromInfo(const InfoRecord& record) {
+MztHeader MztHeaderFromInfo(const QdInfoRecord& record) {
     MztHeader header{};
     for (const FieldPair& field : kFields) {
         std::copy_n(record.begin() + field.info, field.bytes, header.begin() + field.mzt);

@@ -33,5 +33,5 @@ bool MztBodyInside(const std::vector<std::uint8_t>& file, const MztRecordView& r
 bool LooksLikeMztHeader(const std::uint8_t* header);
 
 // The same fields in both arrangements; all other bytes are 0.
-InfoRecord InfoRecordFromMzt(const std::uint8_t* header);
-MztHeader MztHeaderFromInfo(const InfoRecord& record);
+QdInfoRecord InfoRecordFromMzt(const std::uint8_t* header);
+MztHeader MztHeaderFromInfo(const QdInfoRecord& record);

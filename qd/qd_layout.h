@@ -10,7 +10,7 @@
 
 inline constexpr std::uint8_t kQdGapByte = 0x00;
 inline constexpr std::uint8_t kQdSyncByte = 0x16;
-inline constexpr std::uint8_t idmark = 0xA5;
+inline constexpr std::uint8_t kQdIdMark = 0xA5;
 // A side may use this mark instead, on every one of its blocks.
 inline constexpr std::uint8_t kQdAltIdMark = 0x01;
 
@@ -36,21 +36,21 @@ inline constexpr bool IsQdDataBlock(std::uint8_t type) {
 }
 
 // Information record: the body of an information block.
-inline constexpr int kInfoRecordBytes = 64;
-inline constexpr int kInfoAttribute = 0;
-inline constexpr int kInfoName = 1;
-inline constexpr int kFileNameBytes = 17;
+inline constexpr int kQdInfoRecordBytes = 64;
+inline constexpr int kQdInfoAttribute = 0;
+inline constexpr int kQdInfoName = 1;
+inline constexpr int kQdFileNameBytes = 17;
 // A shorter name ends with this byte.
 inline constexpr std::uint8_t kQdNameEnd = 0x0D;
-inline constexpr int kInfoCarried = 18;  // two bytes carried unread
-inline constexpr int kInfoSize = 20;
-inline constexpr int kInfoLoad = 22;
-inline constexpr int kInfoExec = 24;
-static_assert(kInfoName + kFileNameBytes == kInfoCarried);
-using InfoRecord = std::array<std::uint8_t, kInfoRecordBytes>;
+inline constexpr int kQdInfoCarried = 18;  // two bytes carried unread
+inline constexpr int kQdInfoSize = 20;
+inline constexpr int kQdInfoLoad = 22;
+inline constexpr int kQdInfoExec = 24;
+static_assert(kQdInfoName + kQdFileNameBytes == kQdInfoCarried);
+using QdInfoRecord = std::array<std::uint8_t, kQdInfoRecordBytes>;
 
 // The attribute whose data the split dump trims.
-inline constexpr std::uint8_t kTextAttribute = 3;
+inline constexpr std::uint8_t kQdTextAttribute = 3;
 
 // A freshly formatted side, as the kit builds it.
 inline constexpr int kQdLeadingGapBytes = 4785;
@@ -66,16 +66,16 @@ static_assert(kQdSideHeaderBytes == 4805);
 // What a record adds besides its leading gap and its body: the information
 // block and the data block, each in its sync runs, and the gap between them.
 inline constexpr int kQdRecordFrameBytes =
-    kQdSyncBeforeBytes + kQdBlockHeaderBytes + kInfoRecordBytes + kQdCrcBytes + kQdSyncAfterBytes +
+    kQdSyncBeforeBytes + kQdBlockHeaderBytes + kQdInfoRecordBytes + kQdCrcBytes + kQdSyncAfterBytes +
     kQdGapBytes + kQdSyncBeforeBytes + kQdBlockHeaderBytes + kQdCrcBytes + kQdSyncAfterBytes;
 static_assert(kQdRecordFrameBytes == 364);
 static_assert(kQdSideHeaderBytes + kQdFirstInfoGapBytes + kQdRecordFrameBytes == 7924);
 
 // Reading a side back.
 // The decoder never reads this much of a raw image's start.
-inline constexpr std::uint32_t kQdSkippedRawBytes = 6144;
+inline constexpr int kQdSkippedRawBytes = 6144;
 // The first sync run must lie beyond what the decoder skips.
-static_assert(2 * kQdLeadingGapBytes > static_cast<int>(kQdSkippedRawBytes));
+static_assert(2 * kQdLeadingGapBytes > kQdSkippedRawBytes);
 // Eight cells of a gap, two zero data bits: in step 0x55, one cell late 0xAA.
 inline constexpr std::int32_t kQdGapCells = 0x55;
 inline constexpr std::int32_t kQdGapCellsOutOfStep = 0xAA;

@@ -74,7 +74,7 @@ private:
     int m_remaining = 0;
     int m_offset = 0;
     std::uint8_t m_header[kQdBlockHeaderBytes] = {};
-    InfoRecord m_record{};
+    QdInfoRecord m_record{};
     std::uint32_t m_fillpoint = 0;
     std::uint16_t m_check = 0;
     std::uint8_t m_run[1024];  // body bytes on their way to the sink
@@ -130,7 +130,7 @@ Walk::Step Walk::PreMark() {
     const std::int32_t b = m_reader.ReadByte();
     if (b < 0) return EndOfData();
     if (ContinuesSync(b)) return Next();
-    if (b != idmark && b != kQdAltIdMark) {
+    if (b != kQdIdMark && b != kQdAltIdMark) {
         if (m_blocknumber >= m_blockcount) return End(QdDecodeOutcome::kNormalEnd);
         return End(QdDecodeOutcome::kIdError, b);
     }
@@ -189,7 +189,7 @@ Walk::Step Walk::BlockBody() {
         if (data) {
             taken = m_sink.DataBytes(m_run, got, m_offset);
         } else {
-            for (std::size_t i = 0; i < got && m_offset + i < kInfoRecordBytes; ++i)
+            for (std::size_t i = 0; i < got && m_offset + i < kQdInfoRecordBytes; ++i)
                 m_record[m_offset + i] = m_run[i];
         }
         m_check = m_crc.Update(m_run, taken, false);
@@ -202,7 +202,7 @@ Walk::Step Walk::BlockBody() {
     const std::int32_t b = m_reader.ReadByte();
     if (b < 0) return EndOfData();
     const auto byte = static_cast<std::uint8_t>(b);
-    if (!data && m_offset < kInfoRecordBytes) m_record[m_offset] = byte;
+    if (!data && m_offset < kQdInfoRecordBytes) m_record[m_offset] = byte;
     Take(byte);
     ++m_offset;
     if (--m_remaining > 0) return Next();

@@ -44,7 +44,7 @@ public:
     // information block that has passed its CRC. False stops the walk: the
     // receiver has failed and has said so.
     virtual bool DataByte(std::uint8_t byte, int offset) = 0;
-    virtual bool Information(const InfoRecord& record, int blocknumber) = 0;
+    virtual bool Information(const QdInfoRecord& record, int blocknumber) = 0;
 
     // Runs of the above as the walk reads them; byte by byte unless a sink
     // takes them whole. Of a run of body bytes, every one goes to DataBytes

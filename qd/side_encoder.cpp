@@ -15,7 +15,7 @@ int GapBefore(std::size_t n) {
 }
 
 std::array<std::uint8_t, 4> BlockHead(std::uint8_t type, std::size_t bodysize) {
-    std::array<std::uint8_t, 4> head{idmark, type};
+    std::array<std::uint8_t, 4> head{kQdIdMark, type};
     PutLe16(&head[2], static_cast<unsigned>(bodysize));
     return head;
 }
@@ -63,17 +63,17 @@ std::size_t QdSideStreamLength(const std::vector<MztRecordView>& records) {
 std::vector<std::uint8_t> BuildQdSide(const std::vector<std::uint8_t>& file,
                                       const std::vector<MztRecordView>& records, Crc16& crc) {
     // The blocks' fields and information records, kept while they are laid.
-    const std::array<std::uint8_t, 2> count{idmark, static_cast<std::uint8_t>(2 * records.size())};
+    const std::array<std::uint8_t, 2> count{kQdIdMark, static_cast<std::uint8_t>(2 * records.size())};
     std::vector<std::array<std::uint8_t, 4>> heads;
-    std::vector<InfoRecord> infos;
+    std::vector<QdInfoRecord> infos;
     heads.reserve(2 * records.size());
     infos.reserve(records.size());
     std::vector<QdBlockView> blocks{CheckedQdBlock(count.data(), count.size(), nullptr, 0, crc)};
     for (const MztRecordView& record : records) {
         infos.push_back(InfoRecordFromMzt(&file[record.offset]));
-        heads.push_back(BlockHead(kQdInfoBlockType, kInfoRecordBytes));
+        heads.push_back(BlockHead(kQdInfoBlockType, kQdInfoRecordBytes));
         blocks.push_back(CheckedQdBlock(heads.back().data(), heads.back().size(),
-                                        infos.back().data(), kInfoRecordBytes, crc));
+                                        infos.back().data(), kQdInfoRecordBytes, crc));
         heads.push_back(BlockHead(kQdDataBlockType, record.size));
         blocks.push_back(CheckedQdBlock(heads.back().data(), heads.back().size(),
                                         file.data() + record.offset + kMztHeaderBytes, record.size,

@@ -53,7 +53,7 @@ struct QdSideResult {
     int value;
     // Known unless kTruncated or kTooManyBlocks.
     int blockcount;
-    std::vector<InfoRecord> infos;  // every record's, in order
+    std::vector<QdInfoRecord> infos;  // every record's, in order
     // kSizeOver: the stream bytes that record needs, and those the side has left.
     std::size_t needed = 0;
     std::size_t left = 0;

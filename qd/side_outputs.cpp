@@ -35,7 +35,7 @@ bool QdSideOutputs::DataByte(std::uint8_t byte, int offset) {
     // No dump is open before the first information record, nor after a
     // text file's end.
     if (!m_dumpopen) return true;
-    if (m_current[kInfoAttribute] != kTextAttribute) {
+    if (m_current[kQdInfoAttribute] != kQdTextAttribute) {
         m_dump.push_back(byte);
     } else if (byte == kTextEnd) {
         return EndDataDump();
@@ -56,7 +56,7 @@ void QdSideOutputs::ImageRun(std::uint8_t byte, std::size_t n) {
 // DataByte over a run: the same bytes end up in the same places.
 std::size_t QdSideOutputs::DataBytes(const std::uint8_t* bytes, std::size_t n, int offset) {
     std::size_t taken = n;
-    if (m_dumpopen && m_current[kInfoAttribute] != kTextAttribute) {
+    if (m_dumpopen && m_current[kQdInfoAttribute] != kQdTextAttribute) {
         m_dump.insert(m_dump.end(), bytes, bytes + n);
     } else if (m_dumpopen) {
         const auto end = static_cast<std::size_t>(std::find(bytes, bytes + n, kTextEnd) - bytes);
@@ -72,7 +72,7 @@ std::size_t QdSideOutputs::DataBytes(const std::uint8_t* bytes, std::size_t n, i
     return taken;
 }
 
-bool QdSideOutputs::Information(const InfoRecord& record, int blocknumber) {
+bool QdSideOutputs::Information(const QdInfoRecord& record, int blocknumber) {
     if (!EndDataDump()) return false;
     if (!m_files.Information(record, blocknumber)) return false;
     if (m_options.mzt) {

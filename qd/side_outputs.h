@@ -18,7 +18,7 @@ public:
     virtual void BlockCount(int count) = 0;
     // A file's information record: with -s the information dump is written
     // and the data dump of the file opened.
-    virtual bool Information(const InfoRecord& record, int blocknumber) = 0;
+    virtual bool Information(const QdInfoRecord& record, int blocknumber) = 0;
     // The open data dump is complete.
     virtual bool DataDumpDone(const std::vector<std::uint8_t>& bytes) = 0;
 };
@@ -37,7 +37,7 @@ public:
     void BlockCount(int count) override { m_files.BlockCount(count); }
     void ImageByte(std::uint8_t byte) override;
     bool DataByte(std::uint8_t byte, int offset) override;
-    bool Information(const InfoRecord& record, int blocknumber) override;
+    bool Information(const QdInfoRecord& record, int blocknumber) override;
     void ImageBytes(const std::uint8_t* bytes, std::size_t n) override;
     void ImageRun(std::uint8_t byte, std::size_t n) override;
     std::size_t DataBytes(const std::uint8_t* bytes, std::size_t n, int offset) override;
@@ -51,5 +51,5 @@ private:
     std::vector<std::uint8_t> m_mzt;
     std::vector<std::uint8_t> m_dump;
     bool m_dumpopen = false;
-    InfoRecord m_current{};  // the latest information record
+    QdInfoRecord m_current{};  // the latest information record
 };

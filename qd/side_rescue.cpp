@@ -19,13 +19,13 @@ constexpr int kStrongSyncBytes = 2;
 constexpr std::size_t kLargestBlock = kQdBlockHeaderBytes + 65535;
 // Bytes of a block-count block before its CRC, and of an information block.
 constexpr std::size_t kCountLength = kQdBlockCountBlockBytes - kQdCrcBytes;
-constexpr std::size_t kInfoLength = kQdBlockHeaderBytes + kInfoRecordBytes;
+constexpr std::size_t kInfoLength = kQdBlockHeaderBytes + kQdInfoRecordBytes;
 // From an information block's CRC to its data's mark, as the kit writes a
 // side: the sync runs and the gap between them.
 constexpr long long kInfoToDataCells =
     (kQdSyncAfterBytes + kQdGapBytes + kQdSyncBeforeBytes) * kCellsPerByte;
 
-constexpr std::uint8_t kMarks[] = {idmark, kQdAltIdMark};
+constexpr std::uint8_t kMarks[] = {kQdIdMark, kQdAltIdMark};
 
 // Data bits [from, to) of a phase where the `count` bits of pattern (some
 // set, some not) begin.
@@ -243,7 +243,7 @@ private:
         if (last.role == BlockRole::kHeader && last.status == BlockStatus::kGood &&
             last.length == kInfoLength && gap <= NearCells(m_scan, kInfoToDataCells)) {
             std::uint8_t size[2];
-            m_planes.Bytes(last.place.phase, last.place.bit + 8 * (kQdBlockHeaderBytes + kInfoSize),
+            m_planes.Bytes(last.place.phase, last.place.bit + 8 * (kQdBlockHeaderBytes + kQdInfoSize),
                            size, sizeof size);
             return kQdBlockHeaderBytes + Le16(size);
         }
@@ -313,7 +313,7 @@ std::size_t MatchedLength(const MatchedBlock& matched, const std::vector<Copy>& 
         if (copy.found->status == BlockStatus::kGood) return copy.found->length;
     if (matched.role == BlockRole::kHeader) return kInfoLength;
     if (header != nullptr && IsSure(header->status) && header->bytes.size() == kInfoLength)
-        return kQdBlockHeaderBytes + Le16(&header->bytes[kQdBlockHeaderBytes + kInfoSize]);
+        return kQdBlockHeaderBytes + Le16(&header->bytes[kQdBlockHeaderBytes + kQdInfoSize]);
     std::vector<std::size_t> lengths;
     for (const Copy& copy : copies) lengths.push_back(copy.found->length);
     std::size_t best = lengths.empty() ? kQdBlockHeaderBytes : lengths.front();
@@ -365,8 +365,8 @@ const RescueMedium kQdRescue = {
     {"block count", "", "information", "data"},
     {"count", "", "info", "data"},
     0,
-    kQdBlockHeaderBytes + kInfoName,
-    kFileNameBytes,
+    kQdBlockHeaderBytes + kQdInfoName,
+    kQdFileNameBytes,
     true,
     false,
     kInfoToDataCells,
@@ -407,8 +407,8 @@ std::optional<RescuedFileEvent> AddRecord(const RescuedBlock& info, const Rescue
                                           std::size_t index, std::vector<std::uint8_t>& mzt) {
     if (info.bytes.size() != kInfoLength || data.bytes.size() < kQdBlockHeaderBytes)
         return RescuedFileEvent{RescuedFileNote::kLeftOut, index, 0, 0};
-    InfoRecord record{};
-    std::copy_n(info.bytes.begin() + kQdBlockHeaderBytes, kInfoRecordBytes, record.begin());
+    QdInfoRecord record{};
+    std::copy_n(info.bytes.begin() + kQdBlockHeaderBytes, kQdInfoRecordBytes, record.begin());
     MztHeader header = MztHeaderFromInfo(record);
     const unsigned recordsize = Le16(&header[kMztSize]);
     if (!LooksLikeMztHeader(header.data()))

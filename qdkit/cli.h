@@ -1,4 +1,4 @@
-// qdkit's command line beyond its options (main.cpp): what every command
+// qdkit's command line beyond its options (qdkit.cpp): what every command
 // says, checked once the parser is done, its errors told in the kit's own
 // words, and the command run.
 #pragma once

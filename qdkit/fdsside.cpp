@@ -8,7 +8,7 @@
 #include "common/crc16.h"
 #include "common/littleendian.h"
 #include "fds/disk_info.h"
-#include "fds/fds_format.h"
+#include "fds/fds_layout.h"
 #include "fds/side_encoder.h"
 #include "fds/side_rescue.h"
 #include "qdkit/human.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "fds/fds_blocks.h"
+#include "fds/fds_image.h"
 #include "fds/side_decoder.h"
 #include "qdkit/report.h"
 

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "fds/disk_info.h"
-#include "fds/fds_format.h"
+#include "fds/fds_layout.h"
 #include "qdkit/text.h"
 
 namespace {

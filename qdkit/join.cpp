@@ -1,4 +1,4 @@
-#include "fds/fds_format.h"
+#include "fds/fds_layout.h"
 #include "qdkit/commands.h"
 #include "qdkit/detect.h"
 #include "qdkit/fdsside.h"

@@ -18,7 +18,7 @@ namespace {
 class NoFiles : public QdOutputFiles {
 public:
     void BlockCount(int) override {}
-    bool Information(const InfoRecord&, int) override { return true; }
+    bool Information(const QdInfoRecord&, int) override { return true; }
     bool DataDumpDone(const std::vector<std::uint8_t>&) override { return true; }
 };
 
@@ -57,7 +57,7 @@ public:
     bool DataByte(std::uint8_t byte, int offset) override {
         return m_outputs.DataByte(byte, offset);
     }
-    bool Information(const InfoRecord& record, int blocknumber) override {
+    bool Information(const QdInfoRecord& record, int blocknumber) override {
         m_read.infos.push_back(record);
         return m_outputs.Information(record, blocknumber);
     }
@@ -125,12 +125,12 @@ void QdSideFacts(const QdRawRead& read, bool raw, FileReport& report) {
     }
     report.facts["blocks"] = blocks;
     Json files = Json::array();
-    for (const InfoRecord& info : read.infos) {
-        files.push_back({{"attribute", info[kInfoAttribute]},
-                         {"name", ReadableName(&info[kInfoName], kFileNameBytes)},
-                         {"size", Le16(&info[kInfoSize])},
-                         {"load", Le16(&info[kInfoLoad])},
-                         {"exec", Le16(&info[kInfoExec])}});
+    for (const QdInfoRecord& info : read.infos) {
+        files.push_back({{"attribute", info[kQdInfoAttribute]},
+                         {"name", ReadableName(&info[kQdInfoName], kQdFileNameBytes)},
+                         {"size", Le16(&info[kQdInfoSize])},
+                         {"load", Le16(&info[kQdInfoLoad])},
+                         {"exec", Le16(&info[kQdInfoExec])}});
     }
     report.facts["files"] = files;
     report.facts["complete"] = read.result.outcome == QdDecodeOutcome::kNormalEnd;
@@ -165,7 +165,7 @@ std::vector<std::string> SizeMismatches(const QdRawRead& read) {
         const QdBlockSeen& block = read.blocks[n];
         if (IsQdDataBlock(static_cast<std::uint8_t>(block.type)) || block.check != 0) continue;
         const QdBlockSeen& data = read.blocks[n + 1];
-        const unsigned size = Le16(&read.infos[info++][kInfoSize]);
+        const unsigned size = Le16(&read.infos[info++][kQdInfoSize]);
         if (!IsQdDataBlock(static_cast<std::uint8_t>(data.type)) ||
             static_cast<int>(size) == data.size)
             continue;
@@ -258,9 +258,9 @@ Bytes MztToQdRaw(const Bytes& mzt, FileReport& report) {
                         std::to_string(kQdMaxBlockCount / 2) + ")");
             break;
         case QdSideStatus::kSizeOver: {
-            const InfoRecord& info = side.infos[static_cast<std::size_t>(side.value - 1)];
+            const QdInfoRecord& info = side.infos[static_cast<std::size_t>(side.value - 1)];
             report.Fail("record " + std::to_string(side.value) + " (" +
-                        ReadableName(&info[kInfoName], kFileNameBytes) +
+                        ReadableName(&info[kQdInfoName], kQdFileNameBytes) +
                         ") does not fit on the side: it needs " + std::to_string(side.needed) +
                         " bytes, the side has " + std::to_string(side.left) + " left");
             break;

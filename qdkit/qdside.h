@@ -19,7 +19,7 @@ struct QdRawRead {
     int blockcount = -1;  // none seen
     std::vector<QdBlockSeen> blocks;
     std::vector<Bytes> blockbytes;  // each block's, from its ID mark through its CRC
-    std::vector<InfoRecord> infos;
+    std::vector<QdInfoRecord> infos;
     Bytes image;  // the QD image file the decoder's outputs make of the side
     Bytes mzt;    // and the MZT file
 };

@@ -9,7 +9,7 @@
 #include "common/rescue.h"
 #include "common/wholefile.h"
 #include "fds/capture.h"
-#include "fds/fds_format.h"
+#include "fds/fds_layout.h"
 #include "fds/side_rescue.h"
 #include "qd/qd_layout.h"
 #include "qd/side_rescue.h"

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "fds/fds_blocks.h"
-#include "fds/fds_format.h"
+#include "fds/fds_image.h"
+#include "fds/fds_layout.h"
 #include "qd/mzt.h"
 
 ByteVector Pattern(std::size_t length, std::uint32_t seed) {

@@ -9,7 +9,7 @@
 #include "common/bitstream.h"
 #include "common/crc16.h"
 #include "common/wholefile.h"
-#include "fds/fds_format.h"
+#include "fds/fds_layout.h"
 #include "fds/side_encoder.h"
 #include "samples/faults.h"
 #include "samples/imagegen.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "fds/fds_format.h"
+#include "fds/fds_layout.h"
 #include "qd/qd_layout.h"
 #include "tests/support.h"
 

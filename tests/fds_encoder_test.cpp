@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "common/crc16.h"
-#include "fds/fds_format.h"
+#include "fds/fds_image.h"
+#include "fds/fds_layout.h"
 #include "fds/side_encoder.h"
 #include "samples/imagegen.h"
 #include "tests/support.h"

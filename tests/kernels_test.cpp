@@ -7,7 +7,7 @@
 #include "common/bitstream.h"
 #include "common/crc16.h"
 #include "common/dataplanes.h"
-#include "fds/fds_format.h"
+#include "fds/fds_layout.h"
 #include "fds/side_decoder.h"
 #include "qd/side_decoder.h"
 #include "qd/side_outputs.h"
@@ -224,7 +224,7 @@ TEST(FastKernels, OutputsTakeRunsAsTheyTakeBytes) {
     struct Dumps : QdOutputFiles {
         explicit Dumps(bool failing) : fail(failing) {}
         void BlockCount(int) override {}
-        bool Information(const InfoRecord&, int) override { return true; }
+        bool Information(const QdInfoRecord&, int) override { return true; }
         bool DataDumpDone(const std::vector<std::uint8_t>& bytes) override {
             written.push_back(bytes);
             return !fail;
@@ -236,8 +236,8 @@ TEST(FastKernels, OutputsTakeRunsAsTheyTakeBytes) {
     for (int trial = 0; trial < 500; ++trial) {
         QdOptions options;
         options.mzt = options.split = options.image = true;
-        InfoRecord record{};
-        record[kInfoAttribute] = rng() % 2 ? kTextAttribute : 1;
+        QdInfoRecord record{};
+        record[kQdInfoAttribute] = rng() % 2 ? kQdTextAttribute : 1;
         Bytes body = RandomBytes(rng, rng() % 12);
         if (!body.empty() && rng() % 2) body[rng() % body.size()] = 0x1A;
         const int offset = static_cast<int>(rng() % 4);

@@ -52,11 +52,11 @@ TEST(MztWalk, BodyPastTheEnd) {
 
 TEST(MztHeader, FieldsMapBothWays) {
     Bytes header = Pattern(128, 5);
-    const InfoRecord info = InfoRecordFromMzt(header.data());
+    const QdInfoRecord info = InfoRecordFromMzt(header.data());
     const struct {
         int mzt, info, bytes;
     } fields[] = {{0, 0, 1}, {1, 1, 17}, {18, 20, 2}, {20, 22, 2}, {22, 24, 2}, {62, 18, 2}};
-    InfoRecord expected{};
+    QdInfoRecord expected{};
     MztHeader back_expected{};
     for (const auto& f : fields) {
         for (int i = 0; i < f.bytes; ++i) {

@@ -5,7 +5,7 @@
 
 #include "common/bitstream.h"
 #include "common/crc16.h"
-#include "fds/fds_format.h"
+#include "fds/fds_layout.h"
 #include "fds/side_decoder.h"
 #include "fds/side_encoder.h"
 #include "samples/imagegen.h"

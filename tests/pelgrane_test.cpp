@@ -20,14 +20,14 @@ struct Recorder : QdDecodeSink {
         offsets.push_back(offset);
         return true;
     }
-    bool Information(const InfoRecord& record, int blocknumber) override {
+    bool Information(const QdInfoRecord& record, int blocknumber) override {
         records.push_back(record);
         numbers.push_back(blocknumber);
         return true;
     }
     Bytes image, data;
     std::vector<int> offsets, numbers;
-    std::vector<InfoRecord> records;
+    std::vector<QdInfoRecord> records;
     std::string out;
 };
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "common/crc16.h"
-#include "fds/fds_format.h"
+#include "fds/fds_layout.h"
 #include "fds/side_encoder.h"
 #include "qd/mzt.h"
 #include "qd/qd_image.h"

@@ -1,6 +1,6 @@
 #include "tests/reference_kernels.h"
 
-#include "fds/fds_format.h"
+#include "fds/fds_layout.h"
 #include "qd/qd_layout.h"
 
 namespace reference {

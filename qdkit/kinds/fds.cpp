@@ -1,7 +1,7 @@
 // FDS images (.fds): a 16-byte header and one 65500-byte area per side, or
 // the side areas alone.
-#include "fds/fds_blocks.h"
-#include "fds/fds_format.h"
+#include "fds/fds_image.h"
+#include "fds/fds_layout.h"
 #include "fds/side_encoder.h"
 #include "qdkit/fdsside.h"
 #include "qdkit/human.h"

@@ -2,8 +2,8 @@
 // side carries after it. The sides are the areas of an FDS image, so the
 // checks beyond the CRCs are the FDS image's own.
 #include "common/littleendian.h"
-#include "fds/fds_blocks.h"
-#include "fds/qd_sides.h"
+#include "fds/fds_image.h"
+#include "fds/fds_qd_image.h"
 #include "fds/side_encoder.h"
 #include "qdkit/fdsside.h"
 #include "qdkit/human.h"

@@ -1,7 +1,7 @@
 // The raw image of one FDS side: its MFM cells, eight to a byte.
 #include "common/bitstream.h"
 #include "common/crc16.h"
-#include "fds/fds_format.h"
+#include "fds/fds_layout.h"
 #include "fds/side_encoder.h"
 #include "fds/side_rescue.h"
 #include "qdkit/fdsside.h"

@@ -60,7 +60,7 @@ public:
                 std::min<std::size_t>(record.size, file.size() - record.offset - kMztHeaderBytes);
             Json facts = Json::object();
             facts["attribute"] = header[kMztAttribute];
-            facts["name"] = ReadableName(header + kMztName, kFileNameBytes);
+            facts["name"] = ReadableName(header + kMztName, kQdFileNameBytes);
             facts["size"] = record.size;
             facts["load"] = Le16(header + kMztLoad);
             facts["exec"] = Le16(header + kMztExec);

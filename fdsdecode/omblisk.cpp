@@ -9,7 +9,7 @@
 #include "common/pathlib.h"
 #include "common/platform.h"
 #include "common/wholefile.h"
-#include "fds/fds_format.h"
+#include "fds/fds_layout.h"
 #include "fds/side_decoder.h"
 #include "fdsdecode/messages.h"
 

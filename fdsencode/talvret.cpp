@@ -10,7 +10,8 @@
 #include "common/pathlib.h"
 #include "common/platform.h"
 #include "common/wholefile.h"
-#include "fds/fds_format.h"
+#include "fds/fds_image.h"
+#include "fds/fds_layout.h"
 #include "fds/side_encoder.h"
 #include "fdsencode/messages.h"
 

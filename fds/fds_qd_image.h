@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "fds/fds_blocks.h"
+#include "fds/fds_image.h"
 
 // The CRC a side carries after a block.
 std::uint16_t FdsBlockCrc(const std::uint8_t* block, std::size_t n);

@@ -1,4 +1,4 @@
-#include "fds/fds_blocks.h"
+#include "fds/fds_image.h"
 
 #include <algorithm>
 
@@ -82,4 +82,33 @@ std::vector<std::uint8_t> FdsSideArea(const std::vector<std::uint8_t>& image,
         std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(start), n, area.begin());
     }
     return area;
+}
+
+FdsImageCheck CheckFdsImage(const std::vector<std::uint8_t>& fdsbuffer) {
+    if (fdsbuffer.size() < static_cast<std::size_t>(kFdsMinImageBytes)) {
+        return FdsImageCheck::kSizeError;
+    }
+    if (!HasFdsMagic(fdsbuffer.data(), fdsbuffer.size())) return FdsImageCheck::kNotFds;
+    if (fdsbuffer[kFdsSideCountOffset] == 0) return FdsImageCheck::kNoSides;
+    return FdsImageCheck::kOk;
+}
+
+bool IsHeaderlessFdsImage(const std::vector<std::uint8_t>& image) {
+    const std::size_t sides = image.size() / kFdsSideAreaBytes;
+    if (sides == 0 || sides > kFdsMaxSideCount || image.size() % kFdsSideAreaBytes != 0) {
+        return false;
+    }
+    return StartsWithDiskInfo(image.data(), image.size());
+}
+
+std::vector<std::uint8_t> WithFdsHeader(const std::vector<std::uint8_t>& areas, int sides) {
+    std::vector<std::uint8_t> image(kFdsMagic, kFdsMagic + kFdsMagicBytes);
+    image.push_back(static_cast<std::uint8_t>(sides));
+    image.resize(kFdsHeaderBytes, kFdsImageFillByte);
+    image.insert(image.end(), areas.begin(), areas.end());
+    return image;
+}
+
+int FdsSidesToConvert(const std::vector<std::uint8_t>& fdsbuffer) {
+    return std::min<int>(fdsbuffer[kFdsSideCountOffset], kFdsMaxSidesConverted);
 }

@@ -1,11 +1,11 @@
-#include "fds/qd_sides.h"
+#include "fds/fds_qd_image.h"
 
 #include <algorithm>
 
 #include "common/crc16.h"
 #include "common/crcblock.h"
 #include "common/littleendian.h"
-#include "fds/fds_format.h"
+#include "fds/fds_layout.h"
 
 namespace {
 

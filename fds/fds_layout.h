@@ -112,8 +112,8 @@ inline constexpr int kFdsRawSideBytes = kFdsSideStreamBytes * 2;
 static_assert(kFdsRawSideBytes == 143360);
 
 // Reading a side back.
-// Logical bytes passed over blindly at the start of a raw side.
-inline constexpr int kFdsSkippedBytes = 2816;
+// Raw bytes passed over blindly at the start of a raw side.
+inline constexpr int kFdsSkippedRawBytes = 5632;
 // Eight cells of a gap, two zero data bits: in step 0x55, one cell late 0xAA.
 inline constexpr std::int32_t kFdsGapCells = 0x55;
 inline constexpr std::int32_t kFdsGapCellsOutOfStep = 0xAA;

@@ -60,7 +60,7 @@ public:
         m_console.Out(kBlockNum, count);
     }
 
-    bool Information(const InfoRecord& record, int blocknumber) override {
+    bool Information(const QdInfoRecord& record, int blocknumber) override {
         if (m_options.split && !WriteInfoDump(record, blocknumber)) return false;
         m_console.Raw(FileInformationText(record));
         if (!m_options.split) return true;
@@ -84,7 +84,7 @@ private:
         return true;
     }
 
-    bool WriteInfoDump(const InfoRecord& record, int blocknumber) {
+    bool WriteInfoDump(const QdInfoRecord& record, int blocknumber) {
         const std::string name = DumpName(kInfoDumpName, blocknumber);
         OutputFile info;
         if (!OpenOutput(m_console, info, name.c_str(), m_input.c_str(), kDumpOpenError)) {

@@ -36,7 +36,7 @@ bool Report(Console& console, const QdSideResult& side) {
             break;
     }
     console.Out(kBlocks, side.blockcount);
-    for (const InfoRecord& info : side.infos) {
+    for (const QdInfoRecord& info : side.infos) {
         console.Raw(FileInformationText(info));
     }
     console.Line(kRecordsDone);

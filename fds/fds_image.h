@@ -1,5 +1,5 @@
-// The blocks of an FDS side area as the encoder walks them, and the fields
-// of its disk info and file header blocks.
+// FDS image files: the header, where the sides' areas lie, the checks the
+// encoder makes, and the blocks of a side area as the encoder walks them.
 #pragma once
 
 #include <cstddef>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "fds/fds_format.h"
+#include "fds/fds_layout.h"
 
 // Whether bytes begin with the FDS image header's "FDS" and 0x1A.
 bool HasFdsMagic(const std::uint8_t* bytes, std::size_t size);
@@ -58,3 +58,14 @@ FdsImageLayout MeasureFdsImage(const std::vector<std::uint8_t>& image);
 // Side side's area (from 0), with the bytes the file lacks as 0x00.
 std::vector<std::uint8_t> FdsSideArea(const std::vector<std::uint8_t>& image,
                                       const FdsImageLayout& layout, int side);
+
+enum class FdsImageCheck { kOk, kSizeError, kNotFds, kNoSides };
+
+FdsImageCheck CheckFdsImage(const std::vector<std::uint8_t>& fdsbuffer);
+// Many images are the side areas alone: a whole number of them, the first
+// beginning with the disk info block.
+bool IsHeaderlessFdsImage(const std::vector<std::uint8_t>& image);
+// The same image with the header that counts its sides in front.
+std::vector<std::uint8_t> WithFdsHeader(const std::vector<std::uint8_t>& areas, int sides);
+// Sides to convert: the header's count, at most two.
+int FdsSidesToConvert(const std::vector<std::uint8_t>& fdsbuffer);
