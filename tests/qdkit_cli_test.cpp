@@ -231,8 +231,20 @@ std::string SlowBatchErrors(bool terminal) {
         _exit(127);
     }
     if (terminal) close(slave);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    WriteFile(fifo, kTape);
+    // Once qdkit has the pipe open its batch has begun; the file then comes
+    // well over a second later, however slowly the machine started it.
+    int writer = -1;
+    for (int tries = 0; writer < 0 && tries < 1000; ++tries) {
+        writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer < 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+    if (writer >= 0) {
+        fcntl(writer, F_SETFL, 0);
+        const ssize_t wrote = write(writer, kTape.data(), kTape.size());
+        (void)wrote;
+        close(writer);
+    }
     std::string said;
     if (terminal) {
         char buffer[4096];
