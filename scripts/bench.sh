@@ -57,6 +57,12 @@ jobs=(
   "Pelgrane -d -m -s|81920|Pelgrane -d -m -s ../in/full.QDK"
   "Surbeck|81920|Surbeck ../in/full.mzt"
   "Wenmark|81920|Wenmark ../in/full.qdf full.raw"
+  "qdkit info (FDS raw)|71680|qdkit info ../in/full.DKA"
+  "qdkit info (QD raw)|81920|qdkit info ../in/full.QDK"
+  "qdkit verify (FDS raw)|71680|qdkit verify ../in/full.DKA"
+  "qdkit verify (QD raw)|81920|qdkit verify ../in/full.QDK"
+  "qdkit convert (FDS raw)|71680|qdkit convert -C . ../in/full.DKA"
+  "qdkit convert (QD raw)|81920|qdkit convert -C . ../in/full.QDK"
 )
 
 cd "$work/run"
@@ -97,10 +103,14 @@ batch_time() {
 
 if [ "$mode" = instructions ]; then
   echo "usage run: $(irefs "$bin/Talvret") instructions"
-  printf '%-20s %12s %12s %10s\n' program instructions bare "per byte"
+  startup=$(irefs "$bin/qdkit" --version)
+  echo "qdkit start-up (--version): $startup instructions"
+  echo "classic programs: per side-stream byte beyond the bare program;" \
+    "qdkit: per raw byte beyond its start-up"
+  printf '%-24s %12s %12s %10s\n' program instructions bare "per byte"
 fi
 if [ "$mode" = time ]; then
-  printf '%-20s %10s %10s %8s\n' program "ms/run" "cp ms/run" ratio
+  printf '%-24s %10s %10s %8s\n' program "ms/run" "cp ms/run" ratio
 fi
 for job in "${jobs[@]}"; do
   IFS='|' read -r name sidebytes command <<<"$job"
@@ -115,8 +125,12 @@ for job in "${jobs[@]}"; do
     clean
     program=$(irefs "${argv[@]}")
     clean
-    bare=$(irefs "$tools/bare_io" "../in/$input" bare.out "$outbytes")
-    printf '%-20s %12d %12d %10.1f\n' "$name" "$program" "$bare" \
+    if [ "${name%% *}" = qdkit ]; then
+      bare=$startup sidebytes=$inbytes
+    else
+      bare=$(irefs "$tools/bare_io" "../in/$input" bare.out "$outbytes")
+    fi
+    printf '%-24s %12d %12d %10.1f\n' "$name" "$program" "$bare" \
       "$(awk -v p="$program" -v b="$bare" -v n="$sidebytes" 'BEGIN {print (p - b) / n}')"
     continue
   fi
@@ -129,7 +143,7 @@ for job in "${jobs[@]}"; do
     c=$(batch_time cp ../cp.src cp.dst)
     programs+=("$p") cps+=("$c") ratios+=("$(awk -v p="$p" -v c="$c" 'BEGIN {print p / c}')")
   done
-  printf '%-20s %10.3f %10.3f %8.2f\n' "$name" \
+  printf '%-24s %10.3f %10.3f %8.2f\n' "$name" \
     "$(printf '%s\n' "${programs[@]}" | median | awk -v b="$batch" '{print $1 / b / 1000}')" \
     "$(printf '%s\n' "${cps[@]}" | median | awk -v b="$batch" '{print $1 / b / 1000}')" \
     "$(printf '%s\n' "${ratios[@]}" | median)"
