@@ -12,8 +12,8 @@
 #include "qd/qd_image.h"
 #include "qd/side_decoder.h"
 #include "qd/side_encoder.h"
-#include "qd/side_outputs.h"
 #include "qd/side_rescue.h"
+#include "qddecode/side_outputs.h"
 
 namespace {
 
@@ -49,21 +49,7 @@ const ByteVector& QdRawSide() {
 }
 
 const ByteVector& QdImageInput() {
-    static const ByteVector image = [] {
-        QdReader qd(QdRawSide());
-        Crc16 crc(kQdCheckerCrc);
-        struct Files : QdOutputFiles {
-            void BlockCount(int) override {}
-            bool Information(const QdInfoRecord&, int) override { return true; }
-            bool DataDumpDone(const std::vector<std::uint8_t>&) override { return true; }
-        } files;
-        QdOptions options;
-        options.image = true;
-        QdSideOutputs outputs(options, files);
-        DecodeQdSide(qd, crc, outputs);
-        outputs.Finish(true);
-        return outputs.image();
-    }();
+    static const ByteVector image = ReadQdSide(QdRawSide(), false).image;
     return image;
 }
 
@@ -88,9 +74,8 @@ BENCHMARK(Talvret);
 void Omblisk(benchmark::State& state) {
     FdsDecodeEvents events;
     for (auto _ : state) {
-        ByteVector image;
         Crc16 crc(kFdsCheckerCrc);
-        benchmark::DoNotOptimize(DecodeFdsSide(FdsRawSide(), image, crc, events));
+        benchmark::DoNotOptimize(DecodeFdsSide(FdsRawSide(), crc, events));
     }
     PerSide(state, kFdsSideStreamBytes);
 }
@@ -109,10 +94,9 @@ void Pelgrane(benchmark::State& state, bool outputs) {
     QdOptions options;
     options.image = options.mzt = options.split = outputs;
     for (auto _ : state) {
-        QdReader qd(QdRawSide());
         Crc16 crc(kQdCheckerCrc);
         QdSideOutputs sink(options, files);
-        benchmark::DoNotOptimize(DecodeQdSide(qd, crc, sink));
+        benchmark::DoNotOptimize(DecodeQdSide(QdRawSide(), crc, sink));
         sink.Finish(true);
     }
     PerSide(state, kQdSideStreamBytes);

@@ -216,44 +216,26 @@ std::size_t Matching(const Side& side, std::vector<ByteVector> got) {
 }
 
 // The blocks the exact decoder reads with a good CRC.
-struct FdsBlocks : FdsDecodeEvents {
-    std::vector<FdsBlockSeen> seen;
-    void Block(const FdsBlockSeen& block) override { seen.push_back(block); }
-};
-
 std::vector<ByteVector> FdsDecoded(const ByteVector& raw) {
-    FdsBlocks events;
-    ByteVector image;
-    Crc16 crc(kFdsCheckerCrc);
-    DecodeFdsSide(raw, image, crc, events);
+    const FdsSideRead read = ReadFdsSide(raw);
     std::vector<ByteVector> blocks;
-    for (const FdsBlockSeen& block : events.seen) {
-        if (block.check != 0 || block.offset + block.length > image.size()) continue;
-        const auto from = image.begin() + static_cast<std::ptrdiff_t>(block.offset);
-        blocks.emplace_back(from, from + block.length);
+    for (const BlockSeen& block : read.blocks) {
+        if (block.check != 0 || block.end > read.image.size()) continue;
+        const auto from = read.image.begin() + static_cast<std::ptrdiff_t>(block.offset);
+        blocks.emplace_back(from, read.image.begin() + static_cast<std::ptrdiff_t>(block.end));
     }
     return blocks;
 }
 
-struct QdBlocks : QdDecodeSink {
-    ByteVector stream;
-    std::vector<ByteVector> good;
-    void Block(const QdBlockSeen& block) override {
-        const std::size_t bytes = block.type < 0 ? 4 : 4 + static_cast<std::size_t>(block.size) + 2;
-        if (block.check != 0 || stream.size() < bytes) return;
-        good.emplace_back(stream.end() - static_cast<std::ptrdiff_t>(bytes), stream.end() - 2);
-    }
-    void ImageByte(std::uint8_t byte) override { stream.push_back(byte); }
-    bool DataByte(std::uint8_t, int) override { return true; }
-    bool Information(const QdInfoRecord&, int) override { return true; }
-};
-
 std::vector<ByteVector> QdDecoded(const ByteVector& raw) {
-    QdBlocks sink;
-    QdReader qd(raw);
-    Crc16 crc(kQdCheckerCrc);
-    DecodeQdSide(qd, crc, sink);
-    return sink.good;
+    const QdSideRead read = ReadQdSide(raw, false);
+    std::vector<ByteVector> blocks;
+    for (std::size_t n = 0; n < read.blocks.size(); ++n) {
+        if (read.blocks[n].check != 0) continue;
+        const ByteVector& bytes = read.blockbytes[n];
+        blocks.emplace_back(bytes.begin(), bytes.end() - kQdCrcBytes);
+    }
+    return blocks;
 }
 
 // A drive a few percent off speed, wobbling with the disk's turn, reading

@@ -161,3 +161,11 @@ private:
     std::int32_t ReadBitsNearEnd(std::int32_t n);
     std::int32_t ReadByteNearEnd();
 };
+
+// What a reader's search for a gap, a sync run or a block's start came to;
+// both media's readers answer in these terms.
+enum class SyncSearch {
+    kFound,
+    kNotFound,  // not where it was looked for; the reader may look again
+    kEnd,       // the data ended first
+};

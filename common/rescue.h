@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/bitstream.h"
+#include "common/blocks.h"
 #include "common/crc16.h"
 #include "common/dataplanes.h"
 
@@ -26,15 +27,6 @@ enum class BlockStatus {
 
 const char* BlockStatusName(BlockStatus status);
 bool IsSure(BlockStatus status);
-
-// What a block is to its side, in terms both media share. A side is its
-// opening, on FDS a file count, then a header and a data block per file.
-enum class BlockRole : std::uint8_t {
-    kOpening,    // FDS disk info, QD block count
-    kFileCount,  // FDS file amount; a QD side counts its blocks in its opening
-    kHeader,     // FDS file header, QD information block
-    kData,       // a file's data
-};
 
 // Both media end a block with two CRC bytes.
 inline constexpr std::size_t kBlockCrcBytes = 2;
@@ -234,6 +226,17 @@ struct RereadStretch {
     std::optional<CellSpan> cells;
 };
 
+// For each of a read's block starts, in their order, the cell where the
+// next start that `good` holds for lies (SIZE_MAX: none), at n + 1: a block
+// whose size is not sure must not swallow a good one.
+template <typename Start, typename Good>
+std::vector<std::size_t> NextGoodCells(const std::vector<Start>& starts, Good good) {
+    std::vector<std::size_t> next(starts.size() + 1, SIZE_MAX);
+    for (std::size_t n = starts.size(); n-- > 0;)
+        next[n] = good(n) ? starts[n].place.Cell() : next[n + 1];
+    return next;
+}
+
 // How one medium's blocks make a side, for the rescue of either.
 struct RescueMedium {
     const char* name;                       // "fds", "qd"
@@ -259,9 +262,27 @@ struct RescueMedium {
     bool (*follows)(const RescuedBlock& before, const RescuedBlock& after);
     // The code a block of a role has when no copy tells it.
     std::array<std::uint8_t, 4> codes;
+    // How a report shows the medium's blocks: what it calls their code, whether
+    // the opening has one, and the bytes of a block before what its size counts.
+    const char* codename;  // "id", "type"
+    bool openingcoded;
+    std::size_t sizefrom;
+    // The length of the raw side the kit writes.
+    long long rawsidebytes;
+    // The files a rescued side makes, the default first (nullptr: none more).
+    std::array<const char*, 2> outputs;
+    // The raw side in a file a capture device wrote, when it is one; nullptr
+    // for a medium no such device reads.
+    std::optional<std::vector<std::uint8_t>> (*capture)(const std::vector<std::uint8_t>& file);
+
     std::uint8_t CodeOf(BlockRole role) const { return codes[static_cast<int>(role)]; }
     const char* RoleName(BlockRole role) const { return roles[static_cast<int>(role)]; }
     const char* BriefRoleName(BlockRole role) const { return briefroles[static_cast<int>(role)]; }
+    // A block's size as a report shows it; none when its length is not known.
+    std::optional<std::size_t> ShownSize(const RescuedBlock& block) const {
+        if (!block.length) return std::nullopt;
+        return *block.length > sizefrom ? *block.length - sizefrom : 0;
+    }
 };
 
 // A side rescued from one read or several.

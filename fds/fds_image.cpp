@@ -112,3 +112,20 @@ std::vector<std::uint8_t> WithFdsHeader(const std::vector<std::uint8_t>& areas, 
 int FdsSidesToConvert(const std::vector<std::uint8_t>& fdsbuffer) {
     return std::min<int>(fdsbuffer[kFdsSideCountOffset], kFdsMaxSidesConverted);
 }
+
+bool IsBlankFdsArea(const std::vector<std::uint8_t>& area) {
+    return std::all_of(area.begin(), area.end(), [](std::uint8_t b) { return b == 0; });
+}
+
+FdsAreaTail CheckFdsAreaTail(const std::vector<std::uint8_t>& area, std::size_t end) {
+    constexpr std::size_t kMostStray = 16;
+    const auto nonzero = [](std::uint8_t b) { return b != kFdsImageFillByte; };
+    const auto first =
+        std::find_if(area.begin() + static_cast<std::ptrdiff_t>(std::min(end, area.size())),
+                     area.end(), nonzero);
+    if (first == area.end()) return {FdsAreaTail::kFill, area.size(), 0};
+    const auto last = std::find_if(area.rbegin(), area.rend(), nonzero).base();
+    const auto at = static_cast<std::size_t>(first - area.begin());
+    const auto count = static_cast<std::size_t>(last - first);
+    return {count > kMostStray ? FdsAreaTail::kOther : FdsAreaTail::kStray, at, count};
+}

@@ -69,3 +69,22 @@ bool IsHeaderlessFdsImage(const std::vector<std::uint8_t>& image);
 std::vector<std::uint8_t> WithFdsHeader(const std::vector<std::uint8_t>& areas, int sides);
 // Sides to convert: the header's count, at most two.
 int FdsSidesToConvert(const std::vector<std::uint8_t>& fdsbuffer);
+
+// One side of an image: its number (from 0) and its area, the blocks back
+// to back and then fill.
+struct FdsImageSide {
+    int number;
+    std::vector<std::uint8_t> area;
+};
+
+// A side area of nothing but 0x00: no side was ever written there.
+bool IsBlankFdsArea(const std::vector<std::uint8_t>& area);
+
+// What follows a side's last block in its area, from end on: fill, a few
+// stray bytes as some tools leave them, or bytes that are neither.
+struct FdsAreaTail {
+    enum Kind { kFill, kStray, kOther } kind;
+    std::size_t first;  // of the first byte that is no fill
+    std::size_t count;  // stray bytes, from first to the last that is no fill
+};
+FdsAreaTail CheckFdsAreaTail(const std::vector<std::uint8_t>& area, std::size_t end);

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/blocks.h"
 #include "common/crc16.h"
 
 inline constexpr std::uint8_t kFdsMagic[] = {'F', 'D', 'S', 0x1A};
@@ -40,6 +41,11 @@ inline constexpr int kFdsDiskInfoBlockBytes = 56;
 inline constexpr int kFdsFileAmountBlockBytes = 2;
 inline constexpr int kFdsFileHeaderBlockBytes = 16;
 inline constexpr int kFdsFileCountOffset = 1;  // in the file amount block
+// The blocks of a side of n files: disk info, file amount, then a header
+// and a data block for each.
+inline constexpr std::size_t FdsSideBlockCount(std::size_t files) {
+    return 2 + 2 * files;
+}
 inline constexpr int kFdsFileSizeOffset = 13;  // in the file header block, LE
 
 // The disk info block opens with its ID and this verification text.
@@ -84,6 +90,41 @@ inline constexpr int FdsBlockBytes(std::uint8_t id, std::uint16_t filesize) {
             return 1 + filesize;
         default:
             return 0;
+    }
+}
+
+// A side's blocks in their order: the disk info block, the file amount
+// block, then for each file its header and right after it its data. A
+// data block that follows no header would take the previous file's size.
+constexpr std::uint8_t FdsBlockAfter(std::uint8_t previous) {
+    switch (previous) {
+        case 0:
+            return kFdsDiskInfoBlock;
+        case kFdsDiskInfoBlock:
+            return kFdsFileAmountBlock;
+        case kFdsFileHeaderBlock:
+            return kFdsFileDataBlock;
+        default:
+            return kFdsFileHeaderBlock;
+    }
+}
+// Whether a block may follow another (0: none) as the files' blocks go:
+// a file header is followed by its data block, and data follows nothing else.
+constexpr bool FdsBlockInOrder(std::uint8_t previous, std::uint8_t id) {
+    return (previous == kFdsFileHeaderBlock) == (id == kFdsFileDataBlock);
+}
+
+// What a block is to its side.
+constexpr BlockRole FdsBlockRole(std::uint8_t id) {
+    switch (id) {
+        case kFdsDiskInfoBlock:
+            return BlockRole::kOpening;
+        case kFdsFileAmountBlock:
+            return BlockRole::kFileCount;
+        case kFdsFileHeaderBlock:
+            return BlockRole::kHeader;
+        default:
+            return BlockRole::kData;
     }
 }
 

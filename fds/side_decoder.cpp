@@ -1,5 +1,7 @@
 #include "fds/side_decoder.h"
 
+#include <algorithm>
+
 #include "common/littleendian.h"
 #include "fds/fds_layout.h"
 
@@ -13,6 +15,7 @@ int BytesToRead(int id, int filesize) {
 }
 
 struct SideWalk {
+    FdsReader& fds;
     BitReader& reader;
     std::vector<std::uint8_t>& image;
     Crc16& crc;
@@ -22,10 +25,12 @@ struct SideWalk {
     int filesdone = 0;
     int headersseen = 0;  // disk info and file amount blocks
     int filesize = 0;
-    bool headerpending = false;  // a file header waits for its data
+    std::uint8_t last = 0;  // the last block's ID, 0 before the first
     bool damaged = false;
 
-    bool Complete() const { return headersseen >= 2 && filesdone >= announced && !headerpending; }
+    bool Complete() const {
+        return headersseen >= 2 && filesdone >= announced && last != kFdsFileHeaderBlock;
+    }
 
     FdsDecodeOutcome Finish() {
         if (sidebytes < kFdsSideAreaBytes) {
@@ -37,14 +42,17 @@ struct SideWalk {
 
     FdsDecodeOutcome EndOfData() {
         if (!Complete()) {
-            events.Problem(FdsDecodeProblem::kDataEnded, 0, 0);
+            events.Problem({FdsDecodeProblem::kDataEnded});
             damaged = true;
         }
         return Finish();
     }
 
     FdsDecodeOutcome BadBlockId(std::int32_t id) {
-        events.Problem(FdsDecodeProblem::kBadBlockId, id, static_cast<int>(reader.bitstreampos));
+        FdsProblemSeen problem{FdsDecodeProblem::kBadBlockId};
+        problem.byte = id;
+        problem.position = reader.bitstreampos;
+        events.Problem(problem);
         return FdsDecodeOutcome::kFailed;
     }
 
@@ -59,8 +67,8 @@ FdsDecodeOutcome SideWalk::Run() {
         // Data only right after its header: a header hidden by damage would
         // otherwise lend the data block the previous file's size, and a read
         // that long passes its CRC on the zero gap behind the block.
-        if (headerpending != (id == kFdsFileDataBlock)) return BadBlockId(id);
-        headerpending = id == kFdsFileHeaderBlock;
+        if (!FdsBlockInOrder(last, static_cast<std::uint8_t>(id))) return BadBlockId(id);
+        last = static_cast<std::uint8_t>(id);
         if (id == kFdsEndOfSideId) return Finish();
         if (id == kFdsFileHeaderBlock) filesize = 0;
         const int length = BytesToRead(id, filesize);
@@ -86,17 +94,24 @@ FdsDecodeOutcome SideWalk::Run() {
             filesize = static_cast<int>(Le16(body + kFdsFileSizeOffset - 1));
         }
         if (gotcrc < kFdsCrcBytes) return EndOfData();
-        events.Block({static_cast<std::uint8_t>(id), blockstart, length - kFdsCrcBytes, value,
-                      reader.Cell()});
+        const auto code = static_cast<std::uint8_t>(id);
+        events.Block({FdsBlockRole(code), code, static_cast<std::size_t>(length - kFdsCrcBytes),
+                      value, blockstart, reader.Cell()});
         if (value != 0) {
-            events.Problem(FdsDecodeProblem::kBadCrc, filesdone, value);
+            FdsProblemSeen problem{FdsDecodeProblem::kBadCrc};
+            problem.filesdone = filesdone;
+            problem.check = value;
+            events.Problem(problem);
             damaged = true;
         }
         if (id == kFdsDiskInfoBlock || id == kFdsFileAmountBlock) ++headersseen;
         if (id == kFdsFileDataBlock) ++filesdone;
-        if (SearchSync(reader) < 0) {
+        if (fds.SearchSync() == SyncSearch::kEnd) {
             if (Complete()) return Finish();
-            events.Problem(FdsDecodeProblem::kSyncLost, filesdone, announced);
+            FdsProblemSeen problem{FdsDecodeProblem::kSyncLost};
+            problem.filesdone = filesdone;
+            problem.announced = announced;
+            events.Problem(problem);
             return FdsDecodeOutcome::kFailed;
         }
     }
@@ -104,7 +119,7 @@ FdsDecodeOutcome SideWalk::Run() {
 
 }  // namespace
 
-int SearchSync(BitReader& reader) {
+SyncSearch FdsReader::SearchSync() {
     int groups = 0;
     while (groups <= kFdsSyncGapGroups) {
         // Gap in step passes a word at a time.
@@ -112,7 +127,7 @@ int SearchSync(BitReader& reader) {
             kFdsGapCells, static_cast<std::uint32_t>(kFdsSyncGapGroups + 1 - groups)));
         if (groups > kFdsSyncGapGroups) break;
         const std::int32_t cells = reader.ReadBits(8);
-        if (cells < 0) return -1;
+        if (cells < 0) return SyncSearch::kEnd;
         if (cells == kFdsGapCells) {
             ++groups;
         } else {
@@ -121,27 +136,62 @@ int SearchSync(BitReader& reader) {
             groups = 0;
         }
     }
-    return reader.FindPair(kFdsStartMarkCells);
+    return reader.FindPair(kFdsStartMarkCells) < 0 ? SyncSearch::kEnd : SyncSearch::kFound;
 }
 
-FdsDecodeOutcome DecodeFdsSide(const std::vector<std::uint8_t>& raw,
-                               std::vector<std::uint8_t>& image, Crc16& crc,
-                               FdsDecodeEvents& events) {
+FdsDecodeResult DecodeFdsSide(const std::vector<std::uint8_t>& raw, Crc16& crc,
+                              FdsDecodeEvents& events) {
+    FdsDecodeResult result{FdsDecodeOutcome::kFailed, {}};
+    std::vector<std::uint8_t>& image = result.image;
     image.assign(kFdsMagic, kFdsMagic + kFdsMagicBytes);
     image.push_back(1);
     image.resize(kFdsHeaderBytes, kFdsImageFillByte);
     image.reserve(kFdsHeaderBytes + kFdsSideAreaBytes);
 
-    BitReader reader(raw);
+    FdsReader fds(raw);
     constexpr std::size_t kSkipped = kFdsSkippedRawBytes / kRawBytesPerByte;
-    if (reader.SkipBytes(kSkipped) < kSkipped) {
-        events.Problem(FdsDecodeProblem::kDataEnded, 0, 0);
-        return FdsDecodeOutcome::kFailed;
+    if (fds.reader.SkipBytes(kSkipped) < kSkipped) {
+        events.Problem({FdsDecodeProblem::kDataEnded});
+        return result;
     }
-    if (SearchSync(reader) < 0) {
-        events.Problem(FdsDecodeProblem::kNoFirstSync, 0, 0);
-        return FdsDecodeOutcome::kFailed;
+    if (fds.SearchSync() == SyncSearch::kEnd) {
+        events.Problem({FdsDecodeProblem::kNoFirstSync});
+        return result;
     }
-    SideWalk walk{reader, image, crc, events};
-    return walk.Run();
+    SideWalk walk{fds, fds.reader, image, crc, events};
+    result.outcome = walk.Run();
+    return result;
+}
+
+namespace {
+
+class Recorder : public FdsDecodeEvents {
+public:
+    explicit Recorder(FdsSideRead& read) : m_read(read) {}
+    void Block(const BlockSeen& block) override { m_read.blocks.push_back(block); }
+    void Problem(const FdsProblemSeen& problem) override { m_read.problems.push_back(problem); }
+
+private:
+    FdsSideRead& m_read;
+};
+
+}  // namespace
+
+FdsSideRead ReadFdsSide(const std::vector<std::uint8_t>& raw) {
+    FdsSideRead read{};
+    Recorder recorder(read);
+    Crc16 crc(kFdsCheckerCrc);
+    FdsDecodeResult result = DecodeFdsSide(raw, crc, recorder);
+    read.outcome = result.outcome;
+    read.image = std::move(result.image);
+    return read;
+}
+
+std::vector<std::uint8_t> DecodedFdsArea(const std::vector<std::uint8_t>& image) {
+    std::vector<std::uint8_t> area(
+        image.begin() + std::min<std::ptrdiff_t>(kFdsHeaderBytes, image.size()), image.end());
+    if (area.size() < static_cast<std::size_t>(kFdsSideAreaBytes)) {
+        area.resize(kFdsSideAreaBytes, kFdsImageFillByte);
+    }
+    return area;
 }

@@ -2,15 +2,24 @@
 // rebuilds the side as an FDS image with one side.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "common/bitstream.h"
+#include "common/blocks.h"
 #include "common/crc16.h"
 
-// Finds the next block start; the reader then stands on the block's ID.
-// 1, or -1 when the data ends first.
-int SearchSync(BitReader& reader);
+// The cell-level search of a run.
+struct FdsReader {
+    explicit FdsReader(const std::vector<std::uint8_t>& raw) : reader(raw) {}
+
+    // The next block start, past a gap; the reader then stands on the
+    // block's ID. kFound, or kEnd when the data ends first.
+    SyncSearch SearchSync();
+
+    BitReader reader;
+};
 
 enum class FdsDecodeOutcome {
     kComplete,  // the side ended as a side should
@@ -21,18 +30,19 @@ enum class FdsDecodeOutcome {
 enum class FdsDecodeProblem {
     kDataEnded,    // the data ended before the side was complete
     kNoFirstSync,  // no block start after the skipped lead-in
-    kSyncLost,     // a: files done, b: files announced
-    kBadBlockId,   // a: the byte, b: the reader's byte position
-    kBadCrc,       // a: files done, b: the check value
+    kSyncLost,     // no further block start before the announced files were in
+    kBadBlockId,   // a byte where a block's ID belongs is none, or out of the side's order
+    kBadCrc,       // a block fails its CRC
 };
 
-// A block as the walk read it, once its CRC is known.
-struct FdsBlockSeen {
-    std::uint8_t id;
-    std::size_t offset;   // of its ID in the image
-    int length;           // with the ID, without the CRC
-    std::uint16_t check;  // 0 when the CRC holds
-    std::size_t end;      // the cell after its CRC in the raw image
+// A problem as the decode met it, with what it tells.
+struct FdsProblemSeen {
+    FdsDecodeProblem problem;
+    int filesdone = 0;         // kSyncLost, kBadCrc: file data blocks read
+    int announced = 0;         // kSyncLost: files the file amount block announces
+    int byte = 0;              // kBadBlockId: the byte read
+    std::size_t position = 0;  // kBadBlockId: the reader's raw byte there
+    std::uint16_t check = 0;   // kBadCrc: the checker's value
 };
 
 // What a decode tells as it goes, in the order it happens.
@@ -40,13 +50,27 @@ class FdsDecodeEvents {
 public:
     virtual ~FdsDecodeEvents() = default;
     virtual void FileCount(int announced) { (void)announced; }
-    virtual void Block(const FdsBlockSeen& block) { (void)block; }
-    virtual void Problem(FdsDecodeProblem problem, int a, int b) {
-        (void)problem, (void)a, (void)b;
-    }
+    // Every block, as its CRC becomes known; its offset is its ID's in the image.
+    virtual void Block(const BlockSeen& block) { (void)block; }
+    virtual void Problem(const FdsProblemSeen& problem) { (void)problem; }
 };
 
-// Decodes raw into image (header, blocks, zero fill).
-FdsDecodeOutcome DecodeFdsSide(const std::vector<std::uint8_t>& raw,
-                               std::vector<std::uint8_t>& image, Crc16& crc,
-                               FdsDecodeEvents& events);
+struct FdsDecodeResult {
+    FdsDecodeOutcome outcome;
+    std::vector<std::uint8_t> image;  // header, blocks, zero fill unless it failed
+};
+
+FdsDecodeResult DecodeFdsSide(const std::vector<std::uint8_t>& raw, Crc16& crc,
+                              FdsDecodeEvents& events);
+
+// A raw side through the decoder with everything its events tell.
+struct FdsSideRead {
+    FdsDecodeOutcome outcome;
+    std::vector<std::uint8_t> image;
+    std::vector<BlockSeen> blocks;
+    std::vector<FdsProblemSeen> problems;
+};
+FdsSideRead ReadFdsSide(const std::vector<std::uint8_t>& raw);
+
+// The side area of a decoded one-side image, at least a whole area long.
+std::vector<std::uint8_t> DecodedFdsArea(const std::vector<std::uint8_t>& image);

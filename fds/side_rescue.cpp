@@ -4,6 +4,7 @@
 
 #include "common/bitstream.h"
 #include "common/littleendian.h"
+#include "fds/capture.h"
 #include "fds/fds_image.h"
 #include "fds/fds_layout.h"
 #include "fds/side_encoder.h"
@@ -34,19 +35,6 @@ struct Start {
 
 bool IsBlockId(std::uint8_t id) {
     return id >= kFdsDiskInfoBlock && id <= kFdsFileDataBlock;
-}
-
-BlockRole RoleOf(std::uint8_t id) {
-    switch (id) {
-        case kFdsDiskInfoBlock:
-            return BlockRole::kOpening;
-        case kFdsFileAmountBlock:
-            return BlockRole::kFileCount;
-        case kFdsFileHeaderBlock:
-            return BlockRole::kHeader;
-        default:
-            return BlockRole::kData;
-    }
 }
 
 // A file's data block length from its header block's bytes.
@@ -99,8 +87,9 @@ void FindStarts(const DataPlanes& planes, int phase, std::vector<Start>& starts)
             // A start read out of step, as most in a file's data are,
             // breaks the clock rule at once.
             if (!IsBlockId(id) || !Written(planes, {phase, bit + 1})) continue;
-            starts.push_back(
-                {{phase, bit + 1}, kMarkZeroBits + ZerosBefore(planes, phase, bit - 7), id});
+            starts.push_back({{phase, bit + 1},
+                              kMarkZeroBits + ZerosBefore(planes, phase, bit - kMarkZeroBits),
+                              id});
         }
     }
 }
@@ -141,20 +130,6 @@ bool OpensSide(const DataPlanes& planes, const BlockPlace& place) {
     return copy.good && StartsWithDiskInfo(copy.bytes.data(), copy.bytes.size());
 }
 
-// The kind of block the order of a side expects after `last` (0: none yet).
-std::uint8_t ExpectedAfter(int last) {
-    switch (last) {
-        case 0:
-            return kFdsDiskInfoBlock;
-        case kFdsDiskInfoBlock:
-            return kFdsFileAmountBlock;
-        case kFdsFileHeaderBlock:
-            return kFdsFileDataBlock;
-        default:
-            return kFdsFileHeaderBlock;
-    }
-}
-
 // A read's walk over the starts it holds, taking the blocks of a side.
 class ReadWalk {
 public:
@@ -189,7 +164,7 @@ private:
     struct State {
         std::size_t end = 0;  // the cell after the last block's CRC
         bool started = false;
-        int last = 0;
+        std::uint8_t last = 0;
         std::size_t headerlength = 0;  // of the data the last file header announces
         bool headergood = false;
     };
@@ -204,12 +179,12 @@ private:
         // A short run of gap far from any block: only the opening of a side,
         // whose CRC and text leave no doubt.
         if (!strong && !near && !OpensSide(m_planes, start.place)) return false;
-        found.role = RoleOf(id);
+        found.role = FdsBlockRole(id);
         if (id == kFdsFileDataBlock) return JudgeData(found);
         found.length = static_cast<std::size_t>(FdsBlockBytes(id, 0));
         // A damaged block only where the side's order expects it, and
         // written as blocks are.
-        if (!good && !(strong && id == ExpectedAfter(m_state.last) &&
+        if (!good && !(strong && id == FdsBlockAfter(m_state.last) &&
                        LooksLikeBlock(m_planes, start.place, found.length)))
             return false;
         found.status = good ? BlockStatus::kGood : BlockStatus::kBad;
@@ -336,7 +311,7 @@ RescuedBlock JudgeFds(const MatchedBlock& matched, const std::vector<Copy>& copi
 std::optional<std::size_t> FdsAnnounced(const std::vector<RescuedBlock>& blocks) {
     if (blocks.size() < 2 || blocks[1].role != BlockRole::kFileCount || !blocks[1].Trusted())
         return std::nullopt;
-    return 2 + 2 * static_cast<std::size_t>(blocks[1].bytes[kFdsFileCountOffset]);
+    return FdsSideBlockCount(blocks[1].bytes[kFdsFileCountOffset]);
 }
 
 // Files are numbered in the order they lie.
@@ -346,6 +321,12 @@ bool FdsFollows(const RescuedBlock& before, const RescuedBlock& after) {
 
 ReadScan ScanFds(const DataPlanes& planes) {
     return ScanFdsRead(planes);
+}
+
+std::optional<std::vector<std::uint8_t>> CapturedSide(const std::vector<std::uint8_t>& file) {
+    std::optional<FdsCapture> capture = ReadFdsCapture(file);
+    if (!capture) return std::nullopt;
+    return std::move(capture->raw);
 }
 
 }  // namespace
@@ -367,6 +348,12 @@ const RescueMedium kFdsRescue = {
     FdsAnnounced,
     FdsFollows,
     {kFdsDiskInfoBlock, kFdsFileAmountBlock, kFdsFileHeaderBlock, kFdsFileDataBlock},
+    "id",
+    true,
+    0,
+    kFdsRawSideBytes,
+    {"fds", nullptr},
+    CapturedSide,
 };
 
 ReadScan ScanFdsRead(const DataPlanes& planes) {
@@ -374,15 +361,15 @@ ReadScan ScanFdsRead(const DataPlanes& planes) {
     scan.cells = planes.cells();
     const std::vector<Start> starts = FindAllStarts(planes);
     std::vector<bool> good(starts.size());
-    std::vector<std::size_t> nextgood(starts.size() + 1, SIZE_MAX);
-    for (std::size_t n = starts.size(); n-- > 0;) {
+    for (std::size_t n = 0; n < starts.size(); ++n) {
         const Start& start = starts[n];
         // A disk info block is one only with its text.
         good[n] = start.id != kFdsFileDataBlock &&
                   PassesCrc(planes, start.place, FixedLength(start.id), kFdsCheckerCrc) &&
                   (start.id != kFdsDiskInfoBlock || OpensSide(planes, start.place));
-        nextgood[n] = good[n] ? start.place.Cell() : nextgood[n + 1];
     }
+    const std::vector<std::size_t> nextgood =
+        NextGoodCells(starts, [&](std::size_t n) { return good[n]; });
     ReadWalk walk(planes, scan);
     for (std::size_t n = 0; n < starts.size(); ++n) walk.Take(starts[n], good[n], nextgood[n + 1]);
     return scan;

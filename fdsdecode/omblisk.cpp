@@ -27,10 +27,10 @@ public:
     explicit Printer(Console& console) : m_console(console) {}
 
     void FileCount(int announced) override { m_console.Out(kFileNum, announced); }
-    void Block(const FdsBlockSeen&) override { ++m_blocks; }
+    void Block(const BlockSeen&) override { ++m_blocks; }
 
-    void Problem(FdsDecodeProblem problem, int a, int b) override {
-        switch (problem) {
+    void Problem(const FdsProblemSeen& seen) override {
+        switch (seen.problem) {
             case FdsDecodeProblem::kDataEnded:
                 m_console.Err(kEndOfData);
                 break;
@@ -38,13 +38,13 @@ public:
                 m_console.Err(kNoFirstSync);
                 break;
             case FdsDecodeProblem::kSyncLost:
-                m_console.Err(kSyncLost, a, b);
+                m_console.Err(kSyncLost, seen.filesdone, seen.announced);
                 break;
             case FdsDecodeProblem::kBadBlockId:
-                m_console.Err(kBadBlockId, a, static_cast<unsigned>(b));
+                m_console.Err(kBadBlockId, seen.byte, static_cast<unsigned>(seen.position));
                 break;
             case FdsDecodeProblem::kBadCrc:
-                m_console.Err(kBadCrc, a, b);
+                m_console.Err(kBadCrc, seen.filesdone, static_cast<int>(seen.check));
                 break;
         }
     }
@@ -71,12 +71,12 @@ int main(int argc, char** argv) {
     console.Out(kOutputFile, outname.c_str());
     console.Line(kConverting);
 
-    std::vector<std::uint8_t> image;
     Crc16 crc(kFdsCheckerCrc);
     Printer printer(console);
-    const FdsDecodeOutcome outcome = DecodeFdsSide(bitstreambuffer, image, crc, printer);
+    const FdsDecodeResult decoded = DecodeFdsSide(bitstreambuffer, crc, printer);
+    const FdsDecodeOutcome outcome = decoded.outcome;
     // An image of header and fill alone would only destroy an earlier one.
-    if (printer.AnyBlock() && !output.Save(image)) {
+    if (printer.AnyBlock() && !output.Save(decoded.image)) {
         console.Err(kFileWriteError);
         return 1;
     }

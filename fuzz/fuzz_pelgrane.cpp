@@ -5,7 +5,7 @@
 #include "common/crc16.h"
 #include "qd/qd_image.h"
 #include "qd/side_decoder.h"
-#include "qd/side_outputs.h"
+#include "qddecode/side_outputs.h"
 
 namespace {
 

@@ -26,10 +26,10 @@ namespace {
 bool Report(Console& console, const QdSideResult& side) {
     switch (side.status) {
         case QdSideStatus::kTruncated:
-            console.Err(kTruncated, side.value);
+            console.Err(kTruncated, side.record);
             return false;
         case QdSideStatus::kTooManyBlocks:
-            console.Err(kBlockNumberError, side.value);
+            console.Err(kBlockNumberError, side.blockcount);
             return false;
         case QdSideStatus::kSizeOver:
         case QdSideStatus::kOk:

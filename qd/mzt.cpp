@@ -46,6 +46,18 @@ bool LooksLikeMztHeader(const std::uint8_t* header) {
            LooksLikeMztName(header + kMztName);
 }
 
+bool IsMztChain(std::uint64_t size,
+                const std::function<bool(std::uint64_t offset, std::uint8_t* header)>& read) {
+    std::uint64_t offset = 0;
+    std::uint8_t header[kMztHeaderBytes];
+    while (size - offset >= static_cast<std::uint64_t>(kMztHeaderBytes)) {
+        if (!read(offset, header) || !LooksLikeMztHeader(header)) return false;
+        offset += kMztHeaderBytes + static_cast<std::uint64_t>(Le16(header + kMztSize));
+        if (offset >= size) break;
+    }
+    return offset > 0;
+}
+
 std::vector<MztRecordView> WalkMztRecords(const std::vector<std::uint8_t>& file) {
     std::vector<MztRecordView> records;
     std::size_t offset = 0;
@@ -76,4 +88,27 @@ MztHeader MztHeaderFromInfo(const QdInfoRecord& record) {
         std::copy_n(record.begin() + field.info, field.bytes, header.begin() + field.mzt);
     }
     return header;
+}
+
+MztForSide MztAsEncoded(const std::vector<std::uint8_t>& mzt) {
+    MztForSide side{mzt, WalkMztRecords(mzt)};
+    if (side.records.empty()) return {};
+    const MztRecordView& last = side.records.back();
+    const std::size_t end = last.offset + kMztHeaderBytes + last.size;
+    if (end > mzt.size()) side.shortby = end - mzt.size();
+    if (end < mzt.size()) side.trailing = mzt.size() - end;
+    side.file.resize(end, 0x00);
+    return side;
+}
+
+std::vector<std::uint8_t> MztAsSideHolds(const std::vector<std::uint8_t>& file) {
+    std::vector<std::uint8_t> held;
+    for (const MztRecordView& record : WalkMztRecords(file)) {
+        const MztHeader header = MztHeaderFromInfo(InfoRecordFromMzt(&file[record.offset]));
+        held.insert(held.end(), header.begin(), header.end());
+        const auto body =
+            file.begin() + static_cast<std::ptrdiff_t>(record.offset + kMztHeaderBytes);
+        held.insert(held.end(), body, body + record.size);
+    }
+    return held;
 }

@@ -34,3 +34,21 @@ bool IsQdImageHeader(const std::uint8_t* bytes, std::size_t size) {
 void EncodeQdImage(BitWriter& writer, const std::vector<std::uint8_t>& image) {
     EncodeSide(writer, image.data() + kQdImageHeaderBytes, image.size() - kQdImageHeaderBytes);
 }
+
+std::vector<std::uint8_t> QdRawOfStream(const std::vector<std::uint8_t>& stream) {
+    BitWriter writer;
+    EncodeQdImage(writer, QdImageOfStream(stream));
+    return std::move(writer.bitstreambuffer);
+}
+
+std::vector<std::uint8_t> QdRawOfImage(const std::vector<std::uint8_t>& image) {
+    BitWriter writer;
+    if (image.size() >= static_cast<std::size_t>(kQdImageBytes)) {
+        EncodeQdImage(writer, image);
+    } else {
+        std::vector<std::uint8_t> whole = image;
+        whole.resize(kQdImageBytes, kQdGapByte);
+        EncodeQdImage(writer, whole);
+    }
+    return std::move(writer.bitstreambuffer);
+}

@@ -28,3 +28,8 @@ QdImageCheck CheckQdImage(const std::vector<std::uint8_t>& image);
 bool IsQdImageHeader(const std::uint8_t* bytes, std::size_t size);
 // Codes every byte after the header into writer.bitstreambuffer.
 void EncodeQdImage(BitWriter& writer, const std::vector<std::uint8_t>& image);
+
+// The raw side of a side stream, filled with gap to a side's length.
+std::vector<std::uint8_t> QdRawOfStream(const std::vector<std::uint8_t>& stream);
+// The raw side of an image file whose stream may be short: filled the same.
+std::vector<std::uint8_t> QdRawOfImage(const std::vector<std::uint8_t>& image);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "common/crc16.h"
@@ -24,8 +25,15 @@ inline constexpr CrcVariant kQdCheckerCrc = MakeCrcVariant(false, 0x8005, 0x0000
 // Block-count block: ID mark, block count, CRC.
 inline constexpr int kQdBlockCountBlockBytes = 2 + kQdCrcBytes;
 inline constexpr int kQdMaxBlockCount = 255;
+inline constexpr int kQdBlockCountOffset = 1;
 // Every other block: ID mark, block type, body size (LE), body, CRC.
+inline constexpr int kQdBlockTypeOffset = 1;
+inline constexpr int kQdBlockSizeOffset = 2;
 inline constexpr int kQdBlockHeaderBytes = 4;
+// A block's bytes from its ID mark to its CRC, by its header.
+inline std::size_t QdBlockLength(const std::uint8_t* header) {
+    return kQdBlockHeaderBytes + (header[kQdBlockSizeOffset] | header[kQdBlockSizeOffset + 1] << 8);
+}
 
 // Bit 0 of the block type tells the kinds apart.
 inline constexpr std::uint8_t kQdInfoBlockType = 0;
@@ -65,9 +73,10 @@ inline constexpr int kQdSideHeaderBytes =
 static_assert(kQdSideHeaderBytes == 4805);
 // What a record adds besides its leading gap and its body: the information
 // block and the data block, each in its sync runs, and the gap between them.
-inline constexpr int kQdRecordFrameBytes =
-    kQdSyncBeforeBytes + kQdBlockHeaderBytes + kQdInfoRecordBytes + kQdCrcBytes + kQdSyncAfterBytes +
-    kQdGapBytes + kQdSyncBeforeBytes + kQdBlockHeaderBytes + kQdCrcBytes + kQdSyncAfterBytes;
+inline constexpr int kQdRecordFrameBytes = kQdSyncBeforeBytes + kQdBlockHeaderBytes +
+                                           kQdInfoRecordBytes + kQdCrcBytes + kQdSyncAfterBytes +
+                                           kQdGapBytes + kQdSyncBeforeBytes + kQdBlockHeaderBytes +
+                                           kQdCrcBytes + kQdSyncAfterBytes;
 static_assert(kQdRecordFrameBytes == 364);
 static_assert(kQdSideHeaderBytes + kQdFirstInfoGapBytes + kQdRecordFrameBytes == 7924);
 

@@ -1,5 +1,5 @@
 // The walk over the raw image of one QD side: gap, sync, ID mark, block,
-// CRC, over and over, handing what it reads to the outputs as it goes.
+// CRC, over and over, handing what it reads on as it goes.
 #pragma once
 
 #include <cstddef>
@@ -7,37 +7,34 @@
 #include <vector>
 
 #include "common/bitstream.h"
+#include "common/blocks.h"
 #include "common/crc16.h"
 #include "qd/qd_layout.h"
 
-// The cell-level searches, with the sync register of the run.
+// The cell-level searches of a run, with its sync register.
 struct QdReader {
     explicit QdReader(const std::vector<std::uint8_t>& raw) : reader(raw) {}
 
-    // 0 once a gap has been passed (eight non-gap cells used up), -1 at the end.
-    std::int32_t SearchGap();
-    // 0x16 when found within 16 data bits, 0 when not, -1 at the end.
-    std::int32_t FindSync();
+    // kFound once a gap has been passed (eight non-gap cells used up), kEnd
+    // at the end.
+    SyncSearch SearchGap();
+    // kFound with syncbyte 0x16 within 16 data bits, kNotFound when not
+    // there, kEnd at the end.
+    SyncSearch FindSync();
 
     BitReader reader;
     std::uint8_t syncbyte = 0;
 };
 
-// A block as the walk read it, once its CRC is known.
-struct QdBlockSeen {
-    int type;             // -1 for the block-count block
-    int size;             // of the body
-    std::uint16_t check;  // 0 when the CRC holds
-};
-
 // What the walk hands on, in the order it reads the side.
-class QdDecodeSink {
+class QdDecodeEvents {
 public:
-    virtual ~QdDecodeSink() = default;
+    virtual ~QdDecodeEvents() = default;
     // The block-count block, before its CRC is known.
     virtual void BlockCount(int count) { (void)count; }
-    // Every block, the block-count block too, as its CRC becomes known.
-    virtual void Block(const QdBlockSeen& block) { (void)block; }
+    // Every block, the block-count block too, as its CRC becomes known; its
+    // offset is its ID mark's in the side stream.
+    virtual void Block(const BlockSeen& block) { (void)block; }
     // The side stream as the walk rebuilds it.
     virtual void ImageByte(std::uint8_t byte) = 0;
     // A body byte of a data block, before the block's CRC is known, and an
@@ -68,16 +65,57 @@ enum class QdDecodeOutcome {
     kNormalEnd,
     kGapError,
     kEndOfFile,
-    kIdError,      // value: the byte
-    kCrcError,     // value: the check value
-    kUnknownType,  // value: the block type
+    kIdError,      // byte: the one where the ID mark belongs
+    kCrcError,     // check: the checker's value
+    kUnknownType,  // byte: the block type
     kOutputFailed,
 };
 
 struct QdDecodeResult {
     QdDecodeOutcome outcome;
-    int value;
+    std::uint8_t byte = 0;
+    std::uint16_t check = 0;
 };
 
 // Walks the side from the end of the skipped lead-in on.
-QdDecodeResult DecodeQdSide(QdReader& qd, Crc16& crc, QdDecodeSink& sink);
+QdDecodeResult DecodeQdSide(const std::vector<std::uint8_t>& raw, Crc16& crc,
+                            QdDecodeEvents& events);
+
+// What a block is to its side: the block-count block opens it; a type's
+// bit 0 tells information from data.
+constexpr BlockRole QdBlockRole(std::uint8_t type, bool count) {
+    if (count) return BlockRole::kOpening;
+    return IsQdDataBlock(type) ? BlockRole::kData : BlockRole::kHeader;
+}
+
+// A raw side through the decoder with everything it tells, and the QD
+// image file and MZT file it makes.
+struct QdSideRead {
+    QdDecodeResult result;
+    int blockcount = -1;  // none seen
+    std::vector<BlockSeen> blocks;
+    std::vector<std::vector<std::uint8_t>> blockbytes;  // each block's, ID mark through CRC
+    std::vector<QdInfoRecord> infos;
+    std::vector<std::uint8_t> image;  // the QD image file
+    std::vector<std::uint8_t> mzt;    // the MZT file, when asked for
+};
+QdSideRead ReadQdSide(const std::vector<std::uint8_t>& raw, bool withmzt = true);
+
+// A file whose information record gives another size than its data block
+// holds: the information block's index among the side's blocks.
+struct QdSizeMismatch {
+    std::size_t block;
+    unsigned recordsize;
+    std::size_t blocksize;
+};
+std::vector<QdSizeMismatch> QdSizeMismatches(const QdSideRead& read);
+
+// The MZT file of a decoded side, each record's size that of its data
+// block; none, with the block it names, when a data block has no
+// information block or one has no data block.
+struct QdSideMzt {
+    std::vector<std::uint8_t> file;
+    enum Fault { kNone, kInfoWithoutData, kDataWithoutInfo } fault = kNone;
+    std::size_t block = 0;
+};
+QdSideMzt MztOfQdSide(const QdSideRead& read);

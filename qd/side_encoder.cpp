@@ -63,7 +63,8 @@ std::size_t QdSideStreamLength(const std::vector<MztRecordView>& records) {
 std::vector<std::uint8_t> BuildQdSide(const std::vector<std::uint8_t>& file,
                                       const std::vector<MztRecordView>& records, Crc16& crc) {
     // The blocks' fields and information records, kept while they are laid.
-    const std::array<std::uint8_t, 2> count{kQdIdMark, static_cast<std::uint8_t>(2 * records.size())};
+    const std::array<std::uint8_t, 2> count{kQdIdMark,
+                                            static_cast<std::uint8_t>(2 * records.size())};
     std::vector<std::array<std::uint8_t, 4>> heads;
     std::vector<QdInfoRecord> infos;
     heads.reserve(2 * records.size());
@@ -89,7 +90,7 @@ QdSideResult EncodeQdSide(const std::vector<std::uint8_t>& file, Crc16& crc, Bit
     }
     const int blockcount = 2 * static_cast<int>(records.size());
     if (blockcount > kQdMaxBlockCount) {
-        return {QdSideStatus::kTooManyBlocks, blockcount, 0, {}};
+        return {QdSideStatus::kTooManyBlocks, 0, blockcount, {}};
     }
     QdSideResult result{QdSideStatus::kOk, 0, blockcount, {}};
     for (const MztRecordView& record : records) {
@@ -100,7 +101,7 @@ QdSideResult EncodeQdSide(const std::vector<std::uint8_t>& file, Crc16& crc, Bit
         const std::size_t bytes = QdRecordStreamBytes(i, records[i]);
         if (length + bytes > static_cast<std::size_t>(kQdSideStreamBytes)) {
             result.status = QdSideStatus::kSizeOver;
-            result.value = static_cast<int>(i + 1);
+            result.record = static_cast<int>(i + 1);
             result.needed = bytes;
             result.left = kQdSideStreamBytes - length;
             return result;
@@ -111,4 +112,11 @@ QdSideResult EncodeQdSide(const std::vector<std::uint8_t>& file, Crc16& crc, Bit
     stream.resize(kQdSideStreamBytes, kQdGapByte);
     EncodeSide(writer, stream.data(), stream.size());
     return result;
+}
+
+std::optional<std::vector<std::uint8_t>> CanonicalQdRaw(const std::vector<std::uint8_t>& mzt) {
+    BitWriter writer;
+    Crc16 crc(kQdWriterCrc);
+    if (EncodeQdSide(mzt, crc, writer).status != QdSideStatus::kOk) return std::nullopt;
+    return std::move(writer.bitstreambuffer);
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "common/bitstream.h"
@@ -43,16 +44,15 @@ std::vector<std::uint8_t> BuildQdSide(const std::vector<std::uint8_t>& file,
 
 enum class QdSideStatus {
     kOk,
-    kTruncated,      // value: the record, from 1, whose body runs past the end
-    kTooManyBlocks,  // value: the block count
-    kSizeOver,       // value: the first record, from 1, that does not fit
+    kTruncated,      // record: the one whose body runs past the end
+    kTooManyBlocks,  // blockcount: more than a side counts
+    kSizeOver,       // record: the first that does not fit
 };
 
 struct QdSideResult {
     QdSideStatus status;
-    int value;
-    // Known unless kTruncated or kTooManyBlocks.
-    int blockcount;
+    int record;                       // from 1
+    int blockcount;                   // known unless kTruncated
     std::vector<QdInfoRecord> infos;  // every record's, in order
     // kSizeOver: the stream bytes that record needs, and those the side has left.
     std::size_t needed = 0;
@@ -63,3 +63,7 @@ struct QdSideResult {
 // the side stream, fills it to a side's length and codes it into
 // writer.bitstreambuffer.
 QdSideResult EncodeQdSide(const std::vector<std::uint8_t>& file, Crc16& crc, BitWriter& writer);
+
+// What the kit's encoder writes for the records of an MZT file, with a
+// fresh writer; none when they cannot go onto a side.
+std::optional<std::vector<std::uint8_t>> CanonicalQdRaw(const std::vector<std::uint8_t>& mzt);

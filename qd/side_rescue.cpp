@@ -7,6 +7,7 @@
 #include "qd/mzt.h"
 #include "qd/qd_image.h"
 #include "qd/qd_layout.h"
+#include "qd/side_decoder.h"
 #include "qd/side_encoder.h"
 
 namespace {
@@ -91,15 +92,11 @@ bool SyncFollows(const DataPlanes& planes, const BlockPlace& place) {
 std::size_t OwnLength(const DataPlanes& planes, const BlockPlace& place) {
     std::uint8_t header[kQdBlockHeaderBytes];
     planes.Bytes(place.phase, place.bit, header, sizeof header);
-    return kQdBlockHeaderBytes + Le16(header + 2);
+    return QdBlockLength(header);
 }
 
 int TypeAt(const DataPlanes& planes, const BlockPlace& place) {
     return planes.Byte(place.phase, place.bit + 8);
-}
-
-BlockRole RoleOf(int type) {
-    return IsQdDataBlock(static_cast<std::uint8_t>(type)) ? BlockRole::kData : BlockRole::kHeader;
 }
 
 // Whether the sync bytes before a mark and the block's first bytes keep the
@@ -146,13 +143,8 @@ public:
     ReadWalk(const DataPlanes& planes, ReadScan& scan) : m_planes(planes), m_scan(scan) {}
 
     void Walk(const std::vector<Start>& starts) {
-        // Where the next block that passes its CRC begins, for each start:
-        // a damaged size field must not swallow it.
-        std::vector<std::size_t> nextgood(starts.size() + 1, SIZE_MAX);
-        for (std::size_t n = starts.size(); n-- > 0;) {
-            const Start& start = starts[n];
-            nextgood[n] = start.count || start.good ? start.place.Cell() : nextgood[n + 1];
-        }
+        const std::vector<std::size_t> nextgood =
+            NextGoodCells(starts, [&](std::size_t n) { return starts[n].count || starts[n].good; });
         for (std::size_t n = 0; n < starts.size(); ++n) Take(starts[n], nextgood[n + 1]);
     }
 
@@ -205,8 +197,8 @@ private:
         }
         const int type = TypeAt(m_planes, place);
         if (start.good) {
-            Add({place, RoleOf(type), static_cast<std::uint8_t>(type), OwnLength(m_planes, place),
-                 BlockStatus::kGood});
+            Add({place, QdBlockRole(static_cast<std::uint8_t>(type), false),
+                 static_cast<std::uint8_t>(type), OwnLength(m_planes, place), BlockStatus::kGood});
             return;
         }
         const bool strong = start.syncs >= kStrongSyncBytes;
@@ -219,7 +211,7 @@ private:
         }
         if (start.count || type > kQdMaxBlockType) return;
         // A damaged block only of the kind the side's order expects next.
-        const BlockRole role = RoleOf(type);
+        const BlockRole role = QdBlockRole(static_cast<std::uint8_t>(type), false);
         if (!m_scan.blocks.empty() &&
             role != (m_scan.blocks.back().role == BlockRole::kHeader ? BlockRole::kData
                                                                      : BlockRole::kHeader))
@@ -243,8 +235,9 @@ private:
         if (last.role == BlockRole::kHeader && last.status == BlockStatus::kGood &&
             last.length == kInfoLength && gap <= NearCells(m_scan, kInfoToDataCells)) {
             std::uint8_t size[2];
-            m_planes.Bytes(last.place.phase, last.place.bit + 8 * (kQdBlockHeaderBytes + kQdInfoSize),
-                           size, sizeof size);
+            m_planes.Bytes(last.place.phase,
+                           last.place.bit + 8 * (kQdBlockHeaderBytes + kQdInfoSize), size,
+                           sizeof size);
             return kQdBlockHeaderBytes + Le16(size);
         }
         return std::min(OwnLength(m_planes, place), kLargestBlock);
@@ -288,8 +281,8 @@ private:
                 if (!SyncBehind(m_planes, place, length) ||
                     !PassesCrc(m_planes, place, length, kQdCheckerCrc))
                     continue;
-                FoundBlock found{place, RoleOf(type), static_cast<std::uint8_t>(type), length,
-                                 BlockStatus::kGood};
+                FoundBlock found{place, QdBlockRole(static_cast<std::uint8_t>(type), false),
+                                 static_cast<std::uint8_t>(type), length, BlockStatus::kGood};
                 found.head = HeadOf(m_planes, place, kQdBlockHeaderBytes, length);
                 found.print =
                     PrintOf(found.role, found.code, length, CrcBytesAt(m_planes, place, length));
@@ -340,16 +333,17 @@ RescuedBlock JudgeQd(const MatchedBlock& matched, const std::vector<Copy>& copie
     block.crc = verdict.crc;
     block.length = length;
     // A block's type is what its kept copy says, where it says one of its role.
-    if (block.role != BlockRole::kOpening && block.bytes.size() > 1 &&
-        block.bytes[1] <= kQdMaxBlockType && RoleOf(block.bytes[1]) == block.role)
-        block.code = block.bytes[1];
+    if (block.role != BlockRole::kOpening && block.bytes.size() > kQdBlockTypeOffset) {
+        const std::uint8_t type = block.bytes[kQdBlockTypeOffset];
+        if (type <= kQdMaxBlockType && QdBlockRole(type, false) == block.role) block.code = type;
+    }
     return block;
 }
 
 std::optional<std::size_t> QdAnnounced(const std::vector<RescuedBlock>& blocks) {
     if (blocks.empty() || blocks[0].role != BlockRole::kOpening || !IsSure(blocks[0].status))
         return std::nullopt;
-    return 1 + static_cast<std::size_t>(blocks[0].bytes[1]);
+    return 1 + static_cast<std::size_t>(blocks[0].bytes[kQdBlockCountOffset]);
 }
 
 // Nothing numbers a QD side's files.
@@ -376,6 +370,12 @@ const RescueMedium kQdRescue = {
     QdAnnounced,
     QdFollows,
     {0, 0, kQdInfoBlockType, kQdDataBlockType},
+    "type",
+    false,
+    kQdBlockHeaderBytes,
+    kQdRawSideBytes,
+    {"mzt", "qdf"},
+    nullptr,
 };
 
 ReadScan ScanQdRead(const DataPlanes& planes) {

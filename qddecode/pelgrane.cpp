@@ -13,10 +13,10 @@
 #include "common/platform.h"
 #include "common/wholefile.h"
 #include "qd/fileinfo.h"
-#include "qd/options.h"
 #include "qd/side_decoder.h"
-#include "qd/side_outputs.h"
 #include "qddecode/messages.h"
+#include "qddecode/options.h"
+#include "qddecode/side_outputs.h"
 
 // Holds the component runtime for the run, as each program always has;
 // no program calls the folder browser that needs it.
@@ -130,13 +130,13 @@ void ReportWalkError(Console& console, const QdDecodeResult& result) {
             console.Err(kEndOfData);
             break;
         case QdDecodeOutcome::kIdError:
-            console.Err(kIdError, result.value);
+            console.Err(kIdError, static_cast<int>(result.byte));
             break;
         case QdDecodeOutcome::kCrcError:
-            console.Err(kCrcError, result.value);
+            console.Err(kCrcError, static_cast<int>(result.check));
             break;
         case QdDecodeOutcome::kUnknownType:
-            console.Err(kUnknownType, result.value);
+            console.Err(kUnknownType, static_cast<int>(result.byte));
             break;
         case QdDecodeOutcome::kNormalEnd:
         case QdDecodeOutcome::kOutputFailed:
@@ -166,9 +166,8 @@ int main(int argc, char** argv) {
     }
     console.Line(line.options.Any() ? kConverting : kListing);
 
-    QdReader qd(bitstreambuffer);
     Crc16 crc(kQdCheckerCrc);
-    const QdDecodeResult result = DecodeQdSide(qd, crc, outputs);
+    const QdDecodeResult result = DecodeQdSide(bitstreambuffer, crc, outputs);
     ReportWalkError(console, result);
     const bool normal = result.outcome == QdDecodeOutcome::kNormalEnd;
     const bool finished = outputs.Finish(normal);

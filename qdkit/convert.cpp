@@ -18,7 +18,7 @@ namespace {
 void ChooseSides(const std::vector<int>& chosen, Content& content, FileReport& report) {
     if (chosen.empty()) return;
     const int sides = static_cast<int>(content.sides.size());
-    std::vector<FdsSide> kept;
+    std::vector<FdsImageSide> kept;
     for (int side : std::set<int>(chosen.begin(), chosen.end())) {
         if (side > sides) {
             report.Fail("side " + std::to_string(side) + ": the image has " +

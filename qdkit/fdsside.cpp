@@ -12,7 +12,6 @@
 #include "fds/side_encoder.h"
 #include "fds/side_rescue.h"
 #include "qdkit/human.h"
-#include "qdkit/kinds/kind.h"
 #include "qdkit/text.h"
 
 namespace {
@@ -68,13 +67,11 @@ std::string FdsProblemText(const FdsProblemSeen& seen) {
         case FdsDecodeProblem::kNoFirstSync:
             return "no block start after the lead-in";
         case FdsDecodeProblem::kBadBlockId: {
-            const std::string where = " (raw byte " + std::to_string(seen.b) + ")";
-            if (seen.a >= kFdsDiskInfoBlock && seen.a <= kFdsEndOfSideId) {
-                return "a block with ID " + HexValue(static_cast<unsigned>(seen.a), 2) + " " +
-                       kBreaksOrder + where;
-            }
-            return "a block begins with " + HexValue(static_cast<unsigned>(seen.a), 2) +
-                   ", which is no block ID" + where;
+            const std::string where = " (raw byte " + std::to_string(seen.position) + ")";
+            const auto byte = static_cast<unsigned>(seen.byte);
+            if (seen.byte >= kFdsDiskInfoBlock && seen.byte <= kFdsEndOfSideId)
+                return "a block with ID " + HexValue(byte, 2) + " " + kBreaksOrder + where;
+            return "a block begins with " + HexValue(byte, 2) + ", which is no block ID" + where;
         }
         case FdsDecodeProblem::kSyncLost:  // told by the side's facts
         case FdsDecodeProblem::kBadCrc:    // told per block
@@ -85,48 +82,32 @@ std::string FdsProblemText(const FdsProblemSeen& seen) {
 
 // A side whose decoding found no further block start before all announced
 // files were in: damage when a block start lies further on after all.
-std::string EarlyEnd(const FdsProblemSeen& lost, const FdsRawRead& read, const Bytes& raw) {
+std::string EarlyEnd(const FdsProblemSeen& lost, const FdsSideRead& read, const Bytes& raw) {
     const std::size_t from = read.blocks.empty() ? 0 : read.blocks.back().end;
     const std::optional<std::size_t> next = NextFdsBlockStart(DataPlanes(raw), from);
     if (!next) return {};
-    return "the side ends early: " + std::to_string(lost.a) + " of " +
-           Plural(static_cast<std::size_t>(lost.b), "file") + "; a block follows at cell " +
+    return "the side ends early: " + std::to_string(lost.filesdone) + " of " +
+           Plural(static_cast<std::size_t>(lost.announced), "file") + "; a block follows at cell " +
            std::to_string(*next);
 }
 
 // What follows a side's last block: fill, or a few stray bytes as some
 // tools leave them; anything else is no side as a disk holds it.
 void CheckFill(const Bytes& area, std::size_t end, const std::string& where, FileReport& report) {
-    constexpr std::size_t kStrayBytes = 16;
-    const auto nonzero = [](std::uint8_t b) { return b != 0; };
-    const auto first =
-        std::find_if(area.begin() + static_cast<std::ptrdiff_t>(end), area.end(), nonzero);
-    if (first == area.end()) return;
-    const auto last = std::find_if(area.rbegin(), area.rend(), nonzero).base();
-    const auto at = static_cast<std::size_t>(first - area.begin());
-    if (static_cast<std::size_t>(last - first) > kStrayBytes) {
-        report.Fail(where + "the bytes from offset " + std::to_string(at) +
+    const FdsAreaTail tail = CheckFdsAreaTail(area, end);
+    if (tail.kind == FdsAreaTail::kFill) return;
+    if (tail.kind == FdsAreaTail::kOther) {
+        report.Fail(where + "the bytes from offset " + std::to_string(tail.first) +
                     " on are neither blocks nor fill");
         return;
     }
     std::string bytes;
-    for (auto b = first; b != last; ++b) bytes += (bytes.empty() ? "" : " ") + HexValue(*b, 2);
-    const auto count = static_cast<std::size_t>(last - first);
-    report.Warn(where + std::to_string(count) + (count == 1 ? " stray byte" : " stray bytes") +
-                " after the last block, at offset " + std::to_string(at) + " (" + bytes + ")");
+    for (std::size_t b = tail.first; b < tail.first + tail.count; ++b)
+        bytes += (bytes.empty() ? "" : " ") + HexValue(area[b], 2);
+    report.Warn(
+        where + std::to_string(tail.count) + (tail.count == 1 ? " stray byte" : " stray bytes") +
+        " after the last block, at offset " + std::to_string(tail.first) + " (" + bytes + ")");
 }
-
-class FdsRecorder : public FdsDecodeEvents {
-public:
-    explicit FdsRecorder(FdsRawRead& read) : m_read(read) {}
-    void Block(const FdsBlockSeen& block) override { m_read.blocks.push_back(block); }
-    void Problem(FdsDecodeProblem problem, int a, int b) override {
-        m_read.problems.push_back({problem, a, b});
-    }
-
-private:
-    FdsRawRead& m_read;
-};
 
 }  // namespace
 
@@ -182,10 +163,6 @@ std::string RawSideSuffix(int side) {
     return ".DK" + SideLabel(side);
 }
 
-bool IsBlankArea(const Bytes& area) {
-    return std::all_of(area.begin(), area.end(), [](std::uint8_t b) { return b == 0; });
-}
-
 void CheckFdsLayout(const FdsImageLayout& layout, FileReport& report) {
     if (!layout.header) report.Warn("no header: the file holds the side areas alone");
     if (layout.header && layout.headersides != layout.sides) {
@@ -207,7 +184,7 @@ Json FdsSideFacts(const Bytes& area, int side, FileReport& report) {
     Json facts = Json::object();
     facts["side"] = side + 1;
     facts["label"] = SideLabel(side);
-    const bool blank = IsBlankArea(area);
+    const bool blank = IsBlankFdsArea(area);
     facts["blank"] = blank;
     facts["disk_info"] = Json();
     facts["announced_files"] = Json();
@@ -228,8 +205,7 @@ Json FdsSideFacts(const Bytes& area, int side, FileReport& report) {
             facts["disk_info"] = DiskInfoFacts(bytes);
         if (block.id == kFdsFileHeaderBlock) files.push_back(FdsFileFacts(bytes));
         if (block.id == kFdsFileDataBlock && !files.empty()) files.back()["data"] = true;
-        if (!disorder && (block.id == kFdsFileDataBlock) != (previous == kFdsFileHeaderBlock))
-            disorder = block.offset;
+        if (!disorder && !FdsBlockInOrder(previous, block.id)) disorder = block.offset;
         previous = block.id;
     });
     if (disorder) {
@@ -271,26 +247,18 @@ Json FdsSideFacts(const Bytes& area, int side, FileReport& report) {
     return facts;
 }
 
-FdsRawRead ReadFdsRaw(const Bytes& raw) {
-    FdsRawRead read{};
-    FdsRecorder recorder(read);
-    Crc16 crc(kFdsCheckerCrc);
-    read.outcome = DecodeFdsSide(raw, read.image, crc, recorder);
-    return read;
-}
-
-std::vector<std::string> FdsReadDamage(const FdsRawRead& read, const Bytes& raw) {
+std::vector<std::string> FdsReadDamage(const FdsSideRead& read, const Bytes& raw) {
     std::vector<std::string> damage;
     // Every side begins with its disk info block; a read that lacks it
     // began too late, or lost it.
-    if (!read.blocks.empty() && read.blocks.front().id != kFdsDiskInfoBlock) {
-        damage.push_back("the first block found has the ID " + HexValue(read.blocks.front().id, 2) +
-                         ", not the disk info block's");
+    if (!read.blocks.empty() && read.blocks.front().role != BlockRole::kOpening) {
+        damage.push_back("the first block found has the ID " +
+                         HexValue(read.blocks.front().code, 2) + ", not the disk info block's");
     }
     for (std::size_t n = 0; n < read.blocks.size(); ++n) {
-        const FdsBlockSeen& block = read.blocks[n];
+        const BlockSeen& block = read.blocks[n];
         if (block.check != 0) {
-            damage.push_back("block " + std::to_string(n + 1) + " (ID " + HexValue(block.id, 2) +
+            damage.push_back("block " + std::to_string(n + 1) + " (ID " + HexValue(block.code, 2) +
                              ") fails its CRC");
         }
     }
@@ -302,17 +270,8 @@ std::vector<std::string> FdsReadDamage(const FdsRawRead& read, const Bytes& raw)
     return damage;
 }
 
-Bytes DecodedFdsArea(const Bytes& image) {
-    Bytes area(image.begin() + std::min<std::ptrdiff_t>(kFdsHeaderBytes, image.size()),
-               image.end());
-    if (area.size() < static_cast<std::size_t>(kFdsSideAreaBytes)) {
-        area.resize(kFdsSideAreaBytes, kFdsImageFillByte);
-    }
-    return area;
-}
-
 Bytes FdsRawToFds(const Bytes& raw, bool keep, FileReport& report) {
-    FdsRawRead read = ReadFdsRaw(raw);
+    FdsSideRead read = ReadFdsSide(raw);
     for (const std::string& text : FdsReadDamage(read, raw)) Damage(text, keep, report);
     if (read.blocks.empty()) {
         report.Fail("no FDS block decoded");
@@ -326,8 +285,9 @@ Bytes FdsRawToFds(const Bytes& raw, bool keep, FileReport& report) {
     return read.image;
 }
 
-std::vector<const FdsSide*> SidesToWrite(const Content& content, FileReport& report) {
-    std::vector<const FdsSide*> sides;
+std::vector<const FdsImageSide*> SidesToWrite(const std::vector<FdsImageSide>& all,
+                                              FileReport& report) {
+    std::vector<const FdsImageSide*> sides;
     std::vector<int> blank;
     const auto skipped = [&] {
         if (blank.empty()) return;
@@ -337,9 +297,9 @@ std::vector<const FdsSide*> SidesToWrite(const Content& content, FileReport& rep
                               ": blank, skipped (" + std::to_string(blank.size()) + " sides)");
         blank.clear();
     };
-    for (const FdsSide& side : content.sides) {
+    for (const FdsImageSide& side : all) {
         if (!blank.empty() && side.number != blank.back() + 1) skipped();
-        if (IsBlankArea(side.area)) {
+        if (IsBlankFdsArea(side.area)) {
             blank.push_back(side.number);
             continue;
         }
@@ -350,20 +310,9 @@ std::vector<const FdsSide*> SidesToWrite(const Content& content, FileReport& rep
     return sides;
 }
 
-bool FitsSideArea(const FdsSide& side, FileReport& report) {
+bool FitsSideArea(const FdsImageSide& side, FileReport& report) {
     if (side.area.size() <= static_cast<std::size_t>(kFdsSideAreaBytes)) return true;
     report.Fail("side " + SideLabel(side.number) + " holds " + std::to_string(side.area.size()) +
                 " bytes, more than a side area (" + std::to_string(kFdsSideAreaBytes) + ")");
     return false;
-}
-
-std::optional<Bytes> CanonicalFdsRaw(const Bytes& area) {
-    BitWriter writer;
-    Crc16 crc(kFdsWriterCrc);
-    Bytes stream;
-    if (EncodeFdsSide(area, 0, stream, crc, writer, MissingFiles::kEndSide).status !=
-        FdsSideStatus::kOk) {
-        return std::nullopt;
-    }
-    return writer.bitstreambuffer;
 }

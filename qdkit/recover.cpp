@@ -8,10 +8,7 @@
 #include "common/pathlib.h"
 #include "common/rescue.h"
 #include "common/wholefile.h"
-#include "fds/capture.h"
-#include "fds/fds_layout.h"
 #include "fds/side_rescue.h"
-#include "qd/qd_layout.h"
 #include "qd/side_rescue.h"
 #include "qdkit/commands.h"
 #include "qdkit/detect.h"
@@ -41,11 +38,13 @@ std::size_t GoodIn(const ReadScan& scan) {
 
 // The reader a read of this many bytes is more likely for: the medium whose
 // raw side is nearer its length, so that a whole side is scanned once.
+const RescueMedium* const kMedia[] = {&kFdsRescue, &kQdRescue};
+
 const RescueMedium* Likelier(std::size_t bytes) {
-    const auto from = [&](long long nominal) {
-        return std::llabs(static_cast<long long>(bytes) - nominal);
+    const auto from = [&](const RescueMedium* medium) {
+        return std::llabs(static_cast<long long>(bytes) - medium->rawsidebytes);
     };
-    return from(kFdsRawSideBytes) <= from(kQdRawSideBytes) ? &kFdsRescue : &kQdRescue;
+    return from(kMedia[0]) <= from(kMedia[1]) ? kMedia[0] : kMedia[1];
 }
 
 // The medium whose blocks a read holds, good ones first; the likelier
@@ -54,7 +53,7 @@ const RescueMedium* Likelier(std::size_t bytes) {
 void Scan(Read& read, const RescueMedium* only) {
     read.planes.emplace(read.cells);
     const RescueMedium* first = only != nullptr ? only : Likelier(read.cells.size());
-    const RescueMedium* second = first == &kQdRescue ? &kFdsRescue : &kQdRescue;
+    const RescueMedium* second = first == kMedia[0] ? kMedia[1] : kMedia[0];
     ReadScan scan = first->scan(*read.planes);
     if (GoodIn(scan) == 0) {
         ReadScan other = second->scan(*read.planes);
@@ -76,27 +75,18 @@ std::optional<Read> LoadRead(const std::string& path, const RescueMedium* medium
     if (!LoadWholeInput(path, read.cells, report)) return std::nullopt;
     Scan(read, medium);
     if (read.medium != nullptr) return read;
-    // Not the kit's raw image: perhaps a dumper's capture of an FDS side.
-    if (medium != &kQdRescue) {
-        if (std::optional<FdsCapture> capture = ReadFdsCapture(read.cells)) {
-            read.cells = std::move(capture->raw);
+    // Not the kit's raw image: perhaps a dumper's capture of a side.
+    for (const RescueMedium* other : kMedia) {
+        if (other->capture == nullptr || (medium != nullptr && medium != other)) continue;
+        if (std::optional<Bytes> cells = other->capture(read.cells)) {
+            read.cells = std::move(*cells);
             read.planes.emplace(read.cells);
-            read.scan = ScanFdsRead(*read.planes);
-            read.medium = &kFdsRescue;
+            read.scan = other->scan(*read.planes);
+            read.medium = other;
+            break;
         }
     }
     return read;
-}
-
-// The size a medium shows for a block: an FDS block's with its ID, a QD
-// block's body.
-std::optional<std::size_t> ShownSize(const RescuedBlock& block, const RescueMedium& medium) {
-    if (!block.length) return std::nullopt;
-    if (&medium == &kFdsRescue) return block.length;
-    if (block.role == BlockRole::kOpening) return 0;
-    return *block.length >= static_cast<std::size_t>(kQdBlockHeaderBytes)
-               ? *block.length - kQdBlockHeaderBytes
-               : 0;
 }
 
 // "blocks 5-6 (cells 612345-700001)"
@@ -118,13 +108,10 @@ Json BlocksJson(const SideRescue& rescue, const RescueMedium& medium) {
         const RescuedBlock& block = rescue.blocks[n];
         Json object = Json::object();
         object["number"] = n + 1;
-        if (&medium == &kFdsRescue) {
-            object["id"] = block.code;
-        } else {
-            object["type"] = block.role == BlockRole::kOpening ? Json() : Json(block.code);
-        }
+        const bool coded = block.role != BlockRole::kOpening || medium.openingcoded;
+        object[medium.codename] = coded ? Json(block.code) : Json();
         object["name"] = names[n].empty() ? Json() : Json(names[n]);
-        const std::optional<std::size_t> size = ShownSize(block, medium);
+        const std::optional<std::size_t> size = medium.ShownSize(block);
         object["size"] = size ? Json(*size) : Json();
         object["status"] = BlockStatusName(block.status);
         object["good_in"] = block.goodin;  // read indices from 0, as scripts count
@@ -191,18 +178,18 @@ Bytes RescuedFile(const SideRescue& rescue, const std::string& to, FileReport& r
 }
 
 void PrintBlocks(const SideRescue& rescue, const RescueMedium& medium) {
-    const bool fds = &medium == &kFdsRescue;
-    std::vector<Row> rows{{"#", fds ? "ID" : "TYPE", "NAME", "SIZE", "STATUS", "GOOD IN", "CELL"}};
+    std::vector<Row> rows{
+        {"#", Heading(medium.codename), "NAME", "SIZE", "STATUS", "GOOD IN", "CELL"}};
     const std::vector<std::string> names = RescuedNames(rescue, medium);
     for (std::size_t n = 0; n < rescue.blocks.size(); ++n) {
         const RescuedBlock& block = rescue.blocks[n];
         std::string goodin;
         for (int read : block.goodin)
             goodin += (goodin.empty() ? "" : ",") + std::to_string(read + 1);
-        const std::string kind = block.role == BlockRole::kOpening && !fds
-                                     ? "count"
+        const std::string kind = block.role == BlockRole::kOpening && !medium.openingcoded
+                                     ? medium.BriefRoleName(block.role)
                                      : HexValue(static_cast<unsigned>(block.code), 2);
-        const std::optional<std::size_t> size = ShownSize(block, medium);
+        const std::optional<std::size_t> size = medium.ShownSize(block);
         rows.push_back({std::to_string(n + 1), kind, names[n], size ? std::to_string(*size) : "-",
                         BlockStatusName(block.status), goodin.empty() ? "-" : goodin,
                         block.cell ? std::to_string(*block.cell) : "-"});
@@ -307,12 +294,17 @@ int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& opti
     const RescueMedium* medium = nullptr;
     for (const Read& read : reads) medium = medium ? medium : read.medium;
     if (loaded && medium == nullptr) report.Fail("no read holds a block of an FDS or a QD side");
-    const RescueMedium& kind = medium ? *medium : kFdsRescue;
-    const bool fds = &kind == &kFdsRescue;
-    const std::string to = !options.to.empty() ? options.to : fds ? "fds" : "mzt";
-    if (!report.Failed() && (fds ? to != "fds" : to == "fds"))
-        report.Fail(std::string(fds ? "FDS" : "QD") + " reads do not make " + to +
-                    " files; --to takes " + (fds ? "fds" : "mzt or qdf"));
+    const RescueMedium& kind = medium ? *medium : *kMedia[0];
+    const std::string to = !options.to.empty() ? options.to : kind.outputs.front();
+    const auto made = std::find_if(kind.outputs.begin(), kind.outputs.end(),
+                                   [&](const char* o) { return o != nullptr && to == o; });
+    if (!report.Failed() && made == kind.outputs.end()) {
+        std::string takes;
+        for (const char* output : kind.outputs)
+            if (output != nullptr) takes += (takes.empty() ? "" : " or ") + std::string(output);
+        report.Fail(std::string(kind.label) + " reads do not make " + to + " files; --to takes " +
+                    takes);
+    }
     std::optional<int> sideof;
     if (!report.Failed() && !options.sideof.empty()) {
         const auto at = std::find(paths.begin(), paths.end(), options.sideof);

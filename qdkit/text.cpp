@@ -49,6 +49,12 @@ std::string WithArticle(const std::string& name) {
     return (an ? "an " : "a ") + name;
 }
 
+std::string Heading(const std::string& name) {
+    std::string heading = name;
+    for (char& c : heading) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return heading;
+}
+
 namespace {
 
 // Letters to insert, delete or change to turn a into b.

@@ -20,6 +20,8 @@ std::string SystemReason(int error);
 // A kind's name with its article, as the letters are spoken: "an fds",
 // "a qd-raw".
 std::string WithArticle(const std::string& name);
+// A name in capitals, as a table's heading: "ID".
+std::string Heading(const std::string& name);
 // The name a mistyped word most likely meant: one a few letters away, or
 // the only one it begins; empty when none is near.
 std::string NearestName(const std::string& word, const std::vector<std::string>& names);

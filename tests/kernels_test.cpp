@@ -10,7 +10,7 @@
 #include "fds/fds_layout.h"
 #include "fds/side_decoder.h"
 #include "qd/side_decoder.h"
-#include "qd/side_outputs.h"
+#include "qddecode/side_outputs.h"
 #include "tests/reference_kernels.h"
 #include "tests/support.h"
 
@@ -207,7 +207,10 @@ TEST(FastKernels, GapSearchesMatchTheCellByCellOnes) {
         }
         const auto cell = static_cast<std::uint32_t>(rng() % (8 * raw.size() + 2));
         ReaderPair fds(raw, cell);
-        ASSERT_EQ(reference::FdsSearchSync(fds.slow), SearchSync(fds.fast)) << "trial " << trial;
+        FdsReader sync(raw);
+        sync.reader = fds.fast;
+        ASSERT_EQ(reference::FdsSearchSync(fds.slow), sync.SearchSync()) << "trial " << trial;
+        fds.fast = sync.reader;
         ASSERT_TRUE(fds.Same()) << "FDS, trial " << trial;
         ReaderPair qd(raw, cell);
         QdReader reader(raw);

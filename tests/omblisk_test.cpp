@@ -48,18 +48,8 @@ Bytes Head(const Bytes& bytes, std::size_t n) {
     return Bytes(bytes.begin(), bytes.begin() + n);
 }
 
-struct Decoded : FdsDecodeEvents {
-    void Problem(FdsDecodeProblem, int, int) override { ++problems; }
-    FdsDecodeOutcome outcome;
-    Bytes image;
-    int problems = 0;
-};
-
-Decoded Decode(const Bytes& raw) {
-    Decoded d{};
-    Crc16 crc(kFdsCheckerCrc);
-    d.outcome = DecodeFdsSide(raw, d.image, crc, d);
-    return d;
+FdsSideRead Decode(const Bytes& raw) {
+    return ReadFdsSide(raw);
 }
 
 FdsSideContent Side(std::vector<Bytes> files, int announced = -1) {
@@ -85,10 +75,10 @@ TEST(FdsRoundTrip, ImagesComeBackWhole) {
     };
     for (const auto& c : cases) {
         const Bytes image = FdsImage({c.side});
-        const Decoded d = Decode(Raw(SideStream(image)));
+        const FdsSideRead d = Decode(Raw(SideStream(image)));
         EXPECT_EQ(FdsDecodeOutcome::kComplete, d.outcome) << c.what;
         EXPECT_TRUE(SameBytes(image, d.image)) << c.what;
-        EXPECT_EQ(0, d.problems) << c.what;
+        EXPECT_TRUE(d.problems.empty()) << c.what;
     }
 }
 
@@ -100,7 +90,7 @@ TEST(FdsRoundTrip, OneCellLateStillDecodes) {
         late[i] = static_cast<std::uint8_t>(late[i] | raw[i] << 1);
         late[i + 1] = static_cast<std::uint8_t>(raw[i] >> 7);
     }
-    const Decoded d = Decode(late);
+    const FdsSideRead d = Decode(late);
     EXPECT_EQ(FdsDecodeOutcome::kComplete, d.outcome);
     EXPECT_TRUE(SameBytes(image, d.image));
 }
@@ -109,7 +99,7 @@ TEST(FdsDecoder, LargeSidesAreWrittenWithoutFill) {
     const FdsSideContent side = Side({Pattern(65535, 1), Pattern(1061, 2)});
     const Bytes blocks = FdsSideBlocks(side);
     const Bytes image = Concat({Hex("46 44 53 1A 01"), Repeat(0, 11), blocks});
-    const Decoded d = Decode(Raw(SideStream(image)));
+    const FdsSideRead d = Decode(Raw(SideStream(image)));
     EXPECT_EQ(FdsDecodeOutcome::kComplete, d.outcome);
     EXPECT_TRUE(SameBytes(image, d.image));  // over 65500 side bytes: no fill, no cut
 }
@@ -119,8 +109,9 @@ TEST(FdsDecoder, SearchSyncNeedsALongGap) {
     for (int groups : {128, 129}) {
         Bytes raw = Repeat(0x55, static_cast<std::size_t>(groups));
         raw.push_back(0x52);  // first pair: clock 0, data 1
-        BitReader reader(raw);
-        EXPECT_EQ(groups == 129 ? 1 : -1, SearchSync(reader)) << groups;
+        FdsReader reader(raw);
+        EXPECT_EQ(groups == 129 ? SyncSearch::kFound : SyncSearch::kEnd, reader.SearchSync())
+            << groups;
     }
 }
 

@@ -92,11 +92,11 @@ std::uint16_t CrcStep(const CrcVariant& variant, std::uint16_t reg, std::uint8_t
     return reg;
 }
 
-int FdsSearchSync(BitReader& reader) {
+SyncSearch FdsSearchSync(BitReader& reader) {
     int groups = 0;
     while (groups <= kFdsSyncGapGroups) {
         const std::int32_t cells = reader.ReadBits(8);
-        if (cells < 0) return -1;
+        if (cells < 0) return SyncSearch::kEnd;
         if (cells == kFdsGapCells) {
             ++groups;
         } else {
@@ -106,23 +106,23 @@ int FdsSearchSync(BitReader& reader) {
     }
     for (;;) {
         const std::int32_t pair = reader.ReadBits(2);
-        if (pair < 0) return -1;
-        if (pair == kFdsStartMarkCells) return 1;
+        if (pair < 0) return SyncSearch::kEnd;
+        if (pair == kFdsStartMarkCells) return SyncSearch::kFound;
     }
 }
 
-std::int32_t QdSearchGap(BitReader& reader) {
+SyncSearch QdSearchGap(BitReader& reader) {
     bool gapseen = false;
     for (;;) {
         const std::int32_t cells = reader.ReadBits(8);
-        if (cells < 0) return -1;
+        if (cells < 0) return SyncSearch::kEnd;
         if (cells == kQdGapCells) {
             gapseen = true;
         } else if (cells == kQdGapCellsOutOfStep) {
             reader.ReadBits(1);
             gapseen = true;
         } else if (gapseen) {
-            return 0;
+            return SyncSearch::kFound;
         }
     }
 }

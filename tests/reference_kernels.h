@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/bitstream.h"
 #include "common/crc16.h"
 
 namespace reference {
@@ -43,7 +44,7 @@ struct BitReader {
 std::uint16_t CrcStep(const CrcVariant& variant, std::uint16_t reg, std::uint8_t data);
 
 // The searches over gap, a group or a pair of cells at a time.
-int FdsSearchSync(BitReader& reader);
-std::int32_t QdSearchGap(BitReader& reader);
+SyncSearch FdsSearchSync(BitReader& reader);
+SyncSearch QdSearchGap(BitReader& reader);
 
 }  // namespace reference

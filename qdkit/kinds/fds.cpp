@@ -59,7 +59,7 @@ public:
         for (int side = 0; side < layout.sides; ++side) {
             const std::string where = "side " + SideLabel(side) + ": ";
             const Bytes area = FdsSideArea(file, layout, side);
-            if (IsBlankArea(area)) {
+            if (IsBlankFdsArea(area)) {
                 report.Warn(where + "blank, skipped");
                 continue;
             }
@@ -71,7 +71,7 @@ public:
                 report.Fail(where + "the blocks do not fit on a side");
                 continue;
             }
-            const Bytes back = DecodedFdsArea(ReadFdsRaw(*raw).image);
+            const Bytes back = DecodedFdsArea(ReadFdsSide(*raw).image);
             const std::size_t end =
                 WalkFdsBlocks(area, 0, area.size(), [](const FdsBlockRef&) {}).position;
             for (std::size_t i = 0; i < end; ++i) {
@@ -99,9 +99,9 @@ public:
     // an area would push the next side's start, and the image would not
     // read back.
     std::vector<Produced> Write(const Content& content, bool, FileReport& report) const override {
-        const std::vector<const FdsSide*> sides = SidesToWrite(content, report);
+        const std::vector<const FdsImageSide*> sides = SidesToWrite(content.sides, report);
         Bytes areas;
-        for (const FdsSide* side : sides) {
+        for (const FdsImageSide* side : sides) {
             FitsSideArea(*side, report);
             areas.insert(areas.end(), side->area.begin(), side->area.end());
         }

@@ -108,9 +108,9 @@ public:
     }
 
     std::vector<Produced> Write(const Content& content, bool, FileReport& report) const override {
-        const std::vector<const FdsSide*> sides = SidesToWrite(content, report);
+        const std::vector<const FdsImageSide*> sides = SidesToWrite(content.sides, report);
         Bytes file;
-        for (const FdsSide* side : sides) {
+        for (const FdsImageSide* side : sides) {
             const FdsQdSideResult result = AppendFdsQdSide(side->area, file);
             const std::string where = "side " + SideLabel(side->number) + ": ";
             if (result.status == FdsQdSideStatus::kCutShort) {

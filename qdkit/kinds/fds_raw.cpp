@@ -21,11 +21,11 @@ public:
     }
 
     void Inspect(const Bytes& file, FileReport& report) const override {
-        const FdsRawRead read = ReadFdsRaw(file);
+        const FdsSideRead read = ReadFdsSide(file);
         Json blocks = Json::array();
-        for (const FdsBlockSeen& block : read.blocks) {
+        for (const BlockSeen& block : read.blocks) {
             blocks.push_back(
-                {{"id", block.id}, {"size", block.length}, {"crc_ok", block.check == 0}});
+                {{"id", block.code}, {"size", block.length}, {"crc_ok", block.check == 0}});
         }
         const std::vector<std::string> damage = FdsReadDamage(read, file);
         for (std::size_t n = 0; n < damage.size(); ++n)
@@ -60,8 +60,8 @@ public:
         // One writer for the run, as the classic encoder keeps it from side to side.
         BitWriter writer;
         Crc16 crc(kFdsWriterCrc);
-        for (const FdsSide* written : SidesToWrite(content, report)) {
-            const FdsSide& side = *written;
+        for (const FdsImageSide* written : SidesToWrite(content.sides, report)) {
+            const FdsImageSide& side = *written;
             const std::string where = "side " + SideLabel(side.number) + ": ";
             const std::size_t before = report.errors.size();
             FdsSideFacts(side.area, side.number, report);

@@ -12,23 +12,17 @@
 #include <string>
 #include <vector>
 
+#include "common/blocks.h"
+#include "fds/fds_image.h"
 #include "qdkit/probe.h"
 #include "qdkit/report.h"
 
-using Bytes = std::vector<std::uint8_t>;
-
 enum class Medium { kFds, kQd };
-
-// One FDS side: its blocks back to back, as an image's side area holds them.
-struct FdsSide {
-    int number;  // from 0; side A is 0
-    Bytes area;
-};
 
 // What the kinds of a medium are read into and written from: an FDS disk's
 // sides, or the raw cells of one QD side. Only the medium's own part is used.
 struct Content {
-    std::vector<FdsSide> sides;
+    std::vector<FdsImageSide> sides;
     Bytes raw;
 };
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "qd/qd_image.h"
 #include "qd/side_encoder.h"
 #include "qdkit/human.h"
 #include "qdkit/kinds/kind.h"
@@ -62,7 +63,7 @@ MzqRead ReadMzq(const Bytes& file, bool keep, FileReport& report, const char* hi
                     " bytes of side stream, more than a side holds (" +
                     std::to_string(kQdSideStreamBytes) + ")");
     }
-    read.raw = QdStreamToQdRaw(stream);
+    read.raw = QdRawOfStream(stream);
     return read;
 }
 
@@ -80,7 +81,7 @@ public:
         // A file that does not walk to its end has said so; the side's
         // facts, not its complaints about the same blocks.
         FileReport side(report.file);
-        QdSideFacts(ReadQdRaw(read.raw, false), false, report.Failed() ? side : report);
+        QdSideFacts(ReadQdSide(read.raw, false), false, report.Failed() ? side : report);
         for (const auto& item : side.facts.items()) report.facts[item.key()] = item.value();
     }
 
@@ -93,7 +94,7 @@ public:
     void Verify(const Bytes& file, FileReport& report) const override {
         const MzqRead read = ReadMzq(file, false, report);
         if (report.Failed()) return;
-        const QdRawRead side = ReadQdRaw(read.raw);
+        const QdSideRead side = ReadQdSide(read.raw);
         if (side.result.outcome != QdDecodeOutcome::kNormalEnd) {
             report.Fail("the blocks do not read back from a side: " + QdWalkText(side));
             return;
@@ -115,7 +116,7 @@ public:
     // has. A block that fails its CRC is left out: the image keeps no CRC.
     std::vector<Produced> Write(const Content& content, bool keep,
                                 FileReport& report) const override {
-        const QdRawRead read = ReadQdSide(content.raw, keep, report);
+        const QdSideRead read = ReadQdSideChecked(content.raw, keep, report);
         if (report.Failed()) return {};
         Bytes file;
         for (std::size_t n = 0; n < read.blocks.size(); ++n) {

@@ -15,38 +15,14 @@ std::string ByteAt(const Bytes& bytes, std::size_t at) {
     return at < bytes.size() ? HexValue(bytes[at], 2) : "nothing";
 }
 
-// The MZT file as a side holds it: the header fields an information record
-// carries, every other header byte 0, and the body.
-Bytes MztAsSideHolds(const Bytes& file) {
-    Bytes held;
-    for (const MztRecordView& record : WalkMztRecords(file)) {
-        const MztHeader header = MztHeaderFromInfo(InfoRecordFromMzt(&file[record.offset]));
-        held.insert(held.end(), header.begin(), header.end());
-        const auto body =
-            file.begin() + static_cast<std::ptrdiff_t>(record.offset + kMztHeaderBytes);
-        held.insert(held.end(), body, body + record.size);
-    }
-    return held;
-}
-
 class Mzt final : public FileKind {
 public:
     Mzt() : FileKind("mzt", Medium::kQd, "qd-raw", "BASE.mzt") {}
 
-    // Every record header along the chain looks like one, and the records
-    // cover the file: to its end, or with the last body cut short, or with
-    // fewer bytes than a header left over. Only the headers are read.
     bool Recognise(Probe& probe) const override {
-        const std::uint64_t size = probe.size();
-        std::uint64_t offset = 0;
-        std::uint8_t header[kMztHeaderBytes];
-        while (size - offset >= static_cast<std::uint64_t>(kMztHeaderBytes)) {
-            if (!probe.ReadAt(offset, header, sizeof header) || !LooksLikeMztHeader(header))
-                return false;
-            offset += kMztHeaderBytes + static_cast<std::uint64_t>(Le16(header + kMztSize));
-            if (offset >= size) break;
-        }
-        return offset > 0;
+        return IsMztChain(probe.size(), [&](std::uint64_t offset, std::uint8_t* header) {
+            return probe.ReadAt(offset, header, kMztHeaderBytes);
+        });
     }
 
     void Inspect(const Bytes& file, FileReport& report) const override {
@@ -97,13 +73,13 @@ public:
     void Verify(const Bytes& file, FileReport& report) const override {
         const Bytes raw = MztToQdRaw(file, report);
         if (report.Failed()) return;
-        const QdRawRead read = ReadQdRaw(raw);
+        const QdSideRead read = ReadQdSide(raw);
         if (read.result.outcome != QdDecodeOutcome::kNormalEnd) {
             report.Fail("the side does not read back: " + QdWalkText(read));
             return;
         }
         FileReport quiet(report.file);  // the warnings were told above
-        const Bytes encoded = MztAsEncoded(file, quiet);
+        const Bytes encoded = MztAsEncodedTold(file, quiet);
         const Bytes expected = MztAsSideHolds(encoded);
         const std::optional<std::size_t> cell = FirstDifferentCell(expected, read.mzt);
         if (!cell) return;
@@ -128,7 +104,7 @@ public:
 
     std::vector<Produced> Write(const Content& content, bool keep,
                                 FileReport& report) const override {
-        const QdRawRead read = ReadQdSide(content.raw, keep, report);
+        const QdSideRead read = ReadQdSideChecked(content.raw, keep, report);
         if (!report.Failed() && read.infos.empty()) report.Fail("the side holds no file");
         if (report.Failed()) return {};
         Bytes mzt = SideMzt(read, report);

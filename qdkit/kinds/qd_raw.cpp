@@ -1,4 +1,5 @@
 // The raw image of one QD side: its MFM cells, eight to a byte.
+#include "qd/side_encoder.h"
 #include "qd/side_rescue.h"
 #include "qdkit/human.h"
 #include "qdkit/kinds/kind.h"
@@ -18,7 +19,7 @@ public:
     }
 
     void Inspect(const Bytes& file, FileReport& report) const override {
-        const QdRawRead read = ReadQdRaw(file);
+        const QdSideRead read = ReadQdSide(file);
         QdSideFacts(read, true, report);
         CompareCells(file, CanonicalQdRaw(read.mzt), report);
     }
@@ -30,7 +31,7 @@ public:
 
     void Verify(const Bytes& file, FileReport& report) const override {
         Inspect(file, report);
-        for (const std::string& text : SizeMismatches(ReadQdRaw(file, false))) report.Fail(text);
+        for (const std::string& text : SizeMismatches(ReadQdSide(file, false))) report.Fail(text);
         VerifyCanonical(report);
     }
 

@@ -14,9 +14,8 @@ namespace {
 
 // Why the QD image the decoder made of a side that read to its end would
 // not read back as that side; empty when it would.
-std::string ImageDiffers(const QdRawRead& first) {
-    FileReport quiet("");
-    const QdRawRead again = ReadQdRaw(QdfToQdRaw(first.image, quiet));
+std::string ImageDiffers(const QdSideRead& first) {
+    const QdSideRead again = ReadQdSide(QdRawOfImage(first.image));
     if (again.result.outcome != QdDecodeOutcome::kNormalEnd)
         return "the decoded image does not read back: " + QdWalkText(again);
     const bool same = first.blockcount == again.blockcount && first.infos == again.infos &&
@@ -59,7 +58,7 @@ public:
     }
 
     void Inspect(const Bytes& raw, FileReport& report) const override {
-        QdSideFacts(ReadQdRaw(raw, false), false, report);
+        QdSideFacts(ReadQdSide(raw, false), false, report);
     }
 
     void Print(const Json& facts) const override {
@@ -71,7 +70,7 @@ public:
     // hold the same blocks. The sync runs and gaps between blocks are the
     // decoder's own.
     void Verify(const Bytes& raw, FileReport& report) const override {
-        const QdRawRead first = ReadQdRaw(raw);
+        const QdSideRead first = ReadQdSide(raw);
         if (first.result.outcome != QdDecodeOutcome::kNormalEnd) {
             report.Fail("the side does not read back: " + QdWalkText(first));
             return;
@@ -86,7 +85,7 @@ public:
     // The side stream as the decoder rebuilds it.
     std::vector<Produced> Write(const Content& content, bool keep,
                                 FileReport& report) const override {
-        QdRawRead read = ReadQdSide(content.raw, keep, report);
+        QdSideRead read = ReadQdSideChecked(content.raw, keep, report);
         if (report.Failed()) return {};
         // Bytes past the counted blocks can read as a block once the side
         // has its full length.

@@ -7,8 +7,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "qd/options.h"
+#include "qd/decoded_files.h"
 #include "qd/side_decoder.h"
+#include "qddecode/options.h"
 
 // The program's side of the outputs. A false return stops the walk: the
 // program has failed and has said so.
@@ -23,7 +24,7 @@ public:
     virtual bool DataDumpDone(const std::vector<std::uint8_t>& bytes) = 0;
 };
 
-class QdSideOutputs : public QdDecodeSink {
+class QdSideOutputs : public QdDecodeEvents {
 public:
     QdSideOutputs(const QdOptions& options, QdOutputFiles& files);
 
@@ -31,10 +32,10 @@ public:
     // size, the last data dump handed on. False when that failed.
     bool Finish(bool normalend);
 
-    const std::vector<std::uint8_t>& image() const { return m_image; }
-    const std::vector<std::uint8_t>& mzt() const { return m_mzt; }
+    const std::vector<std::uint8_t>& image() const { return m_files.image(); }
+    const std::vector<std::uint8_t>& mzt() const { return m_files.mzt(); }
 
-    void BlockCount(int count) override { m_files.BlockCount(count); }
+    void BlockCount(int count) override { m_program.BlockCount(count); }
     void ImageByte(std::uint8_t byte) override;
     bool DataByte(std::uint8_t byte, int offset) override;
     bool Information(const QdInfoRecord& record, int blocknumber) override;
@@ -46,9 +47,8 @@ private:
     bool EndDataDump();
 
     QdOptions m_options;
-    QdOutputFiles& m_files;
-    std::vector<std::uint8_t> m_image;  // with its header
-    std::vector<std::uint8_t> m_mzt;
+    QdOutputFiles& m_program;
+    QdDecodedFiles m_files;
     std::vector<std::uint8_t> m_dump;
     bool m_dumpopen = false;
     QdInfoRecord m_current{};  // the latest information record

@@ -1,9 +1,6 @@
-#include "qd/side_outputs.h"
+#include "qddecode/side_outputs.h"
 
 #include <algorithm>
-
-#include "qd/mzt.h"
-#include "qd/qd_image.h"
 
 namespace {
 
@@ -15,23 +12,16 @@ constexpr int kTextSkippedBytes = 2;
 }  // namespace
 
 QdSideOutputs::QdSideOutputs(const QdOptions& options, QdOutputFiles& files)
-    : m_options(options), m_files(files) {
-    // Room for a whole side up front: the outputs of a side as it should be
-    // never move as they grow.
-    if (m_options.image) {
-        m_image = QdImageHeader();
-        m_image.reserve(kQdImageBytes);
-    }
-    if (m_options.mzt) m_mzt.reserve(kQdSideStreamBytes);
+    : m_options(options), m_program(files), m_files(options.image, options.mzt) {
     if (m_options.split) m_dump.reserve(kQdSideStreamBytes);
 }
 
 void QdSideOutputs::ImageByte(std::uint8_t byte) {
-    if (m_options.image) m_image.push_back(byte);
+    m_files.Stream(&byte, 1);
 }
 
 bool QdSideOutputs::DataByte(std::uint8_t byte, int offset) {
-    if (m_options.mzt) m_mzt.push_back(byte);
+    m_files.Data(&byte, 1);
     // No dump is open before the first information record, nor after a
     // text file's end.
     if (!m_dumpopen) return true;
@@ -46,11 +36,11 @@ bool QdSideOutputs::DataByte(std::uint8_t byte, int offset) {
 }
 
 void QdSideOutputs::ImageBytes(const std::uint8_t* bytes, std::size_t n) {
-    if (m_options.image) m_image.insert(m_image.end(), bytes, bytes + n);
+    m_files.Stream(bytes, n);
 }
 
 void QdSideOutputs::ImageRun(std::uint8_t byte, std::size_t n) {
-    if (m_options.image) m_image.insert(m_image.end(), n, byte);
+    m_files.StreamRun(byte, n);
 }
 
 // DataByte over a run: the same bytes end up in the same places.
@@ -68,17 +58,14 @@ std::size_t QdSideOutputs::DataBytes(const std::uint8_t* bytes, std::size_t n, i
         if (end < n && !EndDataDump()) taken = end;
     }
     // The byte whose dump failed still reached the MZT file.
-    if (m_options.mzt) m_mzt.insert(m_mzt.end(), bytes, bytes + (taken < n ? taken + 1 : n));
+    m_files.Data(bytes, taken < n ? taken + 1 : n);
     return taken;
 }
 
 bool QdSideOutputs::Information(const QdInfoRecord& record, int blocknumber) {
     if (!EndDataDump()) return false;
-    if (!m_files.Information(record, blocknumber)) return false;
-    if (m_options.mzt) {
-        const MztHeader header = MztHeaderFromInfo(record);
-        m_mzt.insert(m_mzt.end(), header.begin(), header.end());
-    }
+    if (!m_program.Information(record, blocknumber)) return false;
+    m_files.Record(record);
     m_dumpopen = m_options.split;
     m_dump.clear();
     m_current = record;
@@ -88,12 +75,10 @@ bool QdSideOutputs::Information(const QdInfoRecord& record, int blocknumber) {
 bool QdSideOutputs::EndDataDump() {
     if (!m_dumpopen) return true;
     m_dumpopen = false;
-    return m_files.DataDumpDone(m_dump);
+    return m_program.DataDumpDone(m_dump);
 }
 
 bool QdSideOutputs::Finish(bool normalend) {
-    if (normalend && m_options.image && m_image.size() < static_cast<std::size_t>(kQdImageBytes)) {
-        m_image.resize(kQdImageBytes, kQdGapByte);
-    }
+    m_files.Finish(normalend);
     return EndDataDump();
 }

@@ -1,4 +1,4 @@
-#include "qd/options.h"
+#include "qddecode/options.h"
 
 #include <cctype>
 #include <cstring>
