@@ -1,5 +1,9 @@
 #include "common/bitstream.h"
 
+#include <algorithm>
+
+#include "common/dataplanes.h"
+
 namespace {
 
 // The data byte of every 16 cells, for decoding runs: one look-up a byte.
@@ -195,4 +199,21 @@ std::int32_t BitReader::FindPair(std::int32_t pair) {
         if (cells < 0) return -1;
         if (cells == pair) return 1;
     }
+}
+
+std::optional<std::size_t> FirstDifferentCell(const std::vector<std::uint8_t>& a,
+                                              const std::vector<std::uint8_t>& b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    std::size_t i = 0;
+    // Eight bytes a step: little-endian words put byte i's bit 0 at bit 8i.
+    for (; i + 8 <= n; i += 8) {
+        const std::uint64_t differ = Le64(a.data() + i) ^ Le64(b.data() + i);
+        if (differ != 0) return i * 8 + static_cast<std::size_t>(LowestBit(differ));
+    }
+    for (; i < n; ++i) {
+        const unsigned differ = a[i] ^ b[i];
+        if (differ != 0) return i * 8 + static_cast<std::size_t>(LowestBit(differ));
+    }
+    if (a.size() != b.size()) return n * 8;
+    return std::nullopt;
 }

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "common/littleendian.h"
@@ -87,6 +88,11 @@ struct BitWriter {
 
 // Empties the writer's buffer, encodes every byte in order and flushes.
 void EncodeSide(BitWriter& writer, const std::uint8_t* sidestream, std::size_t length);
+
+// The first cell (eight to a byte, first in bit 0) where two raw sides
+// differ; a shorter side differs where it ends.
+std::optional<std::size_t> FirstDifferentCell(const std::vector<std::uint8_t>& a,
+                                              const std::vector<std::uint8_t>& b);
 
 // The reader of one run over a loaded raw image.
 struct BitReader {

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "common/bitstream.h"
 #include "common/console.h"
 #include "qdkit/text.h"
 
@@ -106,20 +107,6 @@ void Damage(const std::string& text, bool keep, FileReport& report) {
     } else {
         report.Fail(text + " (--salvage keeps what was decoded; qdkit recover may rescue more)");
     }
-}
-
-std::optional<std::size_t> FirstDifferentCell(const std::vector<std::uint8_t>& a,
-                                              const std::vector<std::uint8_t>& b) {
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const unsigned differ = a[i] ^ b[i];
-        if (differ == 0) continue;
-        std::size_t bit = 0;
-        while ((differ >> bit & 1) == 0) ++bit;
-        return i * 8 + bit;
-    }
-    if (a.size() != b.size()) return n * 8;
-    return std::nullopt;
 }
 
 void CompareCells(const std::vector<std::uint8_t>& raw,

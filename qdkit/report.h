@@ -70,10 +70,6 @@ Json ReportJson(const FileReport& report);
 // that its output holds what was decoded.
 void Damage(const std::string& text, bool keep, FileReport& report);
 
-// The first cell (eight to a byte, first in bit 0) where two raw sides
-// differ; a shorter side differs where it ends.
-std::optional<std::size_t> FirstDifferentCell(const std::vector<std::uint8_t>& a,
-                                              const std::vector<std::uint8_t>& b);
 // A raw side is sound when it decoded cleanly (the report holds no error)
 // and its cells are the kit's own encoding of its blocks.
 void VerifyCanonical(FileReport& report);

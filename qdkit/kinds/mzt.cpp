@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "common/bitstream.h"
 #include "common/littleendian.h"
 #include "qdkit/human.h"
 #include "qdkit/kinds/kind.h"
