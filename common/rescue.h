@@ -30,6 +30,9 @@ bool IsSure(BlockStatus status);
 
 // Both media end a block with two CRC bytes.
 inline constexpr std::size_t kBlockCrcBytes = 2;
+// A side opens within its lead-in and first block: a quick look at where a
+// read opens takes this many raw bytes.
+inline constexpr std::size_t kOpeningRawBytes = 16384;
 
 // Where a block's first byte lies in a read: a cell phase and a data bit.
 struct BlockPlace {

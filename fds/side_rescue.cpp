@@ -381,6 +381,19 @@ bool HoldsFdsSideStart(const DataPlanes& planes) {
                        [&](const Start& start) { return OpensSide(planes, start.place); });
 }
 
+bool FdsSideOpensEarly(const std::vector<std::uint8_t>& raw) {
+    if (raw.size() <= kOpeningRawBytes) return false;
+    const DataPlanes planes(std::vector<std::uint8_t>(raw.begin(), raw.begin() + kOpeningRawBytes));
+    // Bits past the window read as 0: the block and its gap must lie inside it.
+    const std::size_t last =
+        planes.cells() - (kFdsDiskInfoBlockBytes + kFdsCrcBytes + kQuietBytes) * kCellsPerByte;
+    for (const Start& start : FindAllStarts(planes)) {
+        if (start.place.Cell() > last) break;
+        if (OpensSide(planes, start.place)) return true;
+    }
+    return false;
+}
+
 std::optional<std::size_t> NextFdsBlockStart(const DataPlanes& planes, std::size_t cell) {
     for (const Start& start : FindAllStarts(planes)) {
         if (start.place.Cell() >= cell && start.zeros >= kStrongZeroBits) return start.place.Cell();

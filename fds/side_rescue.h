@@ -21,6 +21,9 @@ ReadScan ScanFdsRead(const DataPlanes& planes);
 // Whether a read holds a disk info block that passes its CRC: the opening
 // of an FDS side, found anywhere in it.
 bool HoldsFdsSideStart(const DataPlanes& planes);
+// Whether that block lies in the first kOpeningRawBytes of a raw read: a
+// quick yes that HoldsFdsSideStart would give too.
+bool FdsSideOpensEarly(const std::vector<std::uint8_t>& raw);
 // The cell where the first block start after `cell` lies, at any phase, if
 // any: a read that ends before its side is complete yet holds one has lost
 // its blocks, not ended.

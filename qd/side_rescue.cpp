@@ -395,6 +395,19 @@ bool HoldsQdSideStart(const DataPlanes& planes) {
     return false;
 }
 
+bool QdSideOpensEarly(const std::vector<std::uint8_t>& raw) {
+    if (raw.size() <= kOpeningRawBytes) return false;
+    const DataPlanes planes(std::vector<std::uint8_t>(raw.begin(), raw.begin() + kOpeningRawBytes));
+    // Bits past the window read as 0: the block must lie well inside it.
+    const std::size_t last =
+        planes.cells() - (kQdBlockHeaderBytes + kQdCrcBytes + kQdSyncAfterBytes) * kCellsPerByte;
+    for (const Start& start : FindStarts(planes, false)) {
+        if (start.place.Cell() > last) break;
+        if (start.syncs >= kStrongSyncBytes && start.count) return true;
+    }
+    return false;
+}
+
 SideRescue RescueQdSide(const std::vector<const std::vector<std::uint8_t>*>& reads,
                         const RescueOptions& options) {
     return RescueReads(kQdRescue, reads, options);

@@ -19,6 +19,9 @@ ReadScan ScanQdRead(const DataPlanes& planes);
 // Whether a read holds a block-count block that passes its CRC after at
 // least two sync bytes: the opening of a QD side, found anywhere in it.
 bool HoldsQdSideStart(const DataPlanes& planes);
+// Whether that block lies in the first kOpeningRawBytes of a raw read: a
+// quick yes that HoldsQdSideStart would give too.
+bool QdSideOpensEarly(const std::vector<std::uint8_t>& raw);
 
 // How QD blocks make a side: the block-count block, then the blocks it
 // counts, an information block and a data block for each file.

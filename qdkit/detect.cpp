@@ -88,8 +88,20 @@ bool NoKnownKind(Probe& probe, FileReport& report) {
 }  // namespace
 
 const FileKind* RecogniseKind(Probe& probe) {
-    for (const FileKind* kind : Kinds()) {
-        if (kind->Recognise(probe)) return kind;
+    const std::vector<const FileKind*>& kinds = Kinds();
+    std::size_t searching = 0;
+    for (; searching < kinds.size() && !kinds[searching]->SearchesCells(); ++searching) {
+        if (kinds[searching]->Recognise(probe)) return kinds[searching];
+        if (probe.failed()) return nullptr;
+    }
+    // A raw side that opens where sides open is told without searching
+    // all its cells, and spares the other medium's search too.
+    for (std::size_t n = searching; n < kinds.size() && kinds[n]->SearchesCells(); ++n) {
+        if (kinds[n]->OpensEarly(probe)) return kinds[n];
+        if (probe.failed()) return nullptr;
+    }
+    for (std::size_t n = searching; n < kinds.size(); ++n) {
+        if (kinds[n]->Recognise(probe)) return kinds[n];
         if (probe.failed()) break;
     }
     return nullptr;

@@ -15,6 +15,12 @@ public:
     FdsRaw() : FileKind("fds-raw", Medium::kFds, "fds", "BASE.DKA, BASE.DKB, ...") {}
 
     // A disk info block that passes its CRC, anywhere in the cells.
+    bool SearchesCells() const override { return true; }
+    bool OpensEarly(Probe& probe) const override {
+        const Bytes* whole = probe.Whole(kMaxRawSideBytes);
+        return whole != nullptr && FdsSideOpensEarly(*whole);
+    }
+
     bool Recognise(Probe& probe) const override {
         const DataPlanes* planes = probe.Planes(kMaxRawSideBytes);
         return planes != nullptr && HoldsFdsSideStart(*planes);

@@ -48,6 +48,11 @@ public:
 
     // Whether the file is of this kind, by positive evidence in its content.
     virtual bool Recognise(Probe& probe) const = 0;
+    // Kinds told by a search of all of a file's cells; before any such
+    // search, each may say yes from where its sides open (OpensEarly), a
+    // yes that Recognise would give too.
+    virtual bool SearchesCells() const { return false; }
+    virtual bool OpensEarly(Probe&) const { return false; }
     // The file as the kind works on it: the file itself unless the kind says
     // otherwise. What is unusual about it goes to the report; false when it
     // could not be read.

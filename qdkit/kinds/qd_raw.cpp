@@ -13,6 +13,12 @@ public:
 
     // A block-count block that passes its CRC after its sync bytes, anywhere
     // in the cells.
+    bool SearchesCells() const override { return true; }
+    bool OpensEarly(Probe& probe) const override {
+        const Bytes* whole = probe.Whole(kMaxRawSideBytes);
+        return whole != nullptr && QdSideOpensEarly(*whole);
+    }
+
     bool Recognise(Probe& probe) const override {
         const DataPlanes* planes = probe.Planes(kMaxRawSideBytes);
         return planes != nullptr && HoldsQdSideStart(*planes);
