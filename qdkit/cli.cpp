@@ -246,7 +246,12 @@ int RunRecoverLine(CommandLine& line) {
 
 int CheckAndRun(CLI::App& app, CommandLine& line) {
     SetQuiet(line.quiet);
-    const auto parsed = [&](const char* name) { return app.got_subcommand(name); };
+    // Only the commands the call made are there to ask.
+    const auto parsed = [&](const char* name) {
+        const std::vector<CLI::App*> made = app.get_subcommands();
+        return std::any_of(made.begin(), made.end(),
+                           [&](const CLI::App* command) { return command->get_name() == name; });
+    };
     if (parsed("help")) return ShowHelp(app, line.helpon);
     if (parsed("convert")) return RunConvertLine(line);
     if (parsed("join")) return RunJoinLine(line);

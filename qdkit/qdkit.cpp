@@ -189,8 +189,18 @@ std::string NamedCommand(int argc, char** argv) {
     return argc > 1 ? argv[1] : "";
 }
 
-void AddCommands(CLI::App& app, CommandLine& line, const std::string& named) {
+// Only the command a call runs is made when it names one: each costs the
+// call more than its own work on a small file. help and a bare --version
+// list or need none but what help shows.
+void AddCommands(CLI::App& app, CommandLine& line, const std::string& named, int argc,
+                 char** argv) {
+    const std::string first = argc > 1 ? argv[1] : "";
+    const bool runs =
+        first != "help" && std::any_of(std::begin(kCommands), std::end(kCommands),
+                                       [&](const Command& c) { return first == c.name; });
+    if (argc == 2 && first == "--version") return;
     for (const Command& command : kCommands) {
+        if (runs && first != command.name) continue;
         CLI::App* sub = app.add_subcommand(command.name, command.about);
         sub->group("Commands");
         if (named == command.name || command.options == HelpOptionsOf) command.options(sub, line);
@@ -213,7 +223,7 @@ int main(int argc, char** argv) {
                "Exit status: 0 success, 1 a file failed, 2 a wrong command line, 130 or 143\n"
                "interrupted.\n");
     CommandLine line;
-    AddCommands(app, line, NamedCommand(argc, argv));
+    AddCommands(app, line, NamedCommand(argc, argv), argc, argv);
     if (const int status = CheckCommandName(app, argc, argv)) return status;
     try {
         app.parse(argc, argv);
