@@ -408,7 +408,7 @@ TEST(QdkitCli, Messages) {
         {{"convert", "--to", "mzt", "two.fds"},
          1,
          "qdkit: error: two.fds: an fds file does not convert to mzt; it converts to fds-raw, "
-         "fds-qd",
+         "fds-qd, fds-bin, fds-flash",
          ""},
         {{"convert", "--to", "fds", "a.mzt"},
          1,

@@ -5,8 +5,8 @@ const std::vector<const FileKind*>& Kinds() {
     // their cells, before the tape files, told by their record chain.
     // A .qd image before the FDS image, whose headerless form it resembles.
     static const std::vector<const FileKind*> kinds = {
-        &FdsQdKind(), &FdsKind(),    &QdfKind(),   &HxcQdKind(),
-        &MzqKind(),   &FdsRawKind(), &QdRawKind(), &MztKind(),
+        &FdsQdKind(),  &FdsKind(),      &QdfKind(),    &HxcQdKind(), &MzqKind(),
+        &FdsBinKind(), &FdsFlashKind(), &FdsRawKind(), &QdRawKind(), &MztKind(),
     };
     return kinds;
 }
