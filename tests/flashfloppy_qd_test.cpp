@@ -70,6 +70,15 @@ TEST(FlashFloppyQd, OnlyWithATrackThatFits) {
         EXPECT_NE(&HxcQdKind(), KindOfBytes(*file));
 }
 
+// What the kit writes passes the checks FlashFloppy makes.
+TEST(FlashFloppyQd, KitsImagesLoad) {
+    const Bytes image = HxcQdOfCells(QdRaw(QdStream(kTape)));
+    EXPECT_TRUE(HasFlashFloppyQdMark(image.data(), image.size()));
+    const HxcQdTrack track = HxcQdTrackAt(&image[0x200]);
+    EXPECT_TRUE(PlausibleFlashFloppyTrack(track, image.size()));
+    EXPECT_TRUE(HxcQdSwitchesInside(track));
+}
+
 TEST(FlashFloppyQd, ThroughTheBinary) {
     TempDir dir;
     WriteFile(dir / "blank.qd", FlashFloppyBlankQd());
