@@ -27,6 +27,18 @@ std::size_t NextMark(const std::vector<std::uint8_t>& bytes, std::size_t begin, 
     return kNone;
 }
 
+// The first byte other than 0x00 behind the first gap from `from` on (the
+// junk a write head leaves may come before it); 0 for none.
+std::size_t UnmarkedData(const std::vector<std::uint8_t>& bytes, std::size_t from,
+                         std::size_t end) {
+    std::size_t zeros = 0;
+    for (std::size_t p = from; p < end; ++p) {
+        if (bytes[p] != kFdsGapByte && zeros >= kFdsBinLeastGapBytes) return p;
+        zeros = bytes[p] == kFdsGapByte ? zeros + 1 : 0;
+    }
+    return 0;
+}
+
 // Whether a disk info block with its text and a CRC that holds lies at at.
 bool DiskInfoAt(const std::vector<std::uint8_t>& bytes, std::size_t at) {
     constexpr std::size_t n = kFdsDiskInfoBlockBytes;
@@ -89,6 +101,9 @@ FdsBinSideRead ReadFdsBinSide(const std::vector<std::uint8_t>& bytes, std::size_
         previous = id;
         from = at + n + kFdsCrcBytes;
     }
+    read.announced = announced;
+    read.datablocks = filesdone;
+    if (read.end == FdsBinEnd::kNoMoreMarks) read.unmarked = UnmarkedData(bytes, from, end);
     if (read.area.size() < static_cast<std::size_t>(kFdsSideAreaBytes))
         read.area.resize(kFdsSideAreaBytes, kFdsImageFillByte);
     return read;

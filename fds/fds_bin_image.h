@@ -49,6 +49,11 @@ struct FdsBinSideRead {
     FdsBinEnd end = FdsBinEnd::kNoBlock;
     std::size_t position = 0;  // of the mark where the read stopped
     std::uint8_t id = 0;       // the byte behind it, for kBadId
+    int announced = -1;        // the file amount block's count; -1 without one
+    int datablocks = 0;        // file data blocks read
+    // kNoMoreMarks: where bytes other than 0x00 lie beyond the gap behind
+    // the last block, which a lost start mark leaves; 0 for none.
+    std::size_t unmarked = 0;
     std::vector<FdsBinBlock> blocks;
     // The blocks back to back, then 0x00 to a side area (at least).
     std::vector<std::uint8_t> area;

@@ -1,6 +1,7 @@
 #include "qdkit/fdsbin.h"
 
 #include "qdkit/fdsside.h"
+#include "qdkit/human.h"
 #include "qdkit/text.h"
 
 std::vector<std::string> FdsBinDamage(const FdsBinSideRead& read) {
@@ -16,7 +17,19 @@ std::vector<std::string> FdsBinDamage(const FdsBinSideRead& read) {
     const std::string at = " (byte " + std::to_string(read.position) + ")";
     switch (read.end) {
         case FdsBinEnd::kComplete:
-        case FdsBinEnd::kNoMoreMarks:  // the side's facts tell of missing files
+            break;
+        // Fewer files than announced is damage only where data follows that
+        // no start mark opens; else the side's facts tell of it.
+        case FdsBinEnd::kNoMoreMarks:
+            if (read.unmarked != 0) {
+                const std::string files =
+                    read.announced < 0
+                        ? "no file amount block"
+                        : std::to_string(read.datablocks) + " of " +
+                              Plural(static_cast<std::size_t>(read.announced), "file");
+                damage.push_back("the side ends early: " + files + "; data follows at byte " +
+                                 std::to_string(read.unmarked) + " with no start mark before it");
+            }
             break;
         case FdsBinEnd::kNoBlock:
             damage.push_back("no start mark with a disk info block behind it");

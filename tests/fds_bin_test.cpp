@@ -180,6 +180,16 @@ TEST(FdsBin, DamageIsReportedNeverGood) {
         EXPECT_FALSE(salvage.Failed()) << c.kind.name();
         ASSERT_FALSE(salvage.warnings.empty()) << c.kind.name();
     }
+    // The last file's start marks lost: its blocks are data no mark opens.
+    Bytes lost = WriteOf(FdsKind(), kOneSide, FdsBinKind()).at(0).bytes;
+    const FdsBinSideRead whole = ReadFdsBinSide(lost, 0, lost.size());
+    for (std::size_t n : {6u, 7u}) lost[whole.blocks[n].block.offset - 1] = 0x00;
+    FileReport early("test");
+    FdsBinKind().Inspect(lost, early);
+    ASSERT_FALSE(early.errors.empty());
+    EXPECT_EQ("the side ends early: 2 of 3 files; data follows at byte " +
+                  std::to_string(whole.blocks[6].block.offset) + " with no start mark before it",
+              early.errors.front());
     const Json blocks = [&] {
         FileReport report("test");
         FdsBinKind().Inspect(bin, report);
