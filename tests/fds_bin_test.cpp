@@ -206,16 +206,23 @@ TEST(FdsBin, ThroughTheBinary) {
     ASSERT_EQ(0, run.status) << run.err;
     run = RunProgram(dir.path(), "qdkit", {"convert", "--to", "fds-flash", "game.fds"});
     ASSERT_EQ(0, run.status) << run.err;
-    run = RunProgram(dir.path(), "qdkit", {"info", "game.A.bin", "game.B.bin", "game.bin"});
+    run = RunProgram(dir.path(), "qdkit", {"info", "game.A.bin", "game.B.bin", "game.flash.bin"});
     ASSERT_EQ(0, run.status) << run.err;
     EXPECT_NE(std::string::npos, run.out.find("game.A.bin: fds-bin, 71680 bytes")) << run.out;
-    EXPECT_NE(std::string::npos, run.out.find("game.bin: fds-flash, 131072 bytes")) << run.out;
+    EXPECT_NE(std::string::npos, run.out.find("game.flash.bin: fds-flash, 131072 bytes"))
+        << run.out;
     EXPECT_NE(std::string::npos, run.out.find("slot 2: name \"\", lead-in 28300 bits")) << run.out;
-    run = RunProgram(dir.path(), "qdkit", {"verify", "game.A.bin", "game.bin"});
+    run = RunProgram(dir.path(), "qdkit", {"verify", "game.A.bin", "game.flash.bin"});
     EXPECT_EQ(0, run.status) << run.err;
-    run = RunProgram(dir.path(), "qdkit", {"convert", "-o", "back.fds", "game.bin"});
+    run = RunProgram(dir.path(), "qdkit", {"convert", "-o", "back.fds", "game.flash.bin"});
     ASSERT_EQ(0, run.status) << run.err;
     EXPECT_TRUE(SameBytes(kTwoSides, ReadFile(dir / "back.fds")));
+
+    // A read named as the devices' clients name it converts beside itself.
+    WriteFile(dir / "read.bin", ReadFile(dir / "game.A.bin"));
+    run = RunProgram(dir.path(), "qdkit", {"convert", "--to", "fds-flash", "read.bin"});
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_TRUE(FileExists(dir / "read.flash.bin"));
 
     Bytes bad = ReadFile(dir / "game.A.bin");
     bad[4225 + 56 + 2 + 125 + 1 + 1] ^= 0x01;  // the file amount block's count

@@ -48,7 +48,7 @@ std::u16string SlotName(const Bytes& area) {
 
 class FdsFlash final : public FileKind {
 public:
-    FdsFlash() : FileKind("fds-flash", Medium::kFds, "fds", "BASE.bin") {}
+    FdsFlash() : FileKind("fds-flash", Medium::kFds, "fds", "BASE.flash.bin") {}
 
     // The first slot's data opens with a start mark and a disk info block
     // whose CRC holds.
@@ -123,7 +123,7 @@ public:
             }
         }
         if (report.Failed() || sides.empty()) return {};
-        return {{".bin", std::move(file)}};
+        return {{".flash.bin", std::move(file)}};
     }
 };
 
