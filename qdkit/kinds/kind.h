@@ -93,6 +93,8 @@ const FileKind& FdsQdKind();
 const FileKind& HxcQdKind();
 const FileKind& MzqKind();
 const FileKind& QdfKind();
+const FileKind& FdsBinKind();
+const FileKind& FdsFlashKind();
 const FileKind& FdsRawKind();
 const FileKind& QdRawKind();
 const FileKind& MztKind();

@@ -4,9 +4,11 @@ const std::vector<const FileKind*>& Kinds() {
     // Kinds that carry a header first; the raw sides, told by a search of
     // their cells, before the tape files, told by their record chain.
     // A .qd image before the FDS image, whose headerless form it resembles.
+    // The FDSStick and FDSemu layouts, told by a start mark before the disk
+    // info block, before the raw sides, whose cells they are not.
     static const std::vector<const FileKind*> kinds = {
-        &FdsQdKind(), &FdsKind(),    &QdfKind(),   &HxcQdKind(),
-        &MzqKind(),   &FdsRawKind(), &QdRawKind(), &MztKind(),
+        &FdsQdKind(),  &FdsKind(),      &QdfKind(),    &HxcQdKind(), &MzqKind(),
+        &FdsBinKind(), &FdsFlashKind(), &FdsRawKind(), &QdRawKind(), &MztKind(),
     };
     return kinds;
 }
