@@ -449,7 +449,8 @@ TEST(QdkitCli, Messages) {
         EXPECT_TRUE(Contains(run.out, c.out)) << what << run.out;
     }
     // The help holds no type tags of the parser.
-    for (const char* command : {"info", "verify", "convert", "join", "recover"}) {
+    for (const char* command :
+         {"info", "verify", "convert", "join", "recover", "extract", "pack"}) {
         const RunResult run = RunProgram(dir.path(), "qdkit", {command, "--help"});
         EXPECT_EQ(0, run.status);
         for (const char* tag : {"TEXT", "INT", "REQUIRED", "Positionals", "Subcommands"})
@@ -653,7 +654,7 @@ TEST(QdkitCli, Completion) {
         std::string words;
         std::string offered;
     } cases[] = {
-        {"qdkit ", "info verify convert join recover help -h --help --version"},
+        {"qdkit ", "info verify convert join recover extract pack help -h --help --version"},
         {"qdkit in", "info"},
         {"qdkit help co", "convert"},
         {"qdkit convert --s", "--side --salvage --strict"},
@@ -675,7 +676,8 @@ TEST(QdkitCli, CompletionKnowsEveryOption) {
     GTEST_SKIP() << "needs bash";
 #else
     TempDir dir;
-    for (const char* command : {"info", "verify", "convert", "join", "recover"}) {
+    for (const char* command :
+         {"info", "verify", "convert", "join", "recover", "extract", "pack"}) {
         const RunResult help = RunProgram(dir.path(), "qdkit", {"help", command});
         std::vector<std::string> listed;
         for (const std::string& line : Lines(help.out)) {
