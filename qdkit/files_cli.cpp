@@ -57,8 +57,7 @@ void PackOptionsOf(CLI::App* pack, CommandLine& line) {
     pack->add_flag("--json", options.json, "Write one JSON document of the result.");
     pack->add_flag("-q,--quiet", line.quiet, "Print errors only.");
     pack->add_option("DIR", line.files, "A folder that qdkit extract wrote, perhaps edited.")
-        ->required()
-        ->expected(1);
+        ->required();
 }
 
 int RunExtractLine(CommandLine& line) {
@@ -77,6 +76,9 @@ int RunExtractLine(CommandLine& line) {
 int RunPackLine(CommandLine& line) {
     PackOptions& options = line.pack;
     if (!line.to.empty()) options.to = KindNamed(line.to);
+    if (line.files.size() > 1)
+        return UsageError(
+            "pack takes one folder, " + std::to_string(line.files.size()) + " are given", "pack");
     if (options.output == kStandardStream && options.json)
         return UsageError("-o - and --json both write to the standard output: give one", "pack");
     if (options.output == kStandardStream) TakeStandardOutput();

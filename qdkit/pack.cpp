@@ -22,6 +22,11 @@ bool ReadFolderFile(const std::string& path, const std::string& name, Bytes& byt
         report.Fail(name + ": a folder");
         return false;
     }
+    // An empty file reads as no bytes, where ReadInput would call it an error.
+    if (std::filesystem::file_size(NativePath(path), error) == 0 && !error) {
+        bytes.clear();
+        return true;
+    }
     CFile file;
     errno = 0;
     if (!file.Open(path.c_str(), "rb")) {

@@ -43,6 +43,7 @@ TEST(QdkitFiles, ExtractThenPackGivesEveryKindBack) {
         std::size_t files;              // in the folder, the manifest too
     } cases[] = {
         {"two.fds", kTwoSides, {}, 6},
+        {"sample.fds", SampleFdsImage(), {}, 5},
         {"plain", Headerless(kTwoSides), {}, 6},
         {"hidden.fds", HiddenFiles(), {}, 4},
         {"trick.fds", FdsImage({FdsSide(2, 1, 3)}), {}, 3},
