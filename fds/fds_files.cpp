@@ -50,6 +50,42 @@ FdsSideSplit Unsplit(FdsSplit how, std::size_t offset = 0) {
 
 }  // namespace
 
+std::vector<FdsInfoField> FdsDiskInfoNamedFields() {
+    std::vector<FdsInfoField> fields{{{"verification", 1, kFdsDiskVerificationBytes}, true}};
+    for (const FdsField& field : kDiskInfoFields) {
+        fields.push_back({field, false});
+        if (field.offset == kDiskInfoGameName.offset - 1)
+            fields.push_back({kDiskInfoGameName, true});
+    }
+    return fields;
+}
+
+std::vector<FdsField> FdsDiskInfoUnnamedRuns() {
+    std::vector<bool> named(kFdsDiskInfoBlockBytes, false);
+    named[0] = true;  // the ID
+    for (const FdsInfoField& info : FdsDiskInfoNamedFields()) {
+        for (int i = 0; i < info.field.bytes; ++i) named[info.field.offset + i] = true;
+    }
+    std::vector<FdsField> runs;
+    for (int i = 0; i < kFdsDiskInfoBlockBytes; ++i) {
+        if (named[i]) continue;
+        if (!runs.empty() && runs.back().offset + runs.back().bytes == i) {
+            ++runs.back().bytes;
+        } else {
+            runs.push_back({nullptr, i, 1});
+        }
+    }
+    return runs;
+}
+
+std::size_t FdsSideStreamNeeded(const std::vector<std::uint8_t>& area) {
+    std::size_t stream = kFdsLeadingGapBytes;
+    WalkFdsBlocks(area, 0, area.size(), [&](const FdsBlockRef& block) {
+        stream += static_cast<std::size_t>(block.length) + kFdsBlockOverheadBytes;
+    });
+    return stream;
+}
+
 std::size_t FdsContentEnd(const std::vector<std::uint8_t>& bytes) {
     std::size_t end = bytes.size();
     while (end > 0 && bytes[end - 1] == kFdsImageFillByte) --end;

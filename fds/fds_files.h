@@ -52,6 +52,19 @@ FdsSideSplit SplitFdsSide(const std::vector<std::uint8_t>& side, std::size_t tra
 // not filled.
 std::vector<std::uint8_t> FdsSideOfFiles(const FdsSideFiles& files, std::size_t trailer);
 
+// The disk info block's named fields in the block's order, the verification
+// text among them; text: the field holds characters, not numbers.
+struct FdsInfoField {
+    FdsField field;
+    bool text;
+};
+std::vector<FdsInfoField> FdsDiskInfoNamedFields();
+// The runs of the block's bytes past its ID that no named field covers.
+std::vector<FdsField> FdsDiskInfoUnnamedRuns();
+
+// The side stream a side area's blocks take on a disk as the kit lays them.
+std::size_t FdsSideStreamNeeded(const std::vector<std::uint8_t>& area);
+
 // Where the last byte that is not 0x00 ends.
 std::size_t FdsContentEnd(const std::vector<std::uint8_t>& bytes);
 

@@ -23,6 +23,7 @@ struct ExtractOptions {
 int RunExtract(const std::vector<std::string>& files, const ExtractOptions& options);
 
 struct PackOptions {
+    std::string folder;            // DIR
     std::string output;            // -o: the image ("-" the standard output)
     const FileKind* to = nullptr;  // the manifest's kind when none
     bool force = false;            // replace an existing image

@@ -56,7 +56,8 @@ void PackOptionsOf(CLI::App* pack, CommandLine& line) {
     pack->add_flag("--force", options.force, "Replace an existing image.");
     pack->add_flag("--json", options.json, "Write one JSON document of the result.");
     pack->add_flag("-q,--quiet", line.quiet, "Print errors only.");
-    pack->add_option("DIR", line.files, "A folder that qdkit extract wrote, perhaps edited.")
+    pack->add_option("DIR", options.folder, "A folder that qdkit extract wrote, perhaps edited.")
+        ->option_text(" ")
         ->required();
 }
 
@@ -83,5 +84,5 @@ int RunPackLine(CommandLine& line) {
         return UsageError("-o - and --json both write to the standard output: give one", "pack");
     if (options.output == kStandardStream) TakeStandardOutput();
     WatchInterrupts();
-    return RunPack(line.files.front(), options);
+    return RunPack(options.folder, options);
 }

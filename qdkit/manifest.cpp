@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <limits>
 
 #include "common/littleendian.h"
 #include "common/wholefile.h"
@@ -180,39 +180,9 @@ private:
 
 // ---- FDS -----------------------------------------------------------------
 
-constexpr FdsField kVerification{"verification", 1, kFdsDiskVerificationBytes};
-
-template <typename Visit>
-void ForEachDiskInfoField(Visit visit) {
-    visit(kVerification, true);
-    for (const FdsField& field : kDiskInfoFields) {
-        visit(field, false);
-        if (std::string(field.name) == "maker") visit(kDiskInfoGameName, true);
-    }
-}
-
-// The bytes no named field covers, as runs: offset and length.
-std::vector<std::pair<int, int>> UnnamedRuns() {
-    std::vector<bool> named(kFdsDiskInfoBlockBytes, false);
-    named[0] = true;  // the ID
-    ForEachDiskInfoField([&](const FdsField& field, bool) {
-        for (int i = 0; i < field.bytes; ++i) named[field.offset + i] = true;
-    });
-    std::vector<std::pair<int, int>> runs;
-    for (int i = 0; i < kFdsDiskInfoBlockBytes; ++i) {
-        if (named[i]) continue;
-        if (!runs.empty() && runs.back().first + runs.back().second == i) {
-            ++runs.back().second;
-        } else {
-            runs.push_back({i, 1});
-        }
-    }
-    return runs;
-}
-
 Json DiskInfoJson(const std::uint8_t* block, const std::optional<std::uint16_t>& crc) {
     Json info = Json::object();
-    ForEachDiskInfoField([&](const FdsField& field, bool text) {
+    for (const auto& [field, text] : FdsDiskInfoNamedFields()) {
         if (text) {
             info[field.name] = ReadableBytes(block + field.offset, field.bytes);
         } else if (field.bytes == 1) {
@@ -221,10 +191,10 @@ Json DiskInfoJson(const std::uint8_t* block, const std::optional<std::uint16_t>&
             info[field.name] =
                 std::vector<int>(block + field.offset, block + field.offset + field.bytes);
         }
-    });
+    }
     Json unnamed = Json::object();
-    for (const auto& [offset, length] : UnnamedRuns())
-        unnamed[std::to_string(offset)] = HexText(block + offset, length);
+    for (const FdsField& run : FdsDiskInfoUnnamedRuns())
+        unnamed[std::to_string(run.offset)] = HexText(block + run.offset, run.bytes);
     info["unnamed"] = unnamed;
     if (crc) info["crc"] = *crc;
     return info;
@@ -253,11 +223,11 @@ void DiskInfoOfJson(Reader& reader, std::array<std::uint8_t, kFdsDiskInfoBlockBy
             }
         }
     }
-    ForEachDiskInfoField([&](const FdsField& field, bool text) {
-        if (!reader.Has(field.name)) return;
+    for (const auto& [field, text] : FdsDiskInfoNamedFields()) {
+        if (!reader.Has(field.name)) continue;
         if (text) {
             Bytes bytes;
-            if (!reader.Text(field.name, static_cast<std::size_t>(field.bytes), bytes)) return;
+            if (!reader.Text(field.name, static_cast<std::size_t>(field.bytes), bytes)) continue;
             bytes.resize(static_cast<std::size_t>(field.bytes), ' ');
             std::copy(bytes.begin(), bytes.end(), block.begin() + field.offset);
         } else if (field.bytes == 1) {
@@ -271,12 +241,12 @@ void DiskInfoOfJson(Reader& reader, std::array<std::uint8_t, kFdsDiskInfoBlockBy
                 })) {
                 reader.Fail(field.name, "not a list of " + std::to_string(field.bytes) +
                                             " numbers from 0 to 255");
-                return;
+                continue;
             }
             for (int i = 0; i < field.bytes; ++i)
                 block[field.offset + i] = static_cast<std::uint8_t>(value[i].get<int>());
         }
-    });
+    }
     crc = reader.Crc("crc");
 }
 
@@ -509,10 +479,7 @@ Bytes PackFds(const Json& manifest, const FileKind& kind, bool header, const Fol
 // error names the bytes missing.
 void FitsDiskSides(const Content& content, FileReport& report) {
     for (const FdsImageSide& side : content.sides) {
-        std::size_t stream = kFdsLeadingGapBytes;
-        WalkFdsBlocks(side.area, 0, side.area.size(), [&](const FdsBlockRef& block) {
-            stream += static_cast<std::size_t>(block.length) + kFdsBlockOverheadBytes;
-        });
+        const std::size_t stream = FdsSideStreamNeeded(side.area);
         if (stream <= static_cast<std::size_t>(kFdsSideStreamBytes)) continue;
         report.Fail("side " + SideLabel(side.number) + " does not fit on a disk side: it takes " +
                     std::to_string(stream) + " bytes of side stream, " +

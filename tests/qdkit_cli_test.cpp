@@ -383,7 +383,11 @@ TEST(QdkitCli, Messages) {
         std::string err;  // the first line of the standard error stream
         std::string out;  // found in the standard output
     } cases[] = {
-        {{}, 2, "qdkit: error: no command given: info, verify, convert, join, recover, help", ""},
+        {{},
+         2,
+         "qdkit: error: no command given: info, verify, convert, join, recover, extract, pack, "
+         "help",
+         ""},
         {{"inf", "a.mzt"}, 2, "qdkit: error: unknown command 'inf'; did you mean 'info'?", ""},
         {{"--bogus"}, 2, "qdkit: error: unknown option --bogus", ""},
         {{"help", "conver"},
