@@ -175,6 +175,37 @@ TEST(QdkitFiles, ASideThatNoLongerFitsNamesTheBytesMissing) {
         run.err);
 }
 
+// What a manifest may not say is refused, naming where, and nothing is written.
+TEST(QdkitFiles, AManifestThatCannotBeIsRefused) {
+    const struct {
+        std::string path;  // in the manifest: side, file, key
+        Json value;
+        std::string error;
+    } cases[] = {
+        {"/sides/0/files/0/load", 70000,
+         "side A, file 1, load: not a whole number from 0 to 65535"},
+        {"/sides/0/files/0/hidden", true,
+         "side A, file 2, hidden: a file the file amount block counts follows the hidden file 1: "
+         "the counted files come first"},
+        {"/sides/0/disk_info/game_name", "LONG",
+         "side A, disk_info, game_name: 4 bytes, more "
+         "than the 3 it holds"},
+        {"/sides/0/files/1/name", "\\xZZ", "side A, file 2, name: printable ASCII and \\xNN only"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        WriteFile(dir / "two.fds", kTwoSides);
+        ASSERT_EQ(0, RunProgram(dir.path(), "qdkit", {"extract", "two.fds"}).status);
+        Json manifest = ReadJson(dir / "two/manifest.json");
+        manifest[Json::json_pointer(c.path)] = c.value;
+        WriteJson(dir / "two/manifest.json", manifest);
+        const RunResult run = RunProgram(dir.path(), "qdkit", {"pack", "-o", "new.fds", "two"});
+        EXPECT_EQ(1, run.status) << c.path;
+        EXPECT_EQ("qdkit: error: two: manifest.json: " + c.error + "\n", run.err) << c.path;
+        EXPECT_FALSE(FileExists(dir / "new.fds"));
+    }
+}
+
 TEST(QdkitFiles, FoldersAreWrittenSafely) {
     TempDir dir;
     WriteFile(dir / "tape.mzt", kTape);
