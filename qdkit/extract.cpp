@@ -114,8 +114,15 @@ int RunExtract(const std::vector<std::string>& files, const ExtractOptions& opti
         const Input input = batch.Read(file, report);
         if (batch.SkipsUnknown(file, input)) continue;
         Extraction extraction;
-        if (input.kind != nullptr)
-            Guarded(report, [&] { extraction = ExtractFiles(*input.kind, input.bytes, report); });
+        if (input.kind != nullptr) {
+            Guarded(report, [&] {
+                // A QD image file loads as its raw side; its layout is in the file.
+                Bytes whole;
+                FileReport reread(file.path);
+                if (input.kind == &QdfKind()) LoadWholeInput(file.path, whole, reread);
+                extraction = ExtractFiles(*input.kind, input.bytes, whole, report);
+            });
+        }
         Placed placed;
         {
             std::optional<InterruptsHeld> held;

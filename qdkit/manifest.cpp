@@ -11,6 +11,8 @@
 #include "fds/fds_image.h"
 #include "qd/mzq.h"
 #include "qd/mzt_records.h"
+#include "qd/qd_image.h"
+#include "qd/qd_stream.h"
 #include "qd/side_encoder.h"
 #include "qdkit/detect.h"
 #include "qdkit/fdsside.h"
@@ -490,7 +492,67 @@ void FitsDiskSides(const Content& content, FileReport& report) {
 
 // ---- QD and MZT ------------------------------------------------------------
 
-void ExtractQd(const FileKind& kind, const Bytes& input, Extraction& out, FileReport& report) {
+// The side stream the kit lays for an MZT file's records, as its parts.
+QdStreamParts KitStream(const Bytes& mzt) {
+    const MztForSide side = MztAsEncoded(mzt);
+    Crc16 crc(kQdWriterCrc);
+    QdStreamParts parts;
+    SplitQdStream(BuildQdSide(side.file, side.records, crc), parts);
+    return parts;
+}
+
+// A QD image file's gaps, sync runs and fill, where its blocks are those the
+// records give; null where they are not.
+Json QdfLayout(const Bytes& file, const Bytes& mzt) {
+    QdStreamParts parts;
+    if (file.size() < static_cast<std::size_t>(kQdImageHeaderBytes) ||
+        !SplitQdStream(Bytes(file.begin() + kQdImageHeaderBytes, file.end()), parts))
+        return Json();
+    const QdStreamParts kit = KitStream(mzt);
+    if (kit.blocks.size() != parts.blocks.size()) return Json();
+    Json gaps = Json::array(), before = Json::array(), after = Json::array();
+    for (std::size_t n = 0; n < parts.blocks.size(); ++n) {
+        if (parts.blocks[n].bytes != kit.blocks[n].bytes) return Json();
+        gaps.push_back(parts.blocks[n].gap);
+        before.push_back(parts.blocks[n].syncbefore);
+        after.push_back(parts.blocks[n].syncafter);
+    }
+    return {{"gaps", gaps}, {"sync_before", before}, {"sync_after", after}, {"fill", parts.fill}};
+}
+
+// The QD image file of the records laid out as the manifest's layout says;
+// empty where it cannot be (records added or removed), with a warning.
+Bytes QdfOfLayout(const Json& layout, const Bytes& mzt, FileReport& report) {
+    QdStreamParts parts = KitStream(mzt);
+    const std::size_t n = parts.blocks.size();
+    const auto counted = [&](const char* key) {
+        return layout.is_object() && layout.contains(key) && layout[key].is_array() &&
+               layout[key].size() == n &&
+               std::all_of(layout[key].begin(), layout[key].end(), [](const Json& v) {
+                   return v.is_number_unsigned() && v.get<std::uint64_t>() <= kQdSideStreamBytes;
+               });
+    };
+    if (!counted("gaps") || !counted("sync_before") || !counted("sync_after") ||
+        !layout.contains("fill") || !layout["fill"].is_number_unsigned()) {
+        report.Warn(std::string(kManifestName) +
+                    ": qdf_layout does not fit the records; the side is laid out as the kit lays "
+                    "one");
+        return {};
+    }
+    for (std::size_t b = 0; b < n; ++b) {
+        parts.blocks[b].gap = layout["gaps"][b].get<std::size_t>();
+        parts.blocks[b].syncbefore = layout["sync_before"][b].get<std::size_t>();
+        parts.blocks[b].syncafter = layout["sync_after"][b].get<std::size_t>();
+    }
+    parts.fill = std::min<std::size_t>(layout["fill"].get<std::size_t>(), kMaxInputBytes);
+    Bytes image = QdImageHeader();
+    const Bytes stream = JoinQdStream(parts);
+    image.insert(image.end(), stream.begin(), stream.end());
+    return image;
+}
+
+void ExtractQd(const FileKind& kind, const Bytes& input, const Bytes& file, Extraction& out,
+               FileReport& report) {
     Bytes mzt;
     if (&kind == &MztKind()) {
         mzt = input;
@@ -519,6 +581,16 @@ void ExtractQd(const FileKind& kind, const Bytes& input, Extraction& out, FileRe
         list.push_back(entry);
     }
     out.manifest["records"] = list;
+    if (&kind == &QdfKind() && !file.empty()) {
+        const Json layout = QdfLayout(file, mzt);
+        if (layout.is_null()) {
+            report.Warn(
+                "the image's blocks are not those its records give; pack lays them out as "
+                "the kit lays a side");
+        } else {
+            out.manifest["qdf_layout"] = layout;
+        }
+    }
     // An MZQ image's 0x00 fill differs from one tool to another.
     if (&kind == &MzqKind()) out.manifest["fill_bytes"] = input.size() - WalkMzq(input).position;
     if (!records.trailing.empty())
@@ -584,7 +656,8 @@ void FitsQdSide(const Bytes& mzt, FileReport& report) {
 
 }  // namespace
 
-Extraction ExtractFiles(const FileKind& kind, const Bytes& input, FileReport& report) {
+Extraction ExtractFiles(const FileKind& kind, const Bytes& input, const Bytes& file,
+                        FileReport& report) {
     Extraction out;
     out.manifest = Json::object();
     out.manifest["format"] = kManifestFormat;
@@ -592,7 +665,7 @@ Extraction ExtractFiles(const FileKind& kind, const Bytes& input, FileReport& re
     if (kind.medium() == Medium::kFds) {
         ExtractFds(kind, input, out, report);
     } else {
-        ExtractQd(kind, input, out, report);
+        ExtractQd(kind, input, file, out, report);
     }
     if (report.Failed()) return {};
     const std::string text = out.manifest.dump(2) + "\n";
@@ -637,6 +710,10 @@ std::vector<Produced> PackFiles(const Json& manifest, const FileKind& to, const 
     if (&to == &MztKind()) return {{"", mzt}};
     FitsQdSide(mzt, report);
     if (report.Failed()) return {};
+    if (&to == &QdfKind() && manifest.contains("qdf_layout")) {
+        Bytes image = QdfOfLayout(manifest["qdf_layout"], mzt, report);
+        if (!image.empty()) return {{"", std::move(image)}};
+    }
     const Content content = MztKind().Read(mzt, false, report);
     if (report.Failed()) return {};
     std::vector<Produced> outputs = WriteAs(to, content, false, report);

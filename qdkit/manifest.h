@@ -24,8 +24,11 @@ struct Extraction {
 };
 
 // An input of any kind as files and a manifest; what is wrong or unusual
-// goes to the report. No files when the report failed.
-Extraction ExtractFiles(const FileKind& kind, const Bytes& input, FileReport& report);
+// goes to the report. No files when the report failed. file: the file
+// itself where the kind loads it as something else (a QD image file's
+// layout is kept from it), else empty.
+Extraction ExtractFiles(const FileKind& kind, const Bytes& input, const Bytes& file,
+                        FileReport& report);
 
 // Reads a file the manifest names: false, having said why in the report.
 using FolderReader = std::function<bool(const std::string& name, Bytes& bytes)>;

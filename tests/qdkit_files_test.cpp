@@ -57,6 +57,7 @@ TEST(QdkitFiles, ExtractThenPackGivesEveryKindBack) {
         {"tail.mzt", Concat({kTape, Bytes(5, 0x1A)}), {}, 3},
         {"side.QDK", QdRaw(QdStream(kTape)), {}, 3},
         {"tape.qdf", kTape, {"--to", "qdf"}, 3},
+        {"laid.qdf", QdImageOf(kTape), {}, 3},
         {"tape.mzq", kTape, {"--to", "mzq"}, 3},
         {"tape.qd", kTape, {"--to", "hxc-qd"}, 3},
     };
