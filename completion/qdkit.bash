@@ -15,6 +15,8 @@ _qdkit_options() {
             echo "-o -C --to --side-of --json --map --strict --force --salvage -q --quiet" \
                 "-h --help"
             ;;
+        extract) echo "-C --force -n --no-clobber --json -r --recursive -q --quiet -h --help" ;;
+        pack) echo "-o --to --force --json -q --quiet -h --help" ;;
     esac
 }
 
@@ -38,7 +40,7 @@ _qdkit_sides() {
 
 _qdkit() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local commands="info verify convert join recover help" command="" i
+    local commands="info verify convert join recover extract pack help" command="" i
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
             -*) ;;

@@ -256,6 +256,8 @@ int CheckAndRun(CLI::App& app, CommandLine& line) {
     if (parsed("convert")) return RunConvertLine(line);
     if (parsed("join")) return RunJoinLine(line);
     if (parsed("recover")) return RunRecoverLine(line);
+    if (parsed("extract")) return RunExtractLine(line);
+    if (parsed("pack")) return RunPackLine(line);
     const std::string error = StandardInputOnce(line.files);
     if (!error.empty()) return UsageError(error);
     if (parsed("info")) return RunInfo(line.files, line.batch);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "qdkit/commands.h"
+#include "qdkit/files.h"
 
 inline constexpr int kUsageStatus = 2;
 
@@ -21,6 +22,8 @@ struct CommandLine {
     std::vector<std::string> sides;  // --side, as given
     JoinOptions join;
     RecoverOptions recover;
+    ExtractOptions extract;
+    PackOptions pack;
     std::vector<std::string> helpon;  // help COMMAND
 };
 

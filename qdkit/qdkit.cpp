@@ -178,6 +178,9 @@ constexpr Command kCommands[] = {
     {"join", "Join FDS sides into one FDS image with the header.", JoinOptionsOf},
     {"recover", "Rescue one side from one damaged read of it or several: every intact block.",
      RecoverOptionsOf},
+    {"extract", "Write the files on each disk, and a manifest, into a folder of its own.",
+     ExtractOptionsOf},
+    {"pack", "Build an image from a folder that extract wrote.", PackOptionsOf},
     {"help", "Show this help, or a command's.", HelpOptionsOf},
 };
 

@@ -383,7 +383,11 @@ TEST(QdkitCli, Messages) {
         std::string err;  // the first line of the standard error stream
         std::string out;  // found in the standard output
     } cases[] = {
-        {{}, 2, "qdkit: error: no command given: info, verify, convert, join, recover, help", ""},
+        {{},
+         2,
+         "qdkit: error: no command given: info, verify, convert, join, recover, extract, pack, "
+         "help",
+         ""},
         {{"inf", "a.mzt"}, 2, "qdkit: error: unknown command 'inf'; did you mean 'info'?", ""},
         {{"--bogus"}, 2, "qdkit: error: unknown option --bogus", ""},
         {{"help", "conver"},
@@ -450,7 +454,8 @@ TEST(QdkitCli, Messages) {
         EXPECT_TRUE(Contains(run.out, c.out)) << what << run.out;
     }
     // The help holds no type tags of the parser.
-    for (const char* command : {"info", "verify", "convert", "join", "recover"}) {
+    for (const char* command :
+         {"info", "verify", "convert", "join", "recover", "extract", "pack"}) {
         const RunResult run = RunProgram(dir.path(), "qdkit", {command, "--help"});
         EXPECT_EQ(0, run.status);
         for (const char* tag : {"TEXT", "INT", "REQUIRED", "Positionals", "Subcommands"})
@@ -654,7 +659,7 @@ TEST(QdkitCli, Completion) {
         std::string words;
         std::string offered;
     } cases[] = {
-        {"qdkit ", "info verify convert join recover help -h --help --version"},
+        {"qdkit ", "info verify convert join recover extract pack help -h --help --version"},
         {"qdkit in", "info"},
         {"qdkit help co", "convert"},
         {"qdkit convert --s", "--side --salvage --strict"},
@@ -676,7 +681,8 @@ TEST(QdkitCli, CompletionKnowsEveryOption) {
     GTEST_SKIP() << "needs bash";
 #else
     TempDir dir;
-    for (const char* command : {"info", "verify", "convert", "join", "recover"}) {
+    for (const char* command :
+         {"info", "verify", "convert", "join", "recover", "extract", "pack"}) {
         const RunResult help = RunProgram(dir.path(), "qdkit", {"help", command});
         std::vector<std::string> listed;
         for (const std::string& line : Lines(help.out)) {
