@@ -5,7 +5,9 @@
 
 _qdkit_options() {
     case $1 in
-        info | verify) echo "--json -r --recursive -q --quiet -h --help" ;;
+        info) echo "--hash --json -r --recursive -q --quiet -h --help" ;;
+        verify) echo "--json -r --recursive -q --quiet -h --help" ;;
+        match) echo "--dat --json -r --recursive -q --quiet -h --help" ;;
         convert)
             echo "--to -o -C --side --force -n --no-clobber --salvage --strict --json" \
                 "-r --recursive -q --quiet -h --help"
@@ -38,7 +40,7 @@ _qdkit_sides() {
 
 _qdkit() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local commands="info verify convert join recover help" command="" i
+    local commands="info verify convert join recover match help" command="" i
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
             -*) ;;

@@ -55,6 +55,8 @@ std::string Missing(const std::string& what, const CLI::App& app, const CLI::App
     const std::string name = what.substr(0, what.find(' '));
     if (command == nullptr) return "no command given: " + Listed(CommandNames(app));
     if (name == "-o") return command->get_name() + " needs -o OUT, the file to write";
+    if (name == "--dat")
+        return command->get_name() + " needs --dat FILE, a DAT to look files up in";
     if (!name.empty() && name[0] != '-') return command->get_name() + " needs at least one " + name;
     return name + " is required";
 }
@@ -242,6 +244,16 @@ int RunRecoverLine(CommandLine& line) {
     return RunRecover(line.files, options);
 }
 
+// The standard input is read once, whether for a file or a DAT.
+int RunMatchLine(CommandLine& line) {
+    std::vector<std::string> inputs = line.files;
+    inputs.insert(inputs.end(), line.match.dats.begin(), line.match.dats.end());
+    const std::string error = StandardInputOnce(inputs);
+    if (!error.empty()) return UsageError(error, "match");
+    line.match.batch = line.batch;
+    return RunMatch(line.files, line.match);
+}
+
 }  // namespace
 
 int CheckAndRun(CLI::App& app, CommandLine& line) {
@@ -253,7 +265,8 @@ int CheckAndRun(CLI::App& app, CommandLine& line) {
     if (parsed("recover")) return RunRecoverLine(line);
     const std::string error = StandardInputOnce(line.files);
     if (!error.empty()) return UsageError(error);
-    if (parsed("info")) return RunInfo(line.files, line.batch);
+    if (parsed("info")) return RunInfo(line.files, line.batch, line.hashes);
+    if (parsed("match")) return RunMatchLine(line);
     if (parsed("verify")) return RunVerify(line.files, line.batch);
     return kUsageStatus;
 }

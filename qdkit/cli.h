@@ -21,6 +21,8 @@ struct CommandLine {
     std::vector<std::string> sides;  // --side, as given
     JoinOptions join;
     RecoverOptions recover;
+    MatchOptions match;
+    bool hashes = false;              // info --hash
     std::vector<std::string> helpon;  // help COMMAND
 };
 

@@ -8,7 +8,9 @@
 #include "qdkit/batch.h"
 #include "qdkit/kinds/kind.h"
 
-int RunInfo(const std::vector<std::string>& files, const BatchOptions& options);
+// hashes: the hashes' table in the view for people (JSON always has them).
+int RunInfo(const std::vector<std::string>& files, const BatchOptions& options,
+            bool hashes = false);
 int RunVerify(const std::vector<std::string>& files, const BatchOptions& options);
 
 struct ConvertOptions {
@@ -39,6 +41,14 @@ struct RecoverOptions {
 
 // Rescues one side from one read of it or several.
 int RunRecover(const std::vector<std::string>& reads, const RecoverOptions& options);
+
+struct MatchOptions {
+    BatchOptions batch;
+    std::vector<std::string> dats;  // --dat: the catalogues
+};
+
+// Looks each file up in catalogues of known good dumps.
+int RunMatch(const std::vector<std::string>& files, const MatchOptions& options);
 
 struct JoinOptions {
     std::string output;            // -o: the image ("-" the standard output)
