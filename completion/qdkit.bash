@@ -14,8 +14,8 @@ _qdkit_options() {
             ;;
         join) echo "-o --to --force --salvage -q --quiet -h --help" ;;
         recover)
-            echo "-o -C --to --side-of --json --map --strict --force --salvage -q --quiet" \
-                "-h --help"
+            echo "-o -C --to --side-of --json --map --strict --force --salvage --dat -q" \
+                "--quiet -h --help"
             ;;
     esac
 }

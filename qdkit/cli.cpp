@@ -226,7 +226,9 @@ int RunJoinLine(CommandLine& line) {
 
 int RunRecoverLine(CommandLine& line) {
     RecoverOptions& options = line.recover;
-    std::string error = StandardInputOnce(line.files);
+    std::vector<std::string> inputs = line.files;
+    inputs.insert(inputs.end(), options.dats.begin(), options.dats.end());
+    std::string error = StandardInputOnce(inputs);
     if (error.empty() && options.salvage && options.strict)
         error =
             "--salvage keeps what was rescued, --strict writes nothing short of a whole "

@@ -34,9 +34,10 @@ struct RecoverOptions {
     std::string map;     // --map: the picture's name, none when empty
     std::string sideof;  // --side-of: the read whose side is rescued, when they differ
     bool json = false;
-    bool strict = false;   // write nothing unless the side is complete
-    bool force = false;    // replace existing outputs
-    bool salvage = false;  // keep what was rescued, as recover always does
+    bool strict = false;            // write nothing unless the side is complete
+    bool force = false;             // replace existing outputs
+    bool salvage = false;           // keep what was rescued, as recover always does
+    std::vector<std::string> dats;  // --dat: catalogues the rescued side is looked up in
 };
 
 // Rescues one side from one read of it or several.

@@ -178,6 +178,8 @@ void RecoverOptionsOf(CLI::App* recover, CommandLine& line) {
     recover->add_flag("--force", rescue.force, "Replace existing outputs.");
     recover->add_flag("--salvage", rescue.salvage,
                       "Keep what was rescued of an incomplete side (as recover always does).");
+    AddDats(recover, rescue.dats,
+            "Say whether the rescued side matches a dump this catalogue lists.");
     recover->add_flag("-q,--quiet", line.quiet, "Print errors only.");
     AddFiles(recover, line, "READ", "Raw reads (or dumper captures) of one side.");
     recover->footer(

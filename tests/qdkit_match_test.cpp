@@ -310,6 +310,14 @@ TEST(Match, Table) {
          1,
          {},
          "qdkit: error: bad.dat: line 1: the ( of game is not closed"},
+        {{"recover", "--dat", "kit.dat", "-o", "r.fds", "one.DKA"},
+         0,
+         {"...", "one.DKA: the rescued side is " + ones},
+         ""},
+        {{"recover", "--dat", "kit.xml", "-o", "s.fds", "one.DKA"},
+         0,
+         {"...", "one.DKA: the rescued side matches no dump the DATs list"},
+         ""},
     };
     for (const auto& c : cases) {
         const RunResult run = RunProgram(dir.path(), "qdkit", c.args);
