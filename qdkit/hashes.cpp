@@ -10,6 +10,7 @@
 #include "fds/fds_qd_image.h"
 #include "qdkit/fdsside.h"
 #include "qdkit/human.h"
+#include "qdkit/qdside.h"
 
 namespace {
 
@@ -120,11 +121,19 @@ std::vector<FormBytes> FormsOf(const FileKind& kind, const Bytes& loaded, FileRe
     std::vector<FormBytes> forms;
     if (kind.medium() == Medium::kQd) {
         if (&kind == &MztKind()) return {{Form::kMzt, loaded, {}}};
-        const Content content = kind.Read(loaded, false, scratch);
+        // The MZT file as the tape writer makes it of the side; a kind
+        // loaded as the raw side itself is not copied, a large QD image
+        // being held once.
+        const bool raw = &kind == &QdRawKind() || &kind == &QdfKind();
+        Content content;
+        if (!raw) content = kind.Read(loaded, false, scratch);
         if (scratch.Failed()) return {};
-        std::vector<Produced> mzt = MztKind().Write(content, false, scratch);
-        if (scratch.Failed() || mzt.size() != 1) return {};
-        return {{Form::kMzt, std::move(mzt.front().bytes), {}}};
+        const QdSideRead read = ReadQdSideChecked(raw ? loaded : content.raw, false, scratch);
+        if (!scratch.Failed() && read.infos.empty()) scratch.Fail("the side holds no file");
+        if (scratch.Failed()) return {};
+        Bytes mzt = SideMzt(read, scratch);
+        if (scratch.Failed()) return {};
+        return {{Form::kMzt, std::move(mzt), {}}};
     }
     const Content content = kind.Read(loaded, false, scratch);
     if (&kind == &FdsKind()) {

@@ -16,25 +16,28 @@ namespace {
 // A file whole, as match reads it: its kind (that of the cells in it, for
 // a capture device's file) and what the kind loads of it.
 struct MatchInput {
-    Bytes file;
+    Digests file;  // the file's own, taken before the kind loads it
     const FileKind* kind = nullptr;
     bool capture = false;
     Bytes loaded;
 };
 
-// The file itself is one form; a capture's cells, perhaps, a side.
-void Recognise(MatchInput& input, FileReport& report) {
-    Probe probe(input.file);
+// The file itself is one form; a capture's cells, perhaps, a side. The
+// file is held once, its own digests taken first.
+void Recognise(Bytes file, MatchInput& input, FileReport& report) {
+    input.file = Digest(file);
+    Probe probe(std::move(file));
     input.kind = RecogniseKind(probe);
     if (input.kind != nullptr) {
         if (!input.kind->Load(probe, input.loaded, report)) input.kind = nullptr;
         return;
     }
+    if (!probe.TakeWhole(file)) return;
     for (const RescueMedium* medium : {&kFdsRescue, &kQdRescue}) {
         if (medium->capture == nullptr) continue;
-        std::optional<Bytes> cells = medium->capture(input.file);
+        std::optional<Bytes> cells = medium->capture(file);
         if (!cells) continue;
-        Probe side(*cells);
+        Probe side(std::move(*cells));
         input.kind = RecogniseKind(side);
         if (input.kind == nullptr || !input.kind->Load(side, input.loaded, report)) {
             input.kind = nullptr;
@@ -46,25 +49,22 @@ void Recognise(MatchInput& input, FileReport& report) {
 }
 
 bool ReadWhole(const BatchFile& file, bool recursive, MatchInput& input, FileReport& report) {
-    if (!LoadWholeInput(file.path, input.file, report)) {
+    Bytes bytes;
+    if (!LoadWholeInput(file.path, bytes, report)) {
         if (report.errors.back() == "a folder" && !recursive)
             report.errors.back() += " (--recursive reads the files in it)";
         return false;
     }
-    Recognise(input, report);
+    Recognise(std::move(bytes), input, report);
     if (input.kind != nullptr) report.kind = input.kind->name();
     return true;
 }
 
-// The forms a file gives; the file itself last, and only where it is
-// none of the others.
-std::vector<FormBytes> Forms(const MatchInput& input, FileReport& report) {
+// The forms a file gives, and the file itself.
+std::vector<FormDigests> Forms(const MatchInput& input, FileReport& report) {
     std::vector<FormBytes> forms;
     if (input.kind != nullptr) forms = CatalogueForms(*input.kind, input.loaded, &report.errors);
-    const bool same = std::any_of(forms.begin(), forms.end(),
-                                  [&](const FormBytes& form) { return form.bytes == input.file; });
-    if (!same) forms.push_back({Form::kFile, input.file, {}});
-    return forms;
+    return DigestForms(forms, input.file);
 }
 
 }  // namespace
@@ -88,16 +88,24 @@ bool LoadDats(const std::vector<std::string>& paths, std::vector<Dat>& dats) {
     return loaded;
 }
 
+std::vector<FormDigests> DigestForms(const std::vector<FormBytes>& forms, const Digests& file) {
+    std::vector<FormDigests> digests;
+    for (const FormBytes& form : forms) digests.push_back({form.form, Digest(form.bytes)});
+    const bool same = std::any_of(digests.begin(), digests.end(), [&](const FormDigests& form) {
+        return form.digests.size == file.size && form.digests.sha1 == file.sha1;
+    });
+    if (!same) digests.push_back({Form::kFile, file});
+    return digests;
+}
+
 std::vector<DatMatch> FindMatches(const std::vector<Dat>& dats,
-                                  const std::vector<FormBytes>& forms) {
-    std::vector<Digests> digests;
-    for (const FormBytes& form : forms) digests.push_back(Digest(form.bytes));
+                                  const std::vector<FormDigests>& forms) {
     std::vector<DatMatch> matches;
     for (const Dat& dat : dats) {
         for (const DatRom& rom : dat.roms) {
-            for (std::size_t n = 0; n < forms.size(); ++n) {
-                if (!RomMatches(rom, digests[n])) continue;
-                matches.push_back({&dat, &rom, forms[n].form});
+            for (const FormDigests& form : forms) {
+                if (!RomMatches(rom, form.digests)) continue;
+                matches.push_back({&dat, &rom, form.form});
                 break;
             }
         }

@@ -18,9 +18,16 @@ struct DatMatch {
     Form form;
 };
 
+struct FormDigests {
+    Form form;
+    Digests digests;
+};
+
+// The forms' digests, and the file's own last where it is none of them.
+std::vector<FormDigests> DigestForms(const std::vector<FormBytes>& forms, const Digests& file);
 // Every entry a form matches, each entry once, by the first form that does.
 std::vector<DatMatch> FindMatches(const std::vector<Dat>& dats,
-                                  const std::vector<FormBytes>& forms);
+                                  const std::vector<FormDigests>& forms);
 // "\"Game (Japan)\" rom \"Game (Japan).fds\" (headerless image)"
 std::string MatchText(const DatMatch& match);
 // dat, game, rom, form

@@ -293,9 +293,7 @@ std::vector<DatMatch> Lookup(const std::vector<Dat>& dats, const FileKind& kind,
     Probe probe(file);
     Bytes loaded;
     if (!kind.Load(probe, loaded, scratch)) return {};
-    std::vector<FormBytes> forms = CatalogueForms(kind, loaded);
-    forms.push_back({Form::kFile, file, {}});
-    return FindMatches(dats, forms);
+    return FindMatches(dats, DigestForms(CatalogueForms(kind, loaded), Digest(file)));
 }
 
 }  // namespace
