@@ -1,12 +1,19 @@
-# A cross build finds only the target's packages, but CLI11 and nlohmann/json
-# are headers alone and serve any target. They are taken from the host through
-# a folder in the build tree that holds just those two, since the host's
-# /usr/include as a whole would shadow the target's own headers.
+# A cross build finds only the target's packages, but CLI11, nlohmann/json,
+# Boost and RapidXml are headers alone and serve any target. They are taken
+# from the host through a folder in the build tree that holds just their
+# folders, since the host's /usr/include as a whole would shadow the
+# target's own headers.
 set(KIT_HOST_HEADERS ${PROJECT_BINARY_DIR}/host-headers)
-foreach(package CLI11 nlohmann_json)
+foreach(package CLI11 nlohmann_json Boost RapidXml)
     if(package STREQUAL CLI11)
         set(header CLI/CLI.hpp)
         set(target CLI11::CLI11)
+    elseif(package STREQUAL Boost)
+        set(header boost/crc.hpp)
+        set(target Boost::headers)
+    elseif(package STREQUAL RapidXml)
+        set(header rapidxml/rapidxml.hpp)
+        set(target RapidXml::RapidXml)
     else()
         set(header nlohmann/json.hpp)
         set(target nlohmann_json::nlohmann_json)

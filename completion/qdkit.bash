@@ -5,15 +5,17 @@
 
 _qdkit_options() {
     case $1 in
-        info | verify) echo "--json -r --recursive -q --quiet -h --help" ;;
+        info) echo "--hash --json -r --recursive -q --quiet -h --help" ;;
+        verify) echo "--json -r --recursive -q --quiet -h --help" ;;
+        match) echo "--dat --json -r --recursive -q --quiet -h --help" ;;
         convert)
             echo "--to -o -C --side --force -n --no-clobber --salvage --strict --json" \
                 "-r --recursive -q --quiet -h --help"
             ;;
         join) echo "-o --to --force --salvage -q --quiet -h --help" ;;
         recover)
-            echo "-o -C --to --side-of --json --map --strict --force --salvage -q --quiet" \
-                "-h --help"
+            echo "-o -C --to --side-of --json --map --strict --force --salvage --dat -q" \
+                "--quiet -h --help"
             ;;
         extract) echo "-C --force -n --no-clobber --json -r --recursive -q --quiet -h --help" ;;
         pack) echo "-o --to --force --json -q --quiet -h --help" ;;
@@ -40,7 +42,7 @@ _qdkit_sides() {
 
 _qdkit() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local commands="info verify convert join recover extract pack help" command="" i
+    local commands="info verify convert join recover extract pack match help" command="" i
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
             -*) ;;

@@ -55,6 +55,8 @@ std::string Missing(const std::string& what, const CLI::App& app, const CLI::App
     const std::string name = what.substr(0, what.find(' '));
     if (command == nullptr) return "no command given: " + Listed(CommandNames(app));
     if (name == "-o") return command->get_name() + " needs -o OUT, the file to write";
+    if (name == "--dat")
+        return command->get_name() + " needs --dat FILE, a DAT to look files up in";
     if (!name.empty() && name[0] != '-') return command->get_name() + " needs at least one " + name;
     return name + " is required";
 }
@@ -224,7 +226,9 @@ int RunJoinLine(CommandLine& line) {
 
 int RunRecoverLine(CommandLine& line) {
     RecoverOptions& options = line.recover;
-    std::string error = StandardInputOnce(line.files);
+    std::vector<std::string> inputs = line.files;
+    inputs.insert(inputs.end(), options.dats.begin(), options.dats.end());
+    std::string error = StandardInputOnce(inputs);
     if (error.empty() && options.salvage && options.strict)
         error =
             "--salvage keeps what was rescued, --strict writes nothing short of a whole "
@@ -240,6 +244,16 @@ int RunRecoverLine(CommandLine& line) {
     if (options.output == kStandardStream || options.map == kStandardStream) TakeStandardOutput();
     WatchInterrupts();
     return RunRecover(line.files, options);
+}
+
+// The standard input is read once, whether for a file or a DAT.
+int RunMatchLine(CommandLine& line) {
+    std::vector<std::string> inputs = line.files;
+    inputs.insert(inputs.end(), line.match.dats.begin(), line.match.dats.end());
+    const std::string error = StandardInputOnce(inputs);
+    if (!error.empty()) return UsageError(error, "match");
+    line.match.batch = line.batch;
+    return RunMatch(line.files, line.match);
 }
 
 }  // namespace
@@ -260,7 +274,8 @@ int CheckAndRun(CLI::App& app, CommandLine& line) {
     if (parsed("pack")) return RunPackLine(line);
     const std::string error = StandardInputOnce(line.files);
     if (!error.empty()) return UsageError(error);
-    if (parsed("info")) return RunInfo(line.files, line.batch);
+    if (parsed("info")) return RunInfo(line.files, line.batch, line.hashes);
+    if (parsed("match")) return RunMatchLine(line);
     if (parsed("verify")) return RunVerify(line.files, line.batch);
     return kUsageStatus;
 }

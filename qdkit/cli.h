@@ -24,6 +24,8 @@ struct CommandLine {
     RecoverOptions recover;
     ExtractOptions extract;
     PackOptions pack;
+    MatchOptions match;
+    bool hashes = false;              // info --hash
     std::vector<std::string> helpon;  // help COMMAND
 };
 

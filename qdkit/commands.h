@@ -8,7 +8,9 @@
 #include "qdkit/batch.h"
 #include "qdkit/kinds/kind.h"
 
-int RunInfo(const std::vector<std::string>& files, const BatchOptions& options);
+// hashes: the hashes' table in the view for people (JSON always has them).
+int RunInfo(const std::vector<std::string>& files, const BatchOptions& options,
+            bool hashes = false);
 int RunVerify(const std::vector<std::string>& files, const BatchOptions& options);
 
 struct ConvertOptions {
@@ -32,13 +34,22 @@ struct RecoverOptions {
     std::string map;     // --map: the picture's name, none when empty
     std::string sideof;  // --side-of: the read whose side is rescued, when they differ
     bool json = false;
-    bool strict = false;   // write nothing unless the side is complete
-    bool force = false;    // replace existing outputs
-    bool salvage = false;  // keep what was rescued, as recover always does
+    bool strict = false;            // write nothing unless the side is complete
+    bool force = false;             // replace existing outputs
+    bool salvage = false;           // keep what was rescued, as recover always does
+    std::vector<std::string> dats;  // --dat: catalogues the rescued side is looked up in
 };
 
 // Rescues one side from one read of it or several.
 int RunRecover(const std::vector<std::string>& reads, const RecoverOptions& options);
+
+struct MatchOptions {
+    BatchOptions batch;
+    std::vector<std::string> dats;  // --dat: the catalogues
+};
+
+// Looks each file up in catalogues of known good dumps.
+int RunMatch(const std::vector<std::string>& files, const MatchOptions& options);
 
 struct JoinOptions {
     std::string output;            // -o: the image ("-" the standard output)

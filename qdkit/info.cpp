@@ -1,19 +1,21 @@
 #include "qdkit/batch.h"
 #include "qdkit/commands.h"
 #include "qdkit/detect.h"
+#include "qdkit/hashes.h"
 #include "qdkit/report.h"
 
 namespace {
 
-void PrintHuman(const Input& input, const FileReport& report) {
+void PrintHuman(const Input& input, const FileReport& report, bool hashes) {
     if (input.kind == nullptr) return;
     PrintLine(report.file + ": " + report.kind + ", " + std::to_string(input.size) + " bytes");
     input.kind->Print(report.facts);
+    if (hashes) PrintHashFacts(report.facts);
 }
 
 }  // namespace
 
-int RunInfo(const std::vector<std::string>& files, const BatchOptions& options) {
+int RunInfo(const std::vector<std::string>& files, const BatchOptions& options, bool hashes) {
     Batch batch(files, options, "read");
     Json all = Json::array();
     for (const BatchFile& file : batch.files()) {
@@ -22,13 +24,16 @@ int RunInfo(const std::vector<std::string>& files, const BatchOptions& options) 
         if (batch.SkipsUnknown(file, input)) continue;
         if (input.kind != nullptr) {
             report.facts["size"] = input.size;
-            Guarded(report, [&] { input.kind->Inspect(input.bytes, report); });
+            Guarded(report, [&] {
+                input.kind->Inspect(input.bytes, report);
+                AddHashFacts(*input.kind, input.bytes, report);
+            });
         }
         PrintMessages(report);
         if (options.json) {
             all.push_back(ReportJson(report));
         } else {
-            PrintHuman(input, report);
+            PrintHuman(input, report, hashes);
         }
         batch.Count(report.Failed() ? Outcome::kFailed : Outcome::kDone);
     }

@@ -68,7 +68,19 @@ CLI::Option* AddFiles(CLI::App* command, CommandLine& line, const char* name, co
     return command->add_option(name, line.files, what)->option_text("...")->required();
 }
 
+// --dat, once for each catalogue.
+void AddDats(CLI::App* command, std::vector<std::string>& dats, const char* what) {
+    command->add_option("--dat", dats, what)
+        ->option_text("FILE")
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->take_all();
+}
+
 void InfoOptionsOf(CLI::App* info, CommandLine& line) {
+    info->add_flag("--hash", line.hashes,
+                   "Show the hashes a catalogue lists: FDS images headerless and as .qd, QD "
+                   "sides as MZT (the JSON always holds them).");
     AddBatchOptions(info, line, "read");
     AddFiles(info, line, "FILE", "Files to read (- the standard input).");
 }
@@ -76,6 +88,20 @@ void InfoOptionsOf(CLI::App* info, CommandLine& line) {
 void VerifyOptionsOf(CLI::App* verify, CommandLine& line) {
     AddBatchOptions(verify, line, "checked");
     AddFiles(verify, line, "FILE", "Files to check (- the standard input).");
+}
+
+void MatchOptionsOf(CLI::App* match, CommandLine& line) {
+    AddDats(match, line.match.dats,
+            "A catalogue of known good dumps: Logiqx XML or clrmamepro DAT (required; give it "
+            "again for more).");
+    match->get_option("--dat")->required();
+    AddBatchOptions(match, line, "looked up");
+    AddFiles(match, line, "FILE", "Files to look up (- the standard input).");
+    match->footer(
+        "Forms looked up: an FDS disk's headerless image (65500 bytes a side) and .qd image\n"
+        "(65536 bytes a side), a QD side's MZT file, and the file itself. Raw sides and\n"
+        "captures are looked up as the image they decode to. Exit status 0 only when every\n"
+        "file matched.\n");
 }
 
 void ConvertOptionsOf(CLI::App* convert, CommandLine& line) {
@@ -152,6 +178,8 @@ void RecoverOptionsOf(CLI::App* recover, CommandLine& line) {
     recover->add_flag("--force", rescue.force, "Replace existing outputs.");
     recover->add_flag("--salvage", rescue.salvage,
                       "Keep what was rescued of an incomplete side (as recover always does).");
+    AddDats(recover, rescue.dats,
+            "Say whether the rescued side matches a dump this catalogue lists.");
     recover->add_flag("-q,--quiet", line.quiet, "Print errors only.");
     AddFiles(recover, line, "READ", "Raw reads (or dumper captures) of one side.");
     recover->footer(
@@ -181,6 +209,7 @@ constexpr Command kCommands[] = {
     {"extract", "Write the files on each disk, and a manifest, into a folder of its own.",
      ExtractOptionsOf},
     {"pack", "Build an image from a folder that extract wrote.", PackOptionsOf},
+    {"match", "Look each file up in catalogues (DATs) of known good dumps.", MatchOptionsOf},
     {"help", "Show this help, or a command's.", HelpOptionsOf},
 };
 

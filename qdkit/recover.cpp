@@ -14,6 +14,7 @@
 #include "qdkit/detect.h"
 #include "qdkit/human.h"
 #include "qdkit/map.h"
+#include "qdkit/match.h"
 #include "qdkit/output.h"
 #include "qdkit/qdside.h"
 #include "qdkit/report.h"
@@ -285,9 +286,21 @@ bool LoadReads(const std::vector<std::string>& paths, std::vector<Read>& reads,
     return !report.Failed();
 }
 
+// The catalogues' entries the rescued file's forms match.
+std::vector<DatMatch> Lookup(const std::vector<Dat>& dats, const FileKind& kind,
+                             const Bytes& file) {
+    FileReport scratch("");
+    Probe probe(file);
+    Bytes loaded;
+    if (!kind.Load(probe, loaded, scratch)) return {};
+    return FindMatches(dats, DigestForms(CatalogueForms(kind, loaded), Digest(file)));
+}
+
 }  // namespace
 
 int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& options) {
+    std::vector<Dat> dats;
+    if (!LoadDats(options.dats, dats)) return 1;
     FileReport report(paths.front());
     std::vector<Read> reads;
     const bool loaded = LoadReads(paths, reads, report);
@@ -316,6 +329,7 @@ int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& opti
     }
     SideRescue rescue;
     std::optional<std::string> written;
+    std::optional<std::vector<DatMatch>> matches;  // with --dat, once a side was rescued
     if (!report.Failed()) {
         Guarded(report, [&] {
             std::vector<const DataPlanes*> planes;
@@ -356,6 +370,7 @@ int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& opti
                 report.Fail("the rescued " + to + " file would not read back as one; none written");
                 return;
             }
+            if (!options.dats.empty()) matches = Lookup(dats, *told, bytes);
             written = save(options.output.empty()
                                ? Pathlib::SplitFilename(paths.front().c_str()) + "." + to
                                : options.output,
@@ -370,12 +385,22 @@ int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& opti
         object["complete"] = rescue.complete;
         object["reread"] = RereadJson(rescue);
         object["output"] = written ? Json(*written) : Json();
+        if (!options.dats.empty()) {
+            Json list = Json::array();
+            for (const DatMatch& match : matches.value_or(std::vector<DatMatch>{}))
+                list.push_back(MatchJson(match));
+            object["matches"] = list;
+        }
         object["warnings"] = report.warnings;
         object["errors"] = report.errors;
         PrintDocument(object);
     } else if (!rescue.blocks.empty()) {
         PrintBlocks(rescue, kind);
         PrintLine(paths.front() + ": " + Summary(rescue) + (written ? " -> " + *written : ""));
+        if (matches && matches->empty())
+            PrintLine(paths.front() + ": the rescued side matches no dump the DATs list");
+        for (const DatMatch& match : matches.value_or(std::vector<DatMatch>{}))
+            PrintLine(paths.front() + ": the rescued side is " + MatchText(match));
     }
     PrintMessages(report);
     return OutputWritten() && !report.Failed() ? 0 : 1;

@@ -10,6 +10,9 @@ command -v make >/dev/null 2>&1 || missing+=(make)
 # qdkit's command line and JSON; the classic programs need neither.
 [ -f /usr/include/CLI/CLI.hpp ] || missing+=(libcli11-dev)
 [ -f /usr/include/nlohmann/json.hpp ] || missing+=(nlohmann-json3-dev)
+# qdkit's digests (Boost's headers) and the XML of catalogues.
+[ -f /usr/include/boost/crc.hpp ] || missing+=(libboost-dev)
+[ -f /usr/include/rapidxml/rapidxml.hpp ] || missing+=(librapidxml-dev)
 for extra in "$@"; do
   case "$extra" in
     clang) command -v clang++ >/dev/null 2>&1 || missing+=(clang) ;;

@@ -386,7 +386,7 @@ TEST(QdkitCli, Messages) {
         {{},
          2,
          "qdkit: error: no command given: info, verify, convert, join, recover, extract, pack, "
-         "help",
+         "match, help",
          ""},
         {{"inf", "a.mzt"}, 2, "qdkit: error: unknown command 'inf'; did you mean 'info'?", ""},
         {{"--bogus"}, 2, "qdkit: error: unknown option --bogus", ""},
@@ -455,7 +455,7 @@ TEST(QdkitCli, Messages) {
     }
     // The help holds no type tags of the parser.
     for (const char* command :
-         {"info", "verify", "convert", "join", "recover", "extract", "pack"}) {
+         {"info", "verify", "convert", "join", "recover", "extract", "pack", "match"}) {
         const RunResult run = RunProgram(dir.path(), "qdkit", {command, "--help"});
         EXPECT_EQ(0, run.status);
         for (const char* tag : {"TEXT", "INT", "REQUIRED", "Positionals", "Subcommands"})
@@ -659,7 +659,7 @@ TEST(QdkitCli, Completion) {
         std::string words;
         std::string offered;
     } cases[] = {
-        {"qdkit ", "info verify convert join recover extract pack help -h --help --version"},
+        {"qdkit ", "info verify convert join recover extract pack match help -h --help --version"},
         {"qdkit in", "info"},
         {"qdkit help co", "convert"},
         {"qdkit convert --s", "--side --salvage --strict"},
@@ -669,7 +669,8 @@ TEST(QdkitCli, Completion) {
         {"qdkit recover --to ", "fds mzt qdf"},
         {"qdkit convert --side ", "A B C D E F G H"},
         {"qdkit convert --side a,", "a,A a,B a,C a,D a,E a,F a,G a,H"},
-        {"qdkit info -", "--json -r --recursive -q --quiet -h --help"},
+        {"qdkit info -", "--hash --json -r --recursive -q --quiet -h --help"},
+        {"qdkit match --d", "--dat"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.offered + "\n", Completed(c.words)) << c.words;
 #endif
@@ -682,7 +683,7 @@ TEST(QdkitCli, CompletionKnowsEveryOption) {
 #else
     TempDir dir;
     for (const char* command :
-         {"info", "verify", "convert", "join", "recover", "extract", "pack"}) {
+         {"info", "verify", "convert", "join", "recover", "extract", "pack", "match"}) {
         const RunResult help = RunProgram(dir.path(), "qdkit", {"help", command});
         std::vector<std::string> listed;
         for (const std::string& line : Lines(help.out)) {

@@ -11,6 +11,7 @@
 #include <regex>
 #include <sstream>
 
+#include "qdkit/hashes.h"
 #include "tests/qdkit_support.h"
 
 namespace {
@@ -141,6 +142,14 @@ Bytes OneCellLater(const Bytes& raw) {
     return later;
 }
 
+// A clrmamepro DAT that lists the samples, for match.
+std::string DatGame(const std::string& game, const std::string& rom, const Bytes& bytes) {
+    const Digests d = Digest(bytes);
+    return "game (\n\tname \"" + game + "\"\n\trom ( name \"" + rom + "\" size " +
+           std::to_string(d.size) + " crc " + d.crc32 + " md5 " + d.md5 + " sha1 " + d.sha1 +
+           " )\n)\n";
+}
+
 // Every file the README's sessions name, as the kit makes them.
 void MakeInputs(const std::string& folder) {
     ASSERT_EQ(0, RunProgram(folder, "make_samples", {"."}).status);
@@ -158,6 +167,11 @@ void MakeInputs(const std::string& folder) {
     fs::copy_file(fs::u8path(folder + "/game.fds"),
                   fs::u8path(folder + "/collection/disks/game.fds"));
     WriteFile(folder + "/collection/tape.mzt", tape);
+    const std::string dat =
+        "clrmamepro (\n\tname \"Kit\"\n)\n\n" +
+        DatGame("Sample (Kit)", "Sample (Kit).fds", Headerless(ReadFile(folder + "/sample.fds"))) +
+        DatGame("Sample Tape (Kit)", "Sample Tape (Kit).mzt", tape);
+    WriteFile(folder + "/kit.dat", Bytes(dat.begin(), dat.end()));
 }
 
 void RunSessions(const std::string& source, const std::vector<std::string>& lines) {
