@@ -42,13 +42,16 @@ Json DigestsJson(const Digests& d, Json object = Json::object()) {
 
 // The form's hashes, and each side's when it has sides.
 Json FormJson(const FormBytes& form) {
-    Json object = DigestsJson(Digest(form.bytes));
+    const Digests whole = Digest(form.bytes);
+    Json object = DigestsJson(whole);
     if (form.form == Form::kMzt || form.form == Form::kFile) return object;
     Json sides = Json::array();
     std::size_t at = 0;
     for (std::size_t n = 0; n < form.sides.size(); ++n) {
         const Json side = {{"side", n + 1}, {"label", SideLabel(static_cast<int>(n))}};
-        sides.push_back(DigestsJson(Digest(form.bytes.data() + at, form.sides[n]), side));
+        // A one-side form's side is the form.
+        sides.push_back(DigestsJson(
+            form.sides.size() == 1 ? whole : Digest(form.bytes.data() + at, form.sides[n]), side));
         at += form.sides[n];
     }
     object["sides"] = sides;

@@ -26,7 +26,8 @@ int RunInfo(const std::vector<std::string>& files, const BatchOptions& options, 
             report.facts["size"] = input.size;
             Guarded(report, [&] {
                 input.kind->Inspect(input.bytes, report);
-                AddHashFacts(*input.kind, input.bytes, report);
+                // Digests cost more than the rest of info: made only to be shown.
+                if (options.json || hashes) AddHashFacts(*input.kind, input.bytes, report);
             });
         }
         PrintMessages(report);
