@@ -72,6 +72,9 @@ static_assert(std::is_same_v<boost::uuids::detail::md5::digest_type, unsigned in
 Digests Digest(const std::uint8_t* bytes, std::size_t size) {
     Digests digests;
     digests.size = size;
+    // Boost's MD5 hands even no bytes to memcpy, which a null pointer may not reach.
+    static const std::uint8_t kNothing = 0;
+    if (size == 0) bytes = &kNothing;
     boost::crc_32_type crc;
     crc.process_bytes(bytes, size);
     digests.crc32 = HexWord(crc.checksum());
