@@ -9,7 +9,7 @@
 namespace {
 
 struct Problems : FdsDecodeEvents {
-    void Problem(FdsDecodeProblem, int, int) override { ++count; }
+    void Problem(const FdsProblemSeen&) override { ++count; }
     int count = 0;
 };
 
@@ -19,8 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::uint8_t> raw(data, data + size);
     Problems problems;
     Crc16 crc(kFdsCheckerCrc);
-    std::vector<std::uint8_t> image;
-    const FdsDecodeOutcome outcome = DecodeFdsSide(raw, image, crc, problems);
+    const FdsDecodeResult result = DecodeFdsSide(raw, crc, problems);
+    const FdsDecodeOutcome outcome = result.outcome;
+    const std::vector<std::uint8_t>& image = result.image;
     // A completed side is always a whole image. A failed one holds what was
     // read so far, unfilled: more than a side area when its blocks were.
     const bool whole = image.size() >= static_cast<std::size_t>(kFdsMinImageBytes);

@@ -23,9 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.image = options.split = options.mzt = true;
     Files files;
     QdSideOutputs outputs(options, files);
-    QdReader qd(raw);
     Crc16 crc(kQdCheckerCrc);
-    const QdDecodeResult result = DecodeQdSide(qd, crc, outputs);
+    const QdDecodeResult result = DecodeQdSide(raw, crc, outputs);
     if (result.outcome == QdDecodeOutcome::kOutputFailed) __builtin_trap();
     const bool normal = result.outcome == QdDecodeOutcome::kNormalEnd;
     if (!outputs.Finish(normal)) __builtin_trap();

@@ -26,13 +26,6 @@ void ReadsBack(const Bytes& bytes, const FileKind& claimed, bool clean) {
     if (clean && report.Failed()) __builtin_trap();
 }
 
-std::vector<const FileKind*> TargetsOf(const FileKind& kind) {
-    std::vector<const FileKind*> targets;
-    for (const FileKind* target : Kinds())
-        if (target != &kind && target->medium() == kind.medium()) targets.push_back(target);
-    return targets;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

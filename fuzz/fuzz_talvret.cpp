@@ -4,6 +4,7 @@
 
 #include "common/bitstream.h"
 #include "common/crc16.h"
+#include "fds/fds_image.h"
 #include "fds/fds_layout.h"
 #include "fds/side_encoder.h"
 
