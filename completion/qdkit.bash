@@ -26,7 +26,7 @@ _qdkit_kinds() {
     case $1 in
         join) echo "fds fds-qd" ;;
         recover) echo "fds mzt qdf" ;;
-        *) echo "fds fds-qd fds-raw fds-bin fds-flash qd-raw qdf mzq hxc-qd mzt" ;;
+        *) echo "fds fds-qd fds-raw fds-bin qd-raw qdf mzq hxc-qd mzt" ;;
     esac
 }
 

@@ -45,24 +45,30 @@ Bytes ReadLayout(const Bytes& blocks, std::size_t leadin, const Bytes& junk, std
     return bin;
 }
 
+// A disk read of each side of an image, as the devices save it.
+std::vector<Bytes> DiskReads(const Bytes& image) {
+    std::vector<Bytes> reads;
+    for (std::size_t at = 16; at + 65500 <= image.size(); at += 65500)
+        reads.push_back(FdsBinOfArea(Bytes(image.begin() + at, image.begin() + at + 65500)));
+    return reads;
+}
+
 TEST(FdsBin, FdsThroughEachLayoutComesBackByteForByte) {
     for (const Bytes* image : {&kOneSide, &kTwoSides}) {
-        const std::vector<Produced> bins = WriteOf(FdsKind(), *image, FdsBinKind());
-        ASSERT_EQ(static_cast<std::size_t>((*image)[4]), bins.size());
         Bytes areas;
-        for (const Produced& bin : bins) {
-            EXPECT_EQ(&FdsBinKind(), KindOfBytes(bin.bytes));
-            const std::vector<Produced> back = WriteOf(FdsBinKind(), bin.bytes, FdsKind());
+        for (const Bytes& read : DiskReads(*image)) {
+            EXPECT_EQ(&FdsBinKind(), KindOfBytes(read));
+            const std::vector<Produced> back = WriteOf(FdsBinKind(), read, FdsKind());
             ASSERT_EQ(1u, back.size());
             areas.insert(areas.end(), back[0].bytes.begin() + 16, back[0].bytes.end());
         }
         EXPECT_TRUE(SameBytes(*image, WithFdsHeader(areas, (*image)[4])));
-        EXPECT_EQ(".A.bin", bins.front().suffix);
 
-        const std::vector<Produced> flash = WriteOf(FdsKind(), *image, FdsFlashKind());
+        const std::vector<Produced> flash = WriteOf(FdsKind(), *image, FdsBinKind());
         ASSERT_EQ(1u, flash.size());
+        EXPECT_EQ(".bin", flash[0].suffix);
         EXPECT_EQ((*image)[4] * 0x10000u, flash[0].bytes.size());
-        const std::vector<Produced> back = WriteOf(FdsFlashKind(), flash[0].bytes, FdsKind());
+        const std::vector<Produced> back = WriteOf(FdsBinKind(), flash[0].bytes, FdsKind());
         ASSERT_EQ(1u, back.size());
         EXPECT_TRUE(SameBytes(*image, back[0].bytes));
     }
@@ -71,14 +77,14 @@ TEST(FdsBin, FdsThroughEachLayoutComesBackByteForByte) {
 TEST(FdsBin, LayoutsByHand) {
     const Bytes blocks = FdsSideBlocks(FdsSide(2, 5));
     // A .bin is the kit's side stream: its lead-in, then gaps of 125 bytes.
-    const Bytes bin = WriteOf(FdsKind(), kOneSide, FdsBinKind()).at(0).bytes;
+    const Bytes bin = DiskReads(kOneSide).at(0);
     const Bytes stream = ReadLayout(FdsSideBlocks(FdsSide(3, 7)), 4224, {}, 125);
     EXPECT_TRUE(SameBytes(stream, Bytes(bin.begin(), bin.begin() + stream.size())));
     EXPECT_EQ(71680u, bin.size());
 
     // A slot: the name in UTF-16, the lead-in at 0xFE, the blocks from the
     // first start mark at 0x100 with gaps of 121 bytes, 0x00 to 64 KiB.
-    const Bytes slot = WriteOf(FdsKind(), FdsImage({FdsSide(2, 5)}), FdsFlashKind()).at(0).bytes;
+    const Bytes slot = WriteOf(FdsKind(), FdsImage({FdsSide(2, 5)}), FdsBinKind()).at(0).bytes;
     ASSERT_EQ(0x10000u, slot.size());
     Bytes header(0x100, 0x00);
     const std::string name = Text(Bytes(blocks.begin() + 16, blocks.begin() + 19));
@@ -95,21 +101,20 @@ TEST(FdsBin, ReadsAsTheDevicesLeaveThem) {
     const Bytes blocks = FdsSideBlocks(FdsSide(3, 9));
     Bytes area = blocks;
     area.resize(65500, 0x00);
-    const Bytes slot = WriteOf(FdsKind(), FdsImage({FdsSide(3, 9)}), FdsFlashKind()).at(0).bytes;
+    const Bytes slot = WriteOf(FdsKind(), FdsImage({FdsSide(3, 9)}), FdsBinKind()).at(0).bytes;
     const struct {
         const char* what;
         Bytes file;
-        const FileKind& kind;
     } cases[] = {
-        {"no lead-in", ReadLayout(blocks, 0, {}, 122), FdsBinKind()},
-        {"a lead-in of 3537 bytes", ReadLayout(blocks, 3537, {}, 122), FdsBinKind()},
-        {"junk behind each CRC", ReadLayout(blocks, 100, Hex("3F 81 80 07"), 110), FdsBinKind()},
-        {"a slot cut short", Bytes(slot.begin(), slot.begin() + 0x2000), FdsFlashKind()},
+        {"no lead-in", ReadLayout(blocks, 0, {}, 122)},
+        {"a lead-in of 3537 bytes", ReadLayout(blocks, 3537, {}, 122)},
+        {"junk behind each CRC", ReadLayout(blocks, 100, Hex("3F 81 80 07"), 110)},
+        {"a slot cut short", Bytes(slot.begin(), slot.begin() + 0x2000)},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(&c.kind, KindOfBytes(c.file)) << c.what;
+        EXPECT_EQ(&FdsBinKind(), KindOfBytes(c.file)) << c.what;
         FileReport report("test");
-        const Content content = ReadAs(c.kind, c.file, report);
+        const Content content = ReadAs(FdsBinKind(), c.file, report);
         EXPECT_TRUE(report.errors.empty()) << c.what << ": " << report.errors.front();
         ASSERT_EQ(1u, content.sides.size()) << c.what;
         EXPECT_TRUE(SameBytes(area, content.sides[0].area)) << c.what;
@@ -118,8 +123,8 @@ TEST(FdsBin, ReadsAsTheDevicesLeaveThem) {
 
 // What each resembling kind is told for, the .bin beside it.
 TEST(FdsBin, ToldApartFromTheKindsItResembles) {
-    const Bytes bin = WriteOf(FdsKind(), kOneSide, FdsBinKind()).at(0).bytes;
-    const Bytes flash = WriteOf(FdsKind(), kOneSide, FdsFlashKind()).at(0).bytes;
+    const Bytes bin = DiskReads(kOneSide).at(0);
+    const Bytes flash = WriteOf(FdsKind(), kOneSide, FdsBinKind()).at(0).bytes;
     const struct {
         Bytes file;
         const FileKind& kind;
@@ -129,7 +134,7 @@ TEST(FdsBin, ToldApartFromTheKindsItResembles) {
         {WriteOf(FdsKind(), kOneSide, FdsQdKind()).at(0).bytes, FdsQdKind()},
         {FdsRaw(FdsSide(3, 7)), FdsRawKind()},
         {bin, FdsBinKind()},
-        {flash, FdsFlashKind()},
+        {flash, FdsBinKind()},
     };
     for (const auto& c : cases) EXPECT_EQ(&c.kind, KindOfBytes(c.file)) << c.kind.name();
     // The blocks behind a lead-in but without their start marks.
@@ -144,8 +149,8 @@ TEST(FdsBin, ToldApartFromTheKindsItResembles) {
 }
 
 TEST(FdsBin, DamageIsReportedNeverGood) {
-    Bytes bin = WriteOf(FdsKind(), kOneSide, FdsBinKind()).at(0).bytes;
-    Bytes flash = WriteOf(FdsKind(), kTwoSides, FdsFlashKind()).at(0).bytes;
+    Bytes bin = DiskReads(kOneSide).at(0);
+    Bytes flash = WriteOf(FdsKind(), kTwoSides, FdsBinKind()).at(0).bytes;
     const FdsBinSideRead read = ReadFdsBinSide(bin, 0, bin.size());
     ASSERT_EQ(8u, read.blocks.size());
     // A byte inside file 2's data block; in the flash file, side B's.
@@ -159,7 +164,7 @@ TEST(FdsBin, DamageIsReportedNeverGood) {
     } cases[] = {
         {FdsBinKind(), bin,
          "block 6 (ID 04, byte " + std::to_string(read.blocks[5].block.offset) + ") fails its CRC"},
-        {FdsFlashKind(), flash,
+        {FdsBinKind(), flash,
          "side B: block 6 (ID 04, byte " + std::to_string(slot.side.blocks[5].block.offset) +
              ") fails its CRC"},
     };
@@ -181,7 +186,7 @@ TEST(FdsBin, DamageIsReportedNeverGood) {
         ASSERT_FALSE(salvage.warnings.empty()) << c.kind.name();
     }
     // The last file's start marks lost: its blocks are data no mark opens.
-    Bytes lost = WriteOf(FdsKind(), kOneSide, FdsBinKind()).at(0).bytes;
+    Bytes lost = DiskReads(kOneSide).at(0);
     const FdsBinSideRead whole = ReadFdsBinSide(lost, 0, lost.size());
     for (std::size_t n : {6u, 7u}) lost[whole.blocks[n].block.offset - 1] = 0x00;
     FileReport early("test");
@@ -193,7 +198,7 @@ TEST(FdsBin, DamageIsReportedNeverGood) {
     const Json blocks = [&] {
         FileReport report("test");
         FdsBinKind().Inspect(bin, report);
-        return report.facts["blocks"];
+        return report.facts["sides"][0]["blocks"];
     }();
     EXPECT_FALSE(blocks[5]["crc_ok"].get<bool>());
     EXPECT_TRUE(blocks[4]["crc_ok"].get<bool>());
@@ -202,29 +207,29 @@ TEST(FdsBin, DamageIsReportedNeverGood) {
 TEST(FdsBin, ThroughTheBinary) {
     TempDir dir;
     WriteFile(dir / "game.fds", kTwoSides);
+    WriteFile(dir / "read.bin", DiskReads(kTwoSides).at(0));
     RunResult run = RunProgram(dir.path(), "qdkit", {"convert", "--to", "fds-bin", "game.fds"});
     ASSERT_EQ(0, run.status) << run.err;
-    run = RunProgram(dir.path(), "qdkit", {"convert", "--to", "fds-flash", "game.fds"});
+    run = RunProgram(dir.path(), "qdkit", {"info", "read.bin", "game.bin"});
     ASSERT_EQ(0, run.status) << run.err;
-    run = RunProgram(dir.path(), "qdkit", {"info", "game.A.bin", "game.B.bin", "game.flash.bin"});
-    ASSERT_EQ(0, run.status) << run.err;
-    EXPECT_NE(std::string::npos, run.out.find("game.A.bin: fds-bin, 71680 bytes")) << run.out;
-    EXPECT_NE(std::string::npos, run.out.find("game.flash.bin: fds-flash, 131072 bytes"))
-        << run.out;
-    EXPECT_NE(std::string::npos, run.out.find("slot 2: name \"\", lead-in 28300 bits")) << run.out;
-    run = RunProgram(dir.path(), "qdkit", {"verify", "game.A.bin", "game.flash.bin"});
+    for (const char* line : {"read.bin: fds-bin, 71680 bytes\n  a disk read of one side\n",
+                             "game.bin: fds-bin, 131072 bytes\n  flash slots, 2 sides\n",
+                             "slot 2: name \"\", lead-in 28300 bits"})
+        EXPECT_NE(std::string::npos, run.out.find(line)) << line << "\n" << run.out;
+    run = RunProgram(dir.path(), "qdkit", {"verify", "read.bin", "game.bin"});
     EXPECT_EQ(0, run.status) << run.err;
-    run = RunProgram(dir.path(), "qdkit", {"convert", "-o", "back.fds", "game.flash.bin"});
+    run = RunProgram(dir.path(), "qdkit", {"convert", "-o", "back.fds", "game.bin"});
     ASSERT_EQ(0, run.status) << run.err;
     EXPECT_TRUE(SameBytes(kTwoSides, ReadFile(dir / "back.fds")));
-
-    // A read named as the devices' clients name it converts beside itself.
-    WriteFile(dir / "read.bin", ReadFile(dir / "game.A.bin"));
-    run = RunProgram(dir.path(), "qdkit", {"convert", "--to", "fds-flash", "read.bin"});
+    // A disk read becomes flash slots through its image.
+    run = RunProgram(dir.path(), "qdkit", {"convert", "read.bin"});
+    ASSERT_EQ(0, run.status) << run.err;
+    run = RunProgram(dir.path(), "qdkit",
+                     {"convert", "--to", "fds-bin", "-o", "slot.bin", "read.fds"});
     EXPECT_EQ(0, run.status) << run.err;
-    EXPECT_TRUE(FileExists(dir / "read.flash.bin"));
+    EXPECT_EQ(0x10000u, ReadFile(dir / "slot.bin").size());
 
-    Bytes bad = ReadFile(dir / "game.A.bin");
+    Bytes bad = ReadFile(dir / "read.bin");
     bad[4225 + 56 + 2 + 125 + 1 + 1] ^= 0x01;  // the file amount block's count
     WriteFile(dir / "bad.bin", bad);
     run = RunProgram(dir.path(), "qdkit", {"convert", "bad.bin"});

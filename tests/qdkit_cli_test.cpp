@@ -404,8 +404,7 @@ TEST(QdkitCli, Messages) {
         {{"convert", "--to", "fds_raw", "a.mzt"},
          2,
          "qdkit: error: --to: 'fds_raw' is not one of fds-qd, fds, qdf, hxc-qd, mzq, fds-bin, "
-         "fds-flash, fds-raw, "
-         "qd-raw, mzt; did you mean 'fds-raw'?",
+         "fds-raw, qd-raw, mzt; did you mean 'fds-raw'?",
          ""},
         {{"convert", "-C", "a.mzt", "a.mzt"}, 2, "qdkit: error: -C a.mzt: not a folder", ""},
         {{"help"}, 0, "", "Usage: qdkit [OPTIONS] COMMAND"},
@@ -413,7 +412,7 @@ TEST(QdkitCli, Messages) {
         {{"convert", "--to", "mzt", "two.fds"},
          1,
          "qdkit: error: two.fds: an fds file does not convert to mzt; it converts to fds-raw, "
-         "fds-qd, fds-bin, fds-flash",
+         "fds-qd, fds-bin",
          ""},
         {{"convert", "--to", "fds", "a.mzt"},
          1,
@@ -664,7 +663,7 @@ TEST(QdkitCli, Completion) {
         {"qdkit help co", "convert"},
         {"qdkit convert --s", "--side --salvage --strict"},
         {"qdkit convert --no", "--no-clobber"},
-        {"qdkit convert --to fds-", "fds-qd fds-raw fds-bin fds-flash"},
+        {"qdkit convert --to fds-", "fds-qd fds-raw fds-bin"},
         {"qdkit join --to ", "fds fds-qd"},
         {"qdkit recover --to ", "fds mzt qdf"},
         {"qdkit convert --side ", "A B C D E F G H"},

@@ -94,7 +94,6 @@ const FileKind& HxcQdKind();
 const FileKind& MzqKind();
 const FileKind& QdfKind();
 const FileKind& FdsBinKind();
-const FileKind& FdsFlashKind();
 const FileKind& FdsRawKind();
 const FileKind& QdRawKind();
 const FileKind& MztKind();

@@ -7,8 +7,8 @@ const std::vector<const FileKind*>& Kinds() {
     // The FDSStick and FDSemu layouts, told by a start mark before the disk
     // info block, before the raw sides, whose cells they are not.
     static const std::vector<const FileKind*> kinds = {
-        &FdsQdKind(),  &FdsKind(),      &QdfKind(),    &HxcQdKind(), &MzqKind(),
-        &FdsBinKind(), &FdsFlashKind(), &FdsRawKind(), &QdRawKind(), &MztKind(),
+        &FdsQdKind(),  &FdsKind(),    &QdfKind(),   &HxcQdKind(), &MzqKind(),
+        &FdsBinKind(), &FdsRawKind(), &QdRawKind(), &MztKind(),
     };
     return kinds;
 }
