@@ -116,6 +116,21 @@ bool StartsAsFdsBin(const std::vector<std::uint8_t>& bytes) {
     return DiskInfoAt(bytes, static_cast<std::size_t>(mark - bytes.begin()) + 1);
 }
 
+std::optional<std::vector<std::uint8_t>> FdsBinReadCells(const std::vector<std::uint8_t>& file) {
+    if (file.size() > kFdsBinMostBytes) return std::nullopt;
+    const std::size_t mark = NextMark(file, 0, 0, file.size(), true);
+    if (mark == kNone || mark + 1 >= file.size() || FdsBlockBytes(file[mark + 1], 0) == 0)
+        return std::nullopt;
+    // A read saved from its first mark on still needs a gap for the raw
+    // side's sync to be found.
+    std::vector<std::uint8_t> stream;
+    if (mark < kFdsBinLeastGapBytes) stream.assign(kFdsBinLeastGapBytes - mark, kFdsGapByte);
+    stream.insert(stream.end(), file.begin(), file.end());
+    BitWriter writer;
+    EncodeSide(writer, stream.data(), stream.size());
+    return std::move(writer.bitstreambuffer);
+}
+
 std::vector<std::uint8_t> FdsBinOfArea(const std::vector<std::uint8_t>& area) {
     Crc16 crc(kFdsWriterCrc);
     std::vector<std::uint8_t> stream;

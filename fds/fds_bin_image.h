@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,11 @@ FdsBinSideRead ReadFdsBinSide(const std::vector<std::uint8_t>& bytes, std::size_
 // Whether bytes begin as a .bin does: 0x00 bytes (perhaps none), a start
 // mark, and a disk info block with its text whose CRC holds.
 bool StartsAsFdsBin(const std::vector<std::uint8_t>& bytes);
+
+// The cells of the side a disk read holds, for a rescue to read as a raw
+// side, damage and all: none unless the file is within a read's size and
+// holds a start mark with a block ID behind it, behind 0x00 bytes.
+std::optional<std::vector<std::uint8_t>> FdsBinReadCells(const std::vector<std::uint8_t>& file);
 
 // A side area as a disk read of a side the kit wrote gives it back: the
 // kit's side stream. Empty when the blocks do not fit on a side.

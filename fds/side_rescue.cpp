@@ -5,6 +5,7 @@
 #include "common/bitstream.h"
 #include "common/littleendian.h"
 #include "fds/capture.h"
+#include "fds/fds_bin_image.h"
 #include "fds/fds_image.h"
 #include "fds/fds_layout.h"
 #include "fds/side_encoder.h"
@@ -324,9 +325,9 @@ ReadScan ScanFds(const DataPlanes& planes) {
 }
 
 std::optional<std::vector<std::uint8_t>> CapturedSide(const std::vector<std::uint8_t>& file) {
-    std::optional<FdsCapture> capture = ReadFdsCapture(file);
-    if (!capture) return std::nullopt;
-    return std::move(capture->raw);
+    if (std::optional<FdsCapture> capture = ReadFdsCapture(file)) return std::move(capture->raw);
+    // A disk read the devices saved as its data bits.
+    return FdsBinReadCells(file);
 }
 
 }  // namespace

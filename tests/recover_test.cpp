@@ -9,6 +9,7 @@
 #include <random>
 
 #include "fds/capture.h"
+#include "fds/fds_bin_image.h"
 #include "fds/side_rescue.h"
 #include "qd/side_rescue.h"
 #include "samples/faults.h"
@@ -167,6 +168,15 @@ MakeRead Other(int sample) {
     return [=](const Side&, std::mt19937&) { return Sample(sample).raw; };
 }
 
+// A disk read the devices saved as its data bits, a byte of a block flipped.
+MakeRead DiskRead(std::optional<std::size_t> block = std::nullopt) {
+    return [=](const Side& side, std::mt19937&) {
+        Bytes bin = FdsBinOfArea(Bytes(side.file.begin() + kFdsHeaderBytes, side.file.end()));
+        if (block) bin[ReadFdsBinSide(bin, 0, bin.size()).blocks.at(*block).block.offset + 9] ^= 4;
+        return bin;
+    };
+}
+
 // A read the capture device stopped at once.
 MakeRead Stub() {
     return [](const Side&, std::mt19937&) { return Bytes(300, 0); };
@@ -205,8 +215,9 @@ Back BlocksBack(const Side& side, const SideRescue& rescue) {
 }
 
 Bytes AsRead(const Bytes& file) {
-    const std::optional<FdsCapture> capture = ReadFdsCapture(file);
-    return capture && !HoldsFdsSideStart(DataPlanes(file)) ? capture->raw : file;
+    if (HoldsFdsSideStart(DataPlanes(file))) return file;
+    if (const std::optional<FdsCapture> capture = ReadFdsCapture(file)) return capture->raw;
+    return FdsBinReadCells(file).value_or(file);
 }
 
 SideRescue RescueOf(const Side& side, const std::vector<Bytes>& files, std::optional<int> sideof) {
@@ -282,6 +293,8 @@ TEST(Recover, ReadsAsDrivesMakeThem) {
          {},
          0},
         {"a clean read and one that runs on", kQd, {Clean(), Twice()}, 0, {}, 0},
+        {"a disk read saved as bytes, damaged", kFds, {DiskRead(5)}, 1},
+        {"the same beside a whole one", kFds, {DiskRead(5), DiskRead()}, 0, {}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
