@@ -19,6 +19,7 @@ _qdkit_options() {
             ;;
         extract) echo "-C --force -n --no-clobber --json -r --recursive -q --quiet -h --help" ;;
         pack) echo "-o --to --force --json -q --quiet -h --help" ;;
+        blank) echo "-o --to --force -q --quiet -h --help" ;;
     esac
 }
 
@@ -26,6 +27,7 @@ _qdkit_kinds() {
     case $1 in
         join) echo "fds fds-qd" ;;
         recover) echo "fds mzt qdf" ;;
+        blank) echo "hxc-qd" ;;
         *) echo "fds fds-qd fds-raw fds-bin qd-raw qdf mzq hxc-qd mzt" ;;
     esac
 }
@@ -42,7 +44,7 @@ _qdkit_sides() {
 
 _qdkit() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local commands="info verify convert join recover extract pack match help" command="" i
+    local commands="info verify convert join recover extract pack match blank help" command="" i
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
             -*) ;;

@@ -83,6 +83,12 @@ bool IsBlankQdTrack(const std::vector<std::uint8_t>& cells) {
     return std::all_of(cells.begin(), cells.end(), [&](std::uint8_t b) { return b == cells[0]; });
 }
 
+bool IsBlankHxcQd(const std::vector<std::uint8_t>& file) {
+    HxcQdImage image;
+    return ReadHxcQd(file, image) == HxcQdCheck::kOk &&
+           IsBlankQdTrack(HxcQdTrackCells(file, image.tracks.front()));
+}
+
 std::vector<std::uint8_t> FlashFloppyBlankQd(std::uint64_t leadinms, std::uint64_t windowms,
                                              std::uint64_t totalms) {
     // Whole bytes of cells in so many milliseconds.

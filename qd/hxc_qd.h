@@ -89,6 +89,8 @@ std::vector<std::uint8_t> HxcQdTrackCells(const std::vector<std::uint8_t>& file,
                                           const HxcQdTrack& track);
 // Whether cells hold no data: every byte the same, as a blank image's fill.
 bool IsBlankQdTrack(const std::vector<std::uint8_t>& cells);
+// Whether a file is an HxC or FlashFloppy QD image whose first track is blank.
+bool IsBlankHxcQd(const std::vector<std::uint8_t>& file);
 // A blank image as FlashFloppy makes one, its lead-in, window and length in
 // milliseconds.
 std::vector<std::uint8_t> FlashFloppyBlankQd(std::uint64_t leadinms = kFlashFloppyLeadInMs,

@@ -256,6 +256,12 @@ int RunMatchLine(CommandLine& line) {
     return RunMatch(line.files, line.match);
 }
 
+int RunBlankLine(CommandLine& line) {
+    if (line.blank.output == kStandardStream) TakeStandardOutput();
+    WatchInterrupts();
+    return RunBlank(line.blank);
+}
+
 }  // namespace
 
 int CheckAndRun(CLI::App& app, CommandLine& line) {
@@ -272,6 +278,7 @@ int CheckAndRun(CLI::App& app, CommandLine& line) {
     if (parsed("recover")) return RunRecoverLine(line);
     if (parsed("extract")) return RunExtractLine(line);
     if (parsed("pack")) return RunPackLine(line);
+    if (parsed("blank")) return RunBlankLine(line);
     const std::string error = StandardInputOnce(line.files);
     if (!error.empty()) return UsageError(error);
     if (parsed("info")) return RunInfo(line.files, line.batch, line.hashes);

@@ -25,6 +25,7 @@ struct CommandLine {
     ExtractOptions extract;
     PackOptions pack;
     MatchOptions match;
+    BlankOptions blank;
     bool hashes = false;              // info --hash
     std::vector<std::string> helpon;  // help COMMAND
 };

@@ -60,3 +60,11 @@ struct JoinOptions {
 
 // Joins sides (raw FDS sides, one-side FDS images) into one FDS image.
 int RunJoin(const std::vector<std::string>& sides, const JoinOptions& options);
+
+struct BlankOptions {
+    std::string output;  // -o: the image ("-" the standard output)
+    bool force = false;  // replace an existing file
+};
+
+// Writes a blank QD image as FlashFloppy makes one, for a Gotek to format.
+int RunBlank(const BlankOptions& options);

@@ -189,6 +189,25 @@ void RecoverOptionsOf(CLI::App* recover, CommandLine& line) {
         "and every block found, once each and in their order, good or voted.\n");
 }
 
+void BlankOptionsOf(CLI::App* blank, CommandLine& line) {
+    blank
+        ->add_option("-o", line.blank.output,
+                     "The image to write (required; - the standard output).")
+        ->option_text("OUT")
+        ->required()
+        ->check(NamedOutput());
+    blank
+        ->add_option("--to", line.to,
+                     "The kind to make: hxc-qd (the default), as FlashFloppy makes one.")
+        ->option_text("KIND")
+        ->check(OneOf({"hxc-qd"}));
+    blank->add_flag("--force", line.blank.force, "Replace an existing file.");
+    blank->add_flag("-q,--quiet", line.quiet, "Print errors only.");
+    blank->footer(
+        "A Gotek running FlashFloppy plays it as a QD drive whose disk the MZ can format:\n"
+        "one track with the lead-in, window, length and fill the firmware's own images have.\n");
+}
+
 void HelpOptionsOf(CLI::App* help, CommandLine& line) {
     help->add_option("COMMAND", line.helpon, "The command to tell about.")->option_text(" ");
 }
@@ -210,6 +229,7 @@ constexpr Command kCommands[] = {
      ExtractOptionsOf},
     {"pack", "Build an image from a folder that extract wrote.", PackOptionsOf},
     {"match", "Look each file up in catalogues (DATs) of known good dumps.", MatchOptionsOf},
+    {"blank", "Make a blank QD image that a Gotek can format.", BlankOptionsOf},
     {"help", "Show this help, or a command's.", HelpOptionsOf},
 };
 

@@ -9,6 +9,7 @@
 #include "common/rescue.h"
 #include "common/wholefile.h"
 #include "fds/side_rescue.h"
+#include "qd/hxc_qd.h"
 #include "qd/side_rescue.h"
 #include "qdkit/commands.h"
 #include "qdkit/detect.h"
@@ -274,7 +275,10 @@ bool LoadReads(const std::vector<std::string>& paths, std::vector<Read>& reads,
         if (!read) continue;
         if (read->medium == nullptr) {
             report.Warn((path == paths.front() ? "" : path + ": ") +
-                        "no block of an FDS or a QD side found in it; it is left out");
+                        (IsBlankHxcQd(read->cells)
+                             ? "a blank QD image: no blocks"
+                             : "no block of an FDS or a QD side found in it") +
+                        "; it is left out");
         } else if (medium != nullptr && read->medium != medium) {
             report.Fail(path + ": a read of another medium than " + first);
         } else if (medium == nullptr) {

@@ -81,15 +81,24 @@ TEST(FlashFloppyQd, KitsImagesLoad) {
 
 TEST(FlashFloppyQd, ThroughTheBinary) {
     TempDir dir;
-    WriteFile(dir / "blank.qd", FlashFloppyBlankQd());
     WriteFile(dir / "disk.qd", Written(QdRaw(QdStream(kTape))));
-    RunResult run = RunProgram(dir.path(), "qdkit", {"info", "blank.qd"});
+    RunResult run = RunProgram(dir.path(), "qdkit", {"blank", "--to", "hxc-qd", "-o", "blank.qd"});
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_EQ("blank.qd (hxc-qd, blank: lead-in 500 ms, window 5500 ms, 8000 ms in all)\n",
+              run.out);
+    EXPECT_TRUE(SameBytes(FlashFloppyBlankQd(), ReadFile(dir / "blank.qd")));
+    run = RunProgram(dir.path(), "qdkit", {"info", "blank.qd"});
     EXPECT_EQ(0, run.status) << run.err;
     EXPECT_NE(std::string::npos, run.out.find("blank.qd: hxc-qd, 204800 bytes")) << run.out;
     EXPECT_NE(std::string::npos, run.out.find("a blank QD image: no blocks")) << run.out;
     run = RunProgram(dir.path(), "qdkit", {"convert", "blank.qd"});
     EXPECT_EQ(1, run.status);
     EXPECT_NE(std::string::npos, run.err.find("blank.qd: a blank QD image: no blocks")) << run.err;
+    run = RunProgram(dir.path(), "qdkit", {"recover", "blank.qd"});
+    EXPECT_EQ(1, run.status);
+    EXPECT_NE(std::string::npos,
+              run.err.find("blank.qd: a blank QD image: no blocks; it is left out"))
+        << run.err;
     run = RunProgram(dir.path(), "qdkit", {"convert", "--to", "mzt", "disk.qd"});
     ASSERT_EQ(0, run.status) << run.err;
     EXPECT_TRUE(SameBytes(kTape, ReadFile(dir / "disk.mzt")));

@@ -386,7 +386,7 @@ TEST(QdkitCli, Messages) {
         {{},
          2,
          "qdkit: error: no command given: info, verify, convert, join, recover, extract, pack, "
-         "match, help",
+         "match, blank, help",
          ""},
         {{"inf", "a.mzt"}, 2, "qdkit: error: unknown command 'inf'; did you mean 'info'?", ""},
         {{"--bogus"}, 2, "qdkit: error: unknown option --bogus", ""},
@@ -454,7 +454,7 @@ TEST(QdkitCli, Messages) {
     }
     // The help holds no type tags of the parser.
     for (const char* command :
-         {"info", "verify", "convert", "join", "recover", "extract", "pack", "match"}) {
+         {"info", "verify", "convert", "join", "recover", "extract", "pack", "match", "blank"}) {
         const RunResult run = RunProgram(dir.path(), "qdkit", {command, "--help"});
         EXPECT_EQ(0, run.status);
         for (const char* tag : {"TEXT", "INT", "REQUIRED", "Positionals", "Subcommands"})
@@ -658,7 +658,8 @@ TEST(QdkitCli, Completion) {
         std::string words;
         std::string offered;
     } cases[] = {
-        {"qdkit ", "info verify convert join recover extract pack match help -h --help --version"},
+        {"qdkit ",
+         "info verify convert join recover extract pack match blank help -h --help --version"},
         {"qdkit in", "info"},
         {"qdkit help co", "convert"},
         {"qdkit convert --s", "--side --salvage --strict"},
@@ -682,7 +683,7 @@ TEST(QdkitCli, CompletionKnowsEveryOption) {
 #else
     TempDir dir;
     for (const char* command :
-         {"info", "verify", "convert", "join", "recover", "extract", "pack", "match"}) {
+         {"info", "verify", "convert", "join", "recover", "extract", "pack", "match", "blank"}) {
         const RunResult help = RunProgram(dir.path(), "qdkit", {"help", command});
         std::vector<std::string> listed;
         for (const std::string& line : Lines(help.out)) {
