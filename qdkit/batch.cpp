@@ -114,3 +114,35 @@ int Batch::End() {
     }
     return written && m_failed == 0 ? 0 : 1;
 }
+
+int RunOutputBatch(const std::vector<std::string>& files, const BatchOptions& options, bool force,
+                   const char* verb, const OutputStep& step) {
+    Batch batch(files, options, verb);
+    std::vector<std::string> inputs;
+    for (const BatchFile& file : batch.files()) inputs.push_back(file.path);
+    OutputGuard guard(inputs, force);
+    Json all = Json::array();
+    for (const BatchFile& file : batch.files()) {
+        FileReport report(file.path);
+        const Input input = batch.Read(file, report);
+        if (batch.SkipsUnknown(file, input)) continue;
+        bool skipped = false;
+        {
+            // An output in place has its line, however the run ends.
+            std::optional<InterruptsHeld> held;
+            FileOutputs done = step(file, input, guard, held, report);
+            skipped = done.skipped;
+            if (options.json) {
+                all.push_back(std::move(done.record));
+            } else {
+                for (const std::string& line : done.lines) PrintProgress(line);
+            }
+        }
+        PrintMessages(report);
+        batch.Count(report.Failed() ? Outcome::kFailed
+                    : skipped       ? Outcome::kSkipped
+                                    : Outcome::kDone);
+    }
+    if (options.json) PrintDocument(all);
+    return batch.End();
+}

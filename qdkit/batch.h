@@ -5,10 +5,14 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/interrupt.h"
 #include "qdkit/detect.h"
+#include "qdkit/output.h"
 #include "qdkit/report.h"
 
 // The options every batch command takes.
@@ -52,3 +56,20 @@ private:
     std::chrono::steady_clock::time_point m_start, m_drawn;
     bool m_terminal;
 };
+
+// What one input of a batch that writes files gave: a line for people per
+// output in place, its object for --json, and whether it was skipped
+// (nothing written, nothing failed: outputs kept for --no-clobber).
+struct FileOutputs {
+    std::vector<std::string> lines;
+    Json record;
+    bool skipped = false;
+};
+// Makes and places one input's outputs with the guard; held holds
+// interrupts from the moment one is in place, until its line is out.
+using OutputStep = std::function<FileOutputs(const BatchFile&, const Input&, OutputGuard&,
+                                             std::optional<InterruptsHeld>&, FileReport&)>;
+// The loop of the commands that write files for each input: the files
+// read, the step run, lines or one JSON document, the count at the end.
+int RunOutputBatch(const std::vector<std::string>& files, const BatchOptions& options, bool force,
+                   const char* verb, const OutputStep& step);

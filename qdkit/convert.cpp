@@ -144,42 +144,24 @@ Json ConvertJson(const FileReport& report, const Placed& placed) {
     return object;
 }
 
+// One input's outputs, made and placed.
+FileOutputs ConvertOne(const ConvertOptions& options, const BatchFile& file, const Input& input,
+                       OutputGuard& guard, std::optional<InterruptsHeld>& held,
+                       FileReport& report) {
+    std::vector<Produced> outputs;
+    if (input.kind != nullptr) Guarded(report, [&] { outputs = Convert(input, options, report); });
+    CheckOutputs(outputs, options, report);
+    Placed placed;
+    if (!report.Failed()) {
+        placed =
+            Place(file, outputs, OutputPaths(file, outputs, options), options, guard, held, report);
+    }
+    return {placed.lines, ConvertJson(report, placed), !report.Failed() && placed.written.empty()};
+}
+
 }  // namespace
 
 int RunConvert(const std::vector<std::string>& files, const ConvertOptions& options) {
-    Batch batch(files, options.batch, "converted");
-    std::vector<std::string> inputs;
-    for (const BatchFile& file : batch.files()) inputs.push_back(file.path);
-    OutputGuard guard(inputs, options.force);
-    Json all = Json::array();
-    for (const BatchFile& file : batch.files()) {
-        FileReport report(file.path);
-        const Input input = batch.Read(file, report);
-        if (batch.SkipsUnknown(file, input)) continue;
-        std::vector<Produced> outputs;
-        if (input.kind != nullptr)
-            Guarded(report, [&] { outputs = Convert(input, options, report); });
-        CheckOutputs(outputs, options, report);
-        Placed placed;
-        {
-            // An output in place has its line, however the run ends.
-            std::optional<InterruptsHeld> held;
-            if (!report.Failed()) {
-                placed = Place(file, outputs, OutputPaths(file, outputs, options), options, guard,
-                               held, report);
-            }
-            if (options.batch.json) {
-                all.push_back(ConvertJson(report, placed));
-            } else {
-                for (const std::string& line : placed.lines) PrintProgress(line);
-            }
-        }
-        PrintMessages(report);
-        const bool skipped = !report.Failed() && placed.written.empty();
-        batch.Count(report.Failed() ? Outcome::kFailed
-                    : skipped       ? Outcome::kSkipped
-                                    : Outcome::kDone);
-    }
-    if (options.batch.json) PrintDocument(all);
-    return batch.End();
+    return RunOutputBatch(files, options.batch, options.force, "converted",
+                          [&](auto&&... step) { return ConvertOne(options, step...); });
 }

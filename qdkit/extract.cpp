@@ -101,43 +101,30 @@ Json ExtractJson(const FileReport& report, const Placed& placed) {
     return object;
 }
 
+// One input's files and manifest, made and placed.
+FileOutputs ExtractOne(const ExtractOptions& options, const BatchFile& file, const Input& input,
+                       OutputGuard& guard, std::optional<InterruptsHeld>& held,
+                       FileReport& report) {
+    Extraction extraction;
+    if (input.kind != nullptr) {
+        Guarded(report, [&] {
+            // A QD image file loads as its raw side; its layout is in the file.
+            Bytes whole;
+            FileReport reread(file.path);
+            if (input.kind == &QdfKind()) LoadWholeInput(file.path, whole, reread);
+            extraction = ExtractFiles(*input.kind, input.bytes, whole, report);
+        });
+    }
+    Placed placed;
+    if (!report.Failed()) placed = Place(file, extraction, options, guard, held, report);
+    FileOutputs done{{}, ExtractJson(report, placed), placed.kept};
+    if (!placed.line.empty()) done.lines.push_back(placed.line);
+    return done;
+}
+
 }  // namespace
 
 int RunExtract(const std::vector<std::string>& files, const ExtractOptions& options) {
-    Batch batch(files, options.batch, "extracted");
-    std::vector<std::string> inputs;
-    for (const BatchFile& file : batch.files()) inputs.push_back(file.path);
-    OutputGuard guard(inputs, options.force);
-    Json all = Json::array();
-    for (const BatchFile& file : batch.files()) {
-        FileReport report(file.path);
-        const Input input = batch.Read(file, report);
-        if (batch.SkipsUnknown(file, input)) continue;
-        Extraction extraction;
-        if (input.kind != nullptr) {
-            Guarded(report, [&] {
-                // A QD image file loads as its raw side; its layout is in the file.
-                Bytes whole;
-                FileReport reread(file.path);
-                if (input.kind == &QdfKind()) LoadWholeInput(file.path, whole, reread);
-                extraction = ExtractFiles(*input.kind, input.bytes, whole, report);
-            });
-        }
-        Placed placed;
-        {
-            std::optional<InterruptsHeld> held;
-            if (!report.Failed()) placed = Place(file, extraction, options, guard, held, report);
-            if (options.batch.json) {
-                all.push_back(ExtractJson(report, placed));
-            } else if (!placed.line.empty()) {
-                PrintProgress(placed.line);
-            }
-        }
-        PrintMessages(report);
-        batch.Count(report.Failed() ? Outcome::kFailed
-                    : placed.kept   ? Outcome::kSkipped
-                                    : Outcome::kDone);
-    }
-    if (options.batch.json) PrintDocument(all);
-    return batch.End();
+    return RunOutputBatch(files, options.batch, options.force, "extracted",
+                          [&](auto&&... step) { return ExtractOne(options, step...); });
 }
