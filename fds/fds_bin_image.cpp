@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "common/crc16.h"
 #include "common/crcblock.h"
 #include "common/littleendian.h"
 #include "fds/fds_layout.h"
@@ -129,14 +128,6 @@ std::optional<std::vector<std::uint8_t>> FdsBinReadCells(const std::vector<std::
     BitWriter writer;
     EncodeSide(writer, stream.data(), stream.size());
     return std::move(writer.bitstreambuffer);
-}
-
-std::vector<std::uint8_t> FdsBinOfArea(const std::vector<std::uint8_t>& area) {
-    Crc16 crc(kFdsWriterCrc);
-    std::vector<std::uint8_t> stream;
-    if (BuildFdsSide(area, 0, stream, crc, MissingFiles::kEndSide).status != FdsSideStatus::kOk)
-        return {};
-    return stream;
 }
 
 std::size_t FdsFlashSlotCount(std::size_t size) {

@@ -73,10 +73,6 @@ bool StartsAsFdsBin(const std::vector<std::uint8_t>& bytes);
 // holds a start mark with a block ID behind it, behind 0x00 bytes.
 std::optional<std::vector<std::uint8_t>> FdsBinReadCells(const std::vector<std::uint8_t>& file);
 
-// A side area as a disk read of a side the kit wrote gives it back: the
-// kit's side stream. Empty when the blocks do not fit on a side.
-std::vector<std::uint8_t> FdsBinOfArea(const std::vector<std::uint8_t>& area);
-
 // Flash slots, one after another: the last may be cut short (read as 0x00).
 std::size_t FdsFlashSlotCount(std::size_t size);
 struct FdsFlashSlot {

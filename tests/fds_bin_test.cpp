@@ -49,7 +49,7 @@ Bytes ReadLayout(const Bytes& blocks, std::size_t leadin, const Bytes& junk, std
 std::vector<Bytes> DiskReads(const Bytes& image) {
     std::vector<Bytes> reads;
     for (std::size_t at = 16; at + 65500 <= image.size(); at += 65500)
-        reads.push_back(FdsBinOfArea(Bytes(image.begin() + at, image.begin() + at + 65500)));
+        reads.push_back(FdsStream(image, at));
     return reads;
 }
 

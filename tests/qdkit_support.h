@@ -40,13 +40,19 @@ inline MztEntry Entry(const std::string& name, std::size_t size, std::uint32_t s
     return entry;
 }
 
+// The side stream the kit's encoder makes of the image's side at offset:
+// also what an FDSStick or FDSemu disk read of that side saves (a .bin).
+inline Bytes FdsStream(const Bytes& image, std::size_t offset) {
+    Crc16 crc(kFdsWriterCrc);
+    Bytes stream;
+    BuildFdsSide(image, offset, stream, crc, MissingFiles::kEndSide);
+    return stream;
+}
+
 // The raw side of an FDS side, as the kit's encoder lays it out; `shift`
 // cells later when asked.
 inline Bytes FdsRaw(const FdsSideContent& side, int shift = 0) {
-    Crc16 crc(kFdsWriterCrc);
-    Bytes stream;
-    BuildFdsSide(FdsImage({side}), 16, stream, crc, MissingFiles::kEndSide);
-    return QdRaw(stream, shift);
+    return QdRaw(FdsStream(FdsImage({side}), 16), shift);
 }
 
 // The side stream the kit's encoder makes of an MZT file's records.

@@ -32,10 +32,7 @@ const RescueMedium& MediumOf(const Side& side) {
 }
 
 Side FdsSideOf(const Bytes& image) {
-    Crc16 crc(kFdsWriterCrc);
-    Bytes stream;
-    BuildFdsSide(image, kFdsHeaderBytes, stream, crc, MissingFiles::kEndSide);
-    Side side{true, QdRaw(stream), image, {}, {}};
+    Side side{true, QdRaw(FdsStream(image, kFdsHeaderBytes)), image, {}, {}};
     for (const RescuedBlock& block : RescueFdsSide({&side.raw}).blocks) {
         side.blocks.push_back(block.bytes);
         side.cells.push_back(static_cast<std::size_t>(*block.cell));
@@ -171,7 +168,7 @@ MakeRead Other(int sample) {
 // A disk read the devices saved as its data bits, a byte of a block flipped.
 MakeRead DiskRead(std::optional<std::size_t> block = std::nullopt) {
     return [=](const Side& side, std::mt19937&) {
-        Bytes bin = FdsBinOfArea(Bytes(side.file.begin() + kFdsHeaderBytes, side.file.end()));
+        Bytes bin = FdsStream(side.file, kFdsHeaderBytes);
         if (block) bin[ReadFdsBinSide(bin, 0, bin.size()).blocks.at(*block).block.offset + 9] ^= 4;
         return bin;
     };
