@@ -25,9 +25,7 @@ public:
     }
 
     void Inspect(const Bytes& file, FileReport& report) const override {
-        const QdSideRead read = ReadQdSide(file);
-        QdSideFacts(read, true, report);
-        CompareCells(file, CanonicalQdRaw(read.mzt), report);
+        Inspect(file, ReadQdSide(file), report);
     }
 
     void Print(const Json& facts) const override {
@@ -36,12 +34,20 @@ public:
     }
 
     void Verify(const Bytes& file, FileReport& report) const override {
-        Inspect(file, report);
-        for (const std::string& text : SizeMismatches(ReadQdSide(file, false))) report.Fail(text);
+        const QdSideRead read = ReadQdSide(file);
+        Inspect(file, read, report);
+        for (const std::string& text : SizeMismatches(read)) report.Fail(text);
         VerifyCanonical(report);
     }
 
     Content Read(const Bytes& file, bool, FileReport&) const override { return {{}, file}; }
+
+private:
+    // One decoding of the side serves every check.
+    static void Inspect(const Bytes& file, const QdSideRead& read, FileReport& report) {
+        QdSideFacts(read, true, report);
+        CompareCells(file, CanonicalQdRaw(read.mzt), report);
+    }
 
     std::vector<Produced> Write(const Content& content, bool, FileReport&) const override {
         return {{".QDK", content.raw}};
