@@ -797,17 +797,6 @@ namespace {
 // around it put it are the same block.
 constexpr long long kMatchCells = 512;
 
-// The reads each group of passes holds, the group of the pass with most good blocks first.
-std::vector<std::vector<int>> ReadsOf(const std::vector<std::vector<std::size_t>>& groups,
-                                      const std::vector<ReadPass>& passes) {
-    std::vector<std::vector<int>> reads;
-    for (const std::vector<std::size_t>& group : groups) {
-        reads.emplace_back();
-        for (std::size_t p : group) AddRead(reads.back(), passes[p].read);
-    }
-    return reads;
-}
-
 // Passes by the side their good opening shows; the passes without one in none.
 std::vector<std::vector<std::size_t>> GroupsByOpening(const std::vector<ReadPass>& passes) {
     std::vector<Fingerprint> prints;
@@ -863,7 +852,7 @@ bool OneSide(std::vector<std::vector<std::size_t>> groups, SideRescue& rescue,
         sideof && std::any_of(groups.front().begin(), groups.front().end(),
                               [&](std::size_t p) { return rescue.passes[p].read == *sideof; });
     if (!chosen) {
-        rescue.sides = ReadsOf(groups, rescue.passes);
+        rescue.sides = std::move(groups);
         return false;
     }
     for (std::size_t g = 1; g < groups.size(); ++g)
@@ -1141,7 +1130,7 @@ SideRescue RescueSide(const RescueMedium& medium, const std::vector<const DataPl
                 if (rescue.passes[p].fate == PassFate::kUsed &&
                     std::find(contrary.begin(), contrary.end(), p) == contrary.end())
                     same.push_back(p);
-            rescue.sides = ReadsOf({same, contrary}, rescue.passes);
+            rescue.sides = {same, contrary};
             return rescue;
         }
         for (std::size_t p : contrary) rescue.passes[p].fate = PassFate::kOtherSide;

@@ -295,9 +295,9 @@ struct SideRescue {
     std::vector<ReadPass> passes;
     Matching matching;
     std::optional<std::size_t> announced;  // blocks the side announces
-    // When the reads hold different sides: the reads of each, the first
+    // When the reads hold different sides: the passes of each, the first
     // group the lead's. Nothing is rescued then.
-    std::vector<std::vector<int>> sides;
+    std::vector<std::vector<std::size_t>> sides;
     std::vector<std::size_t> misplaced;  // blocks that repeat a file or break the order
     std::vector<RereadStretch> reread;
     // Every block announced there, found once, in its order, and sure.

@@ -210,16 +210,23 @@ std::string Summary(const SideRescue& rescue) {
     return text;
 }
 
-// What a message about a pass begins with: its read, but for the first,
-// whose report it is, and which pass when the read holds more.
-std::string PassSubject(const SideRescue& rescue, const ReadPass& pass,
-                        const std::vector<std::string>& paths) {
+// A pass by its read's name, and which pass when the read holds more.
+std::string PassName(const SideRescue& rescue, const ReadPass& pass,
+                     const std::vector<std::string>& paths, bool named) {
     const bool more = std::count_if(rescue.passes.begin(), rescue.passes.end(),
                                     [&](const ReadPass& p) { return p.read == pass.read; }) > 1;
     const std::string which = "pass " + std::to_string(pass.number + 1);
-    if (pass.read == 0) return more ? which + ": " : "";
+    if (!named) return more ? which : "";
     const std::string& path = paths[static_cast<std::size_t>(pass.read)];
-    return path + (more ? " (" + which + ")" : "") + ": ";
+    return path + (more ? " (" + which + ")" : "");
+}
+
+// What a message about a pass begins with: its name, but for the first
+// read's, whose report it is.
+std::string PassSubject(const SideRescue& rescue, const ReadPass& pass,
+                        const std::vector<std::string>& paths) {
+    const std::string name = PassName(rescue, pass, paths, pass.read != 0);
+    return name.empty() ? "" : name + ": ";
 }
 
 // What became of each read and pass, and what keeps the side from being whole.
@@ -250,11 +257,12 @@ void TellRescue(const SideRescue& rescue, const std::vector<std::string>& paths,
 
 std::string SidesText(const SideRescue& rescue, const std::vector<std::string>& paths) {
     std::string text;
-    for (const std::vector<int>& group : rescue.sides) {
-        std::string reads;
-        for (int r : group)
-            reads += (reads.empty() ? "" : ", ") + paths[static_cast<std::size_t>(r)];
-        text += (text.empty() ? "" : "; ") + reads;
+    for (const std::vector<std::size_t>& group : rescue.sides) {
+        std::string passes;
+        for (std::size_t p : group)
+            passes +=
+                (passes.empty() ? "" : ", ") + PassName(rescue, rescue.passes[p], paths, true);
+        text += (text.empty() ? "" : "; ") + passes;
     }
     return "the reads hold different sides: " + text +
            " (--side-of READ rescues the side of that read)";

@@ -164,6 +164,10 @@ MakeRead WornCapture() {
 MakeRead Other(int sample) {
     return [=](const Side&, std::mt19937&) { return Sample(sample).raw; };
 }
+// The side, then another in the same file (the flash slots of a disk).
+MakeRead ThenOther(int sample) {
+    return [=](const Side& side, std::mt19937&) { return Concat({side.raw, Sample(sample).raw}); };
+}
 
 // A disk read the devices saved as its data bits, a byte of a block flipped.
 MakeRead DiskRead(std::optional<std::size_t> block = std::nullopt) {
@@ -187,6 +191,7 @@ struct Case {
     std::vector<std::string> options = {};  // before the reads
     int alone = -1;                         // a read that alone must not give back more
     std::function<void(const Bytes&)> output = nullptr;  // checks the file written
+    const char* says = "";                               // in the standard error
 };
 
 // The side's blocks each sure block holds, in order; every other one wrong.
@@ -274,6 +279,14 @@ TEST(Recover, ReadsAsDrivesMakeThem) {
          0,
          {"--side-of", "r0"}},
         {"QD: reads of two tapes", kQd, {Clean(), Other(kQdOther), Clean()}, 1},
+        {"one read of two sides",
+         kFds,
+         {ThenOther(kFdsSideB)},
+         1,
+         {},
+         -1,
+         nullptr,
+         "different sides: r0 (pass "},
         {"a CRC that ends in 0x00, its header damaged",
          kFdsZeroCrc,
          {Flips({{4, 257}})},
@@ -309,6 +322,7 @@ TEST(Recover, ReadsAsDrivesMakeThem) {
         }
         const RunResult run = RunProgram(dir.path(), "qdkit", args);
         EXPECT_EQ(c.status, run.status) << run.err;
+        EXPECT_NE(std::string::npos, run.err.find(c.says)) << run.err;
         const Json object = Json::parse(run.out);
         const std::optional<int> sideof = c.options.empty() ? std::nullopt : std::optional<int>(0);
         const SideRescue rescue = RescueOf(side, files, sideof);
