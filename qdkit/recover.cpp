@@ -210,23 +210,27 @@ std::string Summary(const SideRescue& rescue) {
     return text;
 }
 
-// A pass by its read's name, and which pass when the read holds more.
-std::string PassName(const SideRescue& rescue, const ReadPass& pass,
-                     const std::vector<std::string>& paths, bool named) {
+// "pass N" when the pass's read holds more than one; else nothing.
+std::string PassNumber(const SideRescue& rescue, const ReadPass& pass) {
     const bool more = std::count_if(rescue.passes.begin(), rescue.passes.end(),
                                     [&](const ReadPass& p) { return p.read == pass.read; }) > 1;
-    const std::string which = "pass " + std::to_string(pass.number + 1);
-    if (!named) return more ? which : "";
-    const std::string& path = paths[static_cast<std::size_t>(pass.read)];
-    return path + (more ? " (" + which + ")" : "");
+    return more ? "pass " + std::to_string(pass.number + 1) : "";
+}
+
+// A pass by its read's name, and which pass when the read holds more.
+std::string PassName(const SideRescue& rescue, const ReadPass& pass,
+                     const std::vector<std::string>& paths) {
+    const std::string number = PassNumber(rescue, pass);
+    return paths[static_cast<std::size_t>(pass.read)] + (number.empty() ? "" : " (" + number + ")");
 }
 
 // What a message about a pass begins with: its name, but for the first
 // read's, whose report it is.
 std::string PassSubject(const SideRescue& rescue, const ReadPass& pass,
                         const std::vector<std::string>& paths) {
-    const std::string name = PassName(rescue, pass, paths, pass.read != 0);
-    return name.empty() ? "" : name + ": ";
+    if (pass.read != 0) return PassName(rescue, pass, paths) + ": ";
+    const std::string number = PassNumber(rescue, pass);
+    return number.empty() ? "" : number + ": ";
 }
 
 // What became of each read and pass, and what keeps the side from being whole.
@@ -260,8 +264,7 @@ std::string SidesText(const SideRescue& rescue, const std::vector<std::string>& 
     for (const std::vector<std::size_t>& group : rescue.sides) {
         std::string passes;
         for (std::size_t p : group)
-            passes +=
-                (passes.empty() ? "" : ", ") + PassName(rescue, rescue.passes[p], paths, true);
+            passes += (passes.empty() ? "" : ", ") + PassName(rescue, rescue.passes[p], paths);
         text += (text.empty() ? "" : "; ") + passes;
     }
     return "the reads hold different sides: " + text +
