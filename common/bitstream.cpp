@@ -201,19 +201,51 @@ std::int32_t BitReader::FindPair(std::int32_t pair) {
     }
 }
 
-std::optional<std::size_t> FirstDifferentCell(const std::vector<std::uint8_t>& a,
-                                              const std::vector<std::uint8_t>& b) {
-    const std::size_t n = std::min(a.size(), b.size());
+namespace {
+
+// The first cell where n bytes at a and at b differ.
+std::optional<std::size_t> FirstDifferentCellOf(const std::uint8_t* a, const std::uint8_t* b,
+                                                std::size_t n) {
     std::size_t i = 0;
     // Eight bytes a step: little-endian words put byte i's bit 0 at bit 8i.
     for (; i + 8 <= n; i += 8) {
-        const std::uint64_t differ = Le64(a.data() + i) ^ Le64(b.data() + i);
+        const std::uint64_t differ = Le64(a + i) ^ Le64(b + i);
         if (differ != 0) return i * 8 + static_cast<std::size_t>(LowestBit(differ));
     }
     for (; i < n; ++i) {
         const unsigned differ = a[i] ^ b[i];
         if (differ != 0) return i * 8 + static_cast<std::size_t>(LowestBit(differ));
     }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::size_t> FirstDifferentCell(const std::vector<std::uint8_t>& a,
+                                              const std::vector<std::uint8_t>& b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    if (const auto cell = FirstDifferentCellOf(a.data(), b.data(), n)) return cell;
     if (a.size() != b.size()) return n * 8;
+    return std::nullopt;
+}
+
+std::optional<std::size_t> FirstCellOffEncoding(const std::vector<std::uint8_t>& raw,
+                                                const std::vector<std::uint8_t>& sidestream) {
+    // A fresh writer's bytes each make whole raw bytes, so stretches join
+    // without a seam.
+    constexpr std::size_t kStretch = 4096;
+    BitWriter writer;
+    std::size_t compared = 0;  // raw bytes
+    for (std::size_t i = 0; i < sidestream.size(); i += kStretch) {
+        EncodeSide(writer, sidestream.data() + i, std::min(kStretch, sidestream.size() - i));
+        const std::vector<std::uint8_t>& cells = writer.bitstreambuffer;
+        const std::size_t n = std::min(cells.size(), raw.size() - compared);
+        if (const auto cell = FirstDifferentCellOf(raw.data() + compared, cells.data(), n)) {
+            return compared * 8 + *cell;
+        }
+        compared += n;
+        if (n < cells.size()) return compared * 8;
+    }
+    if (raw.size() != compared) return compared * 8;
     return std::nullopt;
 }

@@ -94,6 +94,18 @@ void EncodeSide(BitWriter& writer, const std::uint8_t* sidestream, std::size_t l
 std::optional<std::size_t> FirstDifferentCell(const std::vector<std::uint8_t>& a,
                                               const std::vector<std::uint8_t>& b);
 
+// FirstDifferentCell(raw, what EncodeSide makes of sidestream with a fresh
+// writer), the cells made and compared a stretch at a time: a side's cells
+// are never held whole, sparing the memory a run would first touch.
+std::optional<std::size_t> FirstCellOffEncoding(const std::vector<std::uint8_t>& raw,
+                                                const std::vector<std::uint8_t>& sidestream);
+
+// A raw side against the kit's encoding of what it holds.
+struct CellComparison {
+    bool encodable = false;  // the kit can write it onto a side
+    std::optional<std::size_t> first_difference;
+};
+
 // The reader of one run over a loaded raw image.
 struct BitReader {
     const std::uint8_t* bitstreambuffer = nullptr;

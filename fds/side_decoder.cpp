@@ -187,11 +187,11 @@ FdsSideRead ReadFdsSide(const std::vector<std::uint8_t>& raw) {
     return read;
 }
 
-std::vector<std::uint8_t> DecodedFdsArea(const std::vector<std::uint8_t>& image) {
-    std::vector<std::uint8_t> area(
-        image.begin() + std::min<std::ptrdiff_t>(kFdsHeaderBytes, image.size()), image.end());
-    if (area.size() < static_cast<std::size_t>(kFdsSideAreaBytes)) {
-        area.resize(kFdsSideAreaBytes, kFdsImageFillByte);
+std::vector<std::uint8_t> DecodedFdsArea(std::vector<std::uint8_t> image) {
+    image.erase(image.begin(),
+                image.begin() + std::min<std::ptrdiff_t>(kFdsHeaderBytes, image.size()));
+    if (image.size() < static_cast<std::size_t>(kFdsSideAreaBytes)) {
+        image.resize(kFdsSideAreaBytes, kFdsImageFillByte);
     }
-    return area;
+    return image;
 }

@@ -72,5 +72,6 @@ struct FdsSideRead {
 };
 FdsSideRead ReadFdsSide(const std::vector<std::uint8_t>& raw);
 
-// The side area of a decoded one-side image, at least a whole area long.
-std::vector<std::uint8_t> DecodedFdsArea(const std::vector<std::uint8_t>& image);
+// The side area of a decoded one-side image, at least a whole area long;
+// an image handed over by move becomes it.
+std::vector<std::uint8_t> DecodedFdsArea(std::vector<std::uint8_t> image);

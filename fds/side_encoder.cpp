@@ -70,3 +70,13 @@ std::optional<std::vector<std::uint8_t>> CanonicalFdsRaw(const std::vector<std::
     }
     return std::move(writer.bitstreambuffer);
 }
+
+CellComparison CompareWithCanonicalFds(const std::vector<std::uint8_t>& raw,
+                                       const std::vector<std::uint8_t>& area) {
+    Crc16 crc(kFdsWriterCrc);
+    std::vector<std::uint8_t> stream;
+    if (BuildFdsSide(area, 0, stream, crc, MissingFiles::kEndSide).status != FdsSideStatus::kOk) {
+        return {};
+    }
+    return {true, FirstCellOffEncoding(raw, stream)};
+}

@@ -35,3 +35,7 @@ FdsSideResult EncodeFdsSide(const std::vector<std::uint8_t>& fdsbuffer, std::siz
 // What the kit's encoder writes for a side area, with a fresh writer; none
 // when the blocks do not fit on a side.
 std::optional<std::vector<std::uint8_t>> CanonicalFdsRaw(const std::vector<std::uint8_t>& area);
+
+// A raw side against CanonicalFdsRaw(area), without making it whole.
+CellComparison CompareWithCanonicalFds(const std::vector<std::uint8_t>& raw,
+                                       const std::vector<std::uint8_t>& area);

@@ -1,5 +1,7 @@
 #include "qd/side_encoder.h"
 
+#include <algorithm>
+
 #include "common/littleendian.h"
 
 namespace {
@@ -36,8 +38,9 @@ std::vector<std::uint8_t> LayQdBlocks(const std::vector<QdBlockView>& blocks) {
         length += GapBefore(n) + kQdSyncBeforeBytes + blocks[n].headsize + blocks[n].bodysize +
                   kQdCrcBytes + kQdSyncAfterBytes;
     }
+    // Room for a side's fill too: growing into it would move the stream.
     std::vector<std::uint8_t> stream;
-    stream.reserve(length);
+    stream.reserve(std::max<std::size_t>(length, kQdSideStreamBytes));
     for (std::size_t n = 0; n < blocks.size(); ++n) {
         const QdBlockView& block = blocks[n];
         Append(stream, kQdGapByte, GapBefore(n));
@@ -83,7 +86,8 @@ std::vector<std::uint8_t> BuildQdSide(const std::vector<std::uint8_t>& file,
     return LayQdBlocks(blocks);
 }
 
-QdSideResult EncodeQdSide(const std::vector<std::uint8_t>& file, Crc16& crc, BitWriter& writer) {
+QdSideResult LayOutQdSide(const std::vector<std::uint8_t>& file, Crc16& crc,
+                          std::vector<std::uint8_t>& stream) {
     const std::vector<MztRecordView> records = WalkMztRecords(file);
     if (!records.empty() && !MztBodyInside(file, records.back())) {
         return {QdSideStatus::kTruncated, static_cast<int>(records.size()), 0, {}};
@@ -108,15 +112,22 @@ QdSideResult EncodeQdSide(const std::vector<std::uint8_t>& file, Crc16& crc, Bit
         }
         length += bytes;
     }
-    std::vector<std::uint8_t> stream = BuildQdSide(file, records, crc);
+    stream = BuildQdSide(file, records, crc);
     stream.resize(kQdSideStreamBytes, kQdGapByte);
-    EncodeSide(writer, stream.data(), stream.size());
     return result;
 }
 
-std::optional<std::vector<std::uint8_t>> CanonicalQdRaw(const std::vector<std::uint8_t>& mzt) {
-    BitWriter writer;
+QdSideResult EncodeQdSide(const std::vector<std::uint8_t>& file, Crc16& crc, BitWriter& writer) {
+    std::vector<std::uint8_t> stream;
+    QdSideResult result = LayOutQdSide(file, crc, stream);
+    if (result.status == QdSideStatus::kOk) EncodeSide(writer, stream.data(), stream.size());
+    return result;
+}
+
+CellComparison CompareWithCanonicalQd(const std::vector<std::uint8_t>& raw,
+                                      const std::vector<std::uint8_t>& mzt) {
     Crc16 crc(kQdWriterCrc);
-    if (EncodeQdSide(mzt, crc, writer).status != QdSideStatus::kOk) return std::nullopt;
-    return std::move(writer.bitstreambuffer);
+    std::vector<std::uint8_t> stream;
+    if (LayOutQdSide(mzt, crc, stream).status != QdSideStatus::kOk) return {};
+    return {true, FirstCellOffEncoding(raw, stream)};
 }

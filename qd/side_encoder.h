@@ -60,10 +60,14 @@ struct QdSideResult {
 };
 
 // Everything after loading: counts the records, checks that they fit, builds
-// the side stream, fills it to a side's length and codes it into
-// writer.bitstreambuffer.
+// the side stream and fills it to a side's length.
+QdSideResult LayOutQdSide(const std::vector<std::uint8_t>& file, Crc16& crc,
+                          std::vector<std::uint8_t>& stream);
+
+// LayOutQdSide, then on success the side's cells into writer.bitstreambuffer.
 QdSideResult EncodeQdSide(const std::vector<std::uint8_t>& file, Crc16& crc, BitWriter& writer);
 
-// What the kit's encoder writes for the records of an MZT file, with a
-// fresh writer; none when they cannot go onto a side.
-std::optional<std::vector<std::uint8_t>> CanonicalQdRaw(const std::vector<std::uint8_t>& mzt);
+// A raw side against what the kit's encoder writes for the records of an
+// MZT file with a fresh writer, without making that whole.
+CellComparison CompareWithCanonicalQd(const std::vector<std::uint8_t>& raw,
+                                      const std::vector<std::uint8_t>& mzt);

@@ -108,7 +108,7 @@ const FileKind* RecogniseKind(Probe& probe) {
 }
 
 const FileKind* KindOfBytes(const Bytes& bytes) {
-    Probe probe(bytes);
+    Probe probe(bytes, Probe::Borrowed{});
     return RecogniseKind(probe);
 }
 

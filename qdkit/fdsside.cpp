@@ -310,9 +310,9 @@ std::vector<const FdsImageSide*> SidesToWrite(const std::vector<FdsImageSide>& a
     return sides;
 }
 
-bool FitsSideArea(const FdsImageSide& side, FileReport& report) {
-    if (side.area.size() <= static_cast<std::size_t>(kFdsSideAreaBytes)) return true;
-    report.Fail("side " + SideLabel(side.number) + " holds " + std::to_string(side.area.size()) +
+bool FitsSideArea(int number, const std::vector<std::uint8_t>& area, FileReport& report) {
+    if (area.size() <= static_cast<std::size_t>(kFdsSideAreaBytes)) return true;
+    report.Fail("side " + SideLabel(number) + " holds " + std::to_string(area.size()) +
                 " bytes, more than a side area (" + std::to_string(kFdsSideAreaBytes) + ")");
     return false;
 }

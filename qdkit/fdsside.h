@@ -48,4 +48,4 @@ Bytes FdsRawToFds(const Bytes& raw, bool keep, FileReport& report);
 std::vector<const FdsImageSide*> SidesToWrite(const std::vector<FdsImageSide>& sides,
                                               FileReport& report);
 // Whether a side's blocks fit a side area of an image; an error says why not.
-bool FitsSideArea(const FdsImageSide& side, FileReport& report);
+bool FitsSideArea(int number, const std::vector<std::uint8_t>& area, FileReport& report);

@@ -22,7 +22,8 @@ bool TakeSide(const Input& input, bool salvage, Content& joined, FileReport& rep
                     " sides; join takes one side from each file");
         return false;
     }
-    if (!FitsSideArea(content.sides.front(), report)) return false;
+    if (!FitsSideArea(content.sides.front().number, content.sides.front().area, report))
+        return false;
     joined.sides.push_back({static_cast<int>(joined.sides.size()), content.sides.front().area});
     return true;
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "common/littleendian.h"
 #include "common/wholefile.h"
@@ -693,9 +694,9 @@ std::vector<Produced> PackFiles(const Json& manifest, const FileKind& to, const 
         // A raw side's files are packed as the image of that side.
         const bool raw = kind == &FdsRawKind();
         const FileKind& own = raw ? FdsKind() : *kind;
-        const Bytes image = PackFds(manifest, own, raw, read, report);
+        Bytes image = PackFds(manifest, own, raw, read, report);
         if (report.Failed()) return {};
-        if (&to == &own) return {{"", image}};
+        if (&to == &own) return OneOutput("", std::move(image));
         // What the image itself is like was the manifest's to say.
         FileReport quiet(report.file);
         Content content = own.Read(image, false, quiet);
@@ -705,14 +706,14 @@ std::vector<Produced> PackFiles(const Json& manifest, const FileKind& to, const 
         if (report.Failed()) return {};
         return WriteAs(to, content, false, report);
     }
-    const Bytes mzt = PackMzt(manifest, read, report);
+    Bytes mzt = PackMzt(manifest, read, report);
     if (report.Failed()) return {};
-    if (&to == &MztKind()) return {{"", mzt}};
+    if (&to == &MztKind()) return OneOutput("", std::move(mzt));
     FitsQdSide(mzt, report);
     if (report.Failed()) return {};
     if (&to == &QdfKind() && manifest.contains("qdf_layout")) {
         Bytes image = QdfOfLayout(manifest["qdf_layout"], mzt, report);
-        if (!image.empty()) return {{"", std::move(image)}};
+        if (!image.empty()) return OneOutput("", std::move(image));
     }
     const Content content = MztKind().Read(mzt, false, report);
     if (report.Failed()) return {};

@@ -23,10 +23,16 @@ Probe::Probe(std::vector<std::uint8_t> bytes)
                                                            std::min(m_whole.size(), kPrefixBytes)));
 }
 
+Probe::Probe(const std::vector<std::uint8_t>& bytes, Borrowed)
+    : m_size(bytes.size()), m_borrowed(&bytes), m_haswhole(true) {
+    m_prefix.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(
+                                                       std::min(bytes.size(), kPrefixBytes)));
+}
+
 bool Probe::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) {
     if (offset > m_size || m_size - offset < n) return false;
     if (m_haswhole) {
-        std::copy_n(m_whole.begin() + static_cast<std::ptrdiff_t>(offset), n, out);
+        std::copy_n(Held().begin() + static_cast<std::ptrdiff_t>(offset), n, out);
         return true;
     }
     if (n == 0) return true;
@@ -46,7 +52,7 @@ const std::vector<std::uint8_t>* Probe::Whole(std::uint64_t most) {
         if (!ReadAt(0, m_whole.data(), m_whole.size())) return nullptr;
         m_haswhole = true;
     }
-    return &m_whole;
+    return &Held();
 }
 
 const DataPlanes* Probe::Planes(std::uint64_t most) {
@@ -58,6 +64,10 @@ const DataPlanes* Probe::Planes(std::uint64_t most) {
 
 bool Probe::TakeWhole(std::vector<std::uint8_t>& bytes) {
     if (Whole(m_size) == nullptr) return false;
+    if (m_borrowed != nullptr) {
+        bytes = *m_borrowed;
+        return true;
+    }
     bytes = std::move(m_whole);
     m_haswhole = false;
     return true;

@@ -20,6 +20,9 @@ public:
     explicit Probe(CFile& file);
     // A file already in memory.
     explicit Probe(std::vector<std::uint8_t> bytes);
+    // Bytes the caller keeps for as long as the probe lives, not copied.
+    struct Borrowed {};
+    Probe(const std::vector<std::uint8_t>& bytes, Borrowed);
 
     std::uint64_t size() const { return m_size; }
     // The first bytes of the file (all of a short one).
@@ -40,7 +43,10 @@ private:
     std::uint64_t m_size;
     std::vector<std::uint8_t> m_prefix;
     std::vector<std::uint8_t> m_whole;
+    const std::vector<std::uint8_t>* m_borrowed = nullptr;  // stands for m_whole
     bool m_haswhole = false;
+
+    const std::vector<std::uint8_t>& Held() const { return m_borrowed ? *m_borrowed : m_whole; }
     std::optional<DataPlanes> m_planes;
     bool m_failed = false;
 };

@@ -109,11 +109,9 @@ void Damage(const std::string& text, bool keep, FileReport& report) {
     }
 }
 
-void CompareCells(const std::vector<std::uint8_t>& raw,
-                  const std::optional<std::vector<std::uint8_t>>& encoded, FileReport& report) {
-    const std::optional<std::size_t> cell =
-        encoded ? FirstDifferentCell(raw, *encoded) : std::nullopt;
-    report.facts["canonical"] = encoded && !cell;
+void CompareCells(const CellComparison& comparison, FileReport& report) {
+    const std::optional<std::size_t>& cell = comparison.first_difference;
+    report.facts["canonical"] = comparison.encodable && !cell;
     report.facts["first_difference"] = cell ? Json(*cell) : Json();
 }
 

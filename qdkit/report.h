@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "common/bitstream.h"
+
 using Json = nlohmann::ordered_json;
 
 struct FileReport {
@@ -74,6 +76,5 @@ void Damage(const std::string& text, bool keep, FileReport& report);
 // and its cells are the kit's own encoding of its blocks.
 void VerifyCanonical(FileReport& report);
 // The facts canonical and first_difference of a raw side against the
-// kit's encoding of its blocks (none when the kit cannot encode them).
-void CompareCells(const std::vector<std::uint8_t>& raw,
-                  const std::optional<std::vector<std::uint8_t>>& encoded, FileReport& report);
+// kit's encoding of its blocks.
+void CompareCells(const CellComparison& comparison, FileReport& report);

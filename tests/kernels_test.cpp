@@ -78,6 +78,32 @@ TEST(FastKernels, EncoderMatchesReferenceAcrossCalls) {
     }
 }
 
+// The comparison made a stretch at a time against the whole encoding: cells
+// flipped at either end and across a stretch's seam, raw sides cut short or
+// running on.
+TEST(FastKernels, StretchedComparisonMatchesTheWholeEncoding) {
+    std::mt19937 rng(19);
+    for (const std::size_t length : {0, 1, 4095, 4096, 4097, 9000}) {
+        const Bytes stream = RandomBytes(rng, length);
+        BitWriter writer;
+        EncodeSide(writer, stream.data(), stream.size());
+        const Bytes cells = writer.bitstreambuffer;
+        std::vector<Bytes> raws{cells, Bytes(cells.begin(), cells.begin() + cells.size() / 2),
+                                cells, cells};
+        raws[2].push_back(0x55);
+        for (const std::size_t byte : {std::size_t{0}, cells.size() - 1, std::size_t{8191},
+                                       std::size_t{8192}, cells.size() / 3}) {
+            if (byte >= cells.size()) continue;
+            raws.push_back(cells);
+            raws.back()[byte] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
+        }
+        for (std::size_t n = 0; n < raws.size(); ++n) {
+            EXPECT_EQ(FirstCellOffEncoding(raws[n], stream), FirstDifferentCell(raws[n], cells))
+                << length << " bytes, raw " << n;
+        }
+    }
+}
+
 TEST(FastKernels, ReaderMatchesReferenceFromEveryCell) {
     std::mt19937 rng(12);
     for (std::size_t length = 0; length < 48; ++length) {

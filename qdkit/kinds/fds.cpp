@@ -102,11 +102,11 @@ public:
         const std::vector<const FdsImageSide*> sides = SidesToWrite(content.sides, report);
         Bytes areas;
         for (const FdsImageSide* side : sides) {
-            FitsSideArea(*side, report);
+            FitsSideArea(side->number, side->area, report);
             areas.insert(areas.end(), side->area.begin(), side->area.end());
         }
         if (report.Failed() || sides.empty()) return {};
-        return {{".fds", WithFdsHeader(areas, static_cast<int>(sides.size()))}};
+        return OneOutput(".fds", WithFdsHeader(areas, static_cast<int>(sides.size())));
     }
 };
 

@@ -128,7 +128,7 @@ public:
             for (const std::string& text : Damage(slot.side))
                 report.Fail(Where(number, bin.flash) + text);
             Json facts = FdsSideFacts(slot.side.area, number, report);
-            FitsSideArea({number, slot.side.area}, report);
+            FitsSideArea(number, slot.side.area, report);
             Json blocks = Json::array();
             for (const FdsBinBlock& block : slot.side.blocks) {
                 blocks.push_back({{"id", block.block.id},
@@ -172,7 +172,7 @@ public:
         for (const FdsFlashSlot& slot : bin.sides) {
             for (const std::string& text : Damage(slot.side))
                 report.Fail(Where(number, bin.flash) + text);
-            if (!FitsSideArea({number++, slot.side.area}, report)) return;
+            if (!FitsSideArea(number++, slot.side.area, report)) return;
             areas.insert(areas.end(), slot.side.area.begin(), slot.side.area.end());
         }
         if (!report.Failed() && !bin.sides.empty())
@@ -221,7 +221,7 @@ public:
             }
         }
         if (report.Failed() || sides.empty()) return {};
-        return {{".bin", std::move(file)}};
+        return OneOutput(".bin", std::move(file));
     }
 };
 

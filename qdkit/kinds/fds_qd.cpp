@@ -93,7 +93,7 @@ public:
         const std::vector<FdsQdSideRead> sides = ReadSides(file, false, report);
         Bytes areas;
         for (std::size_t n = 0; n < sides.size(); ++n) {
-            if (!FitsSideArea({static_cast<int>(n), sides[n].area}, report)) return;
+            if (!FitsSideArea(static_cast<int>(n), sides[n].area, report)) return;
             areas.insert(areas.end(), sides[n].area.begin(), sides[n].area.end());
         }
         FdsKind().Verify(WithFdsHeader(areas, static_cast<int>(sides.size())), report);
@@ -122,7 +122,7 @@ public:
             }
         }
         if (report.Failed() || sides.empty()) return {};
-        return {{".qd", std::move(file)}};
+        return OneOutput(".qd", std::move(file));
     }
 };
 

@@ -1,4 +1,6 @@
 // The raw image of one FDS side: its MFM cells, eight to a byte.
+#include <utility>
+
 #include "common/bitstream.h"
 #include "common/crc16.h"
 #include "fds/fds_layout.h"
@@ -27,7 +29,7 @@ public:
     }
 
     void Inspect(const Bytes& file, FileReport& report) const override {
-        const FdsSideRead read = ReadFdsSide(file);
+        FdsSideRead read = ReadFdsSide(file);
         Json blocks = Json::array();
         for (const BlockSeen& block : read.blocks) {
             blocks.push_back(
@@ -37,11 +39,11 @@ public:
         for (std::size_t n = 0; n < damage.size(); ++n)
             report.Fail(damage[n] + (n == 0 ? " (qdkit recover may rescue more)" : ""));
         report.facts["blocks"] = blocks;
-        const Bytes area = DecodedFdsArea(read.image);
+        const Bytes area = DecodedFdsArea(std::move(read.image));
         report.facts["side"] = FdsSideFacts(area, 0, report);
-        FitsSideArea({0, area}, report);
+        FitsSideArea(0, area, report);
         report.facts["complete"] = read.outcome == FdsDecodeOutcome::kComplete;
-        CompareCells(file, CanonicalFdsRaw(area), report);
+        CompareCells(CompareWithCanonicalFds(file, area), report);
     }
 
     void Print(const Json& facts) const override {
@@ -55,9 +57,9 @@ public:
     }
 
     Content Read(const Bytes& file, bool keep, FileReport& report) const override {
-        const Bytes image = FdsRawToFds(file, keep, report);
+        Bytes image = FdsRawToFds(file, keep, report);
         if (image.empty()) return {};
-        return {{{0, DecodedFdsArea(image)}}, {}};
+        return {{{0, DecodedFdsArea(std::move(image))}}, {}};
     }
 
     // Each side as the kit's encoder lays it out; a blank one is skipped.

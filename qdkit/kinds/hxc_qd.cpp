@@ -124,7 +124,7 @@ public:
     }
 
     std::vector<Produced> Write(const Content& content, bool, FileReport&) const override {
-        return {{".qd", HxcQdOfCells(content.raw)}};
+        return OneOutput(".qd", HxcQdOfCells(content.raw));
     }
 };
 

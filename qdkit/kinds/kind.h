@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/blocks.h"
@@ -30,6 +31,13 @@ struct Produced {
     std::string suffix;  // of the output name: ".DKA", ".QDK", ...
     Bytes bytes;
 };
+
+// A call's one output, its bytes moved in: a list in braces would copy them.
+inline std::vector<Produced> OneOutput(std::string suffix, Bytes bytes) {
+    std::vector<Produced> outputs;
+    outputs.push_back({std::move(suffix), std::move(bytes)});
+    return outputs;
+}
 
 class FileKind {
 public:

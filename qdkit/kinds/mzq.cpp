@@ -130,7 +130,7 @@ public:
         }
         if (file.size() < static_cast<std::size_t>(kMzqEmulatorImageBytes))
             file.resize(kMzqEmulatorImageBytes, 0x00);
-        return {{".mzq", std::move(file)}};
+        return OneOutput(".mzq", std::move(file));
     }
 };
 

@@ -110,7 +110,7 @@ public:
         if (report.Failed()) return {};
         Bytes mzt = SideMzt(read, report);
         if (report.Failed()) return {};
-        return {{".mzt", std::move(mzt)}};
+        return OneOutput(".mzt", std::move(mzt));
     }
 };
 

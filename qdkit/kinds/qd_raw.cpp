@@ -43,14 +43,14 @@ public:
     Content Read(const Bytes& file, bool, FileReport&) const override { return {{}, file}; }
 
     std::vector<Produced> Write(const Content& content, bool, FileReport&) const override {
-        return {{".QDK", content.raw}};
+        return OneOutput(".QDK", content.raw);
     }
 
 private:
     // One decoding of the side serves every check.
     static void Inspect(const Bytes& file, const QdSideRead& read, FileReport& report) {
         QdSideFacts(read, true, report);
-        CompareCells(file, CanonicalQdRaw(read.mzt), report);
+        CompareCells(CompareWithCanonicalQd(file, read.mzt), report);
     }
 };
 

@@ -94,7 +94,7 @@ public:
             if (!differs.empty()) Damage(differs, keep, report);
             if (report.Failed()) return {};
         }
-        return {{".qdf", std::move(read.image)}};
+        return OneOutput(".qdf", std::move(read.image));
     }
 };
 
