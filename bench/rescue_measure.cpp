@@ -232,7 +232,7 @@ std::vector<ByteVector> QdDecoded(const ByteVector& raw) {
     std::vector<ByteVector> blocks;
     for (std::size_t n = 0; n < read.blocks.size(); ++n) {
         if (read.blocks[n].check != 0) continue;
-        const ByteVector& bytes = read.blockbytes[n];
+        const ByteVector bytes = QdBlockBytes(read, n);
         blocks.emplace_back(bytes.begin(), bytes.end() - kQdCrcBytes);
     }
     return blocks;

@@ -337,18 +337,20 @@ QdSideRead ReadQdSide(const std::vector<std::uint8_t>& raw, bool withmzt) {
     Recorder recorder(read, files);
     Crc16 crc(kQdCheckerCrc);
     read.result = DecodeQdSide(raw, crc, recorder);
-    // A block's bytes lie in the stream from its ID mark, CRC and all.
-    const std::vector<std::uint8_t>& image = files.image();
-    for (const BlockSeen& block : read.blocks) {
-        const std::size_t from = kQdImageHeaderBytes + block.offset;
-        const std::size_t to = std::min(image.size(), from + block.length + kQdCrcBytes);
-        read.blockbytes.emplace_back(image.begin() + static_cast<std::ptrdiff_t>(from),
-                                     image.begin() + static_cast<std::ptrdiff_t>(to));
-    }
+    read.imageread = files.image().size();
     files.Finish(read.result.outcome == QdDecodeOutcome::kNormalEnd);
     read.image = std::move(files.image());
     read.mzt = std::move(files.mzt());
     return read;
+}
+
+std::vector<std::uint8_t> QdBlockBytes(const QdSideRead& read, std::size_t n) {
+    // A block's bytes lie in the stream from its ID mark, CRC and all.
+    const BlockSeen& block = read.blocks[n];
+    const std::size_t from = std::min(read.imageread, kQdImageHeaderBytes + block.offset);
+    const std::size_t to = std::min(read.imageread, from + block.length + kQdCrcBytes);
+    return {read.image.begin() + static_cast<std::ptrdiff_t>(from),
+            read.image.begin() + static_cast<std::ptrdiff_t>(to)};
 }
 
 std::vector<QdSizeMismatch> QdSizeMismatches(const QdSideRead& read) {

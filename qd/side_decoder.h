@@ -94,11 +94,15 @@ struct QdSideRead {
     QdDecodeResult result;
     int blockcount = -1;  // none seen
     std::vector<BlockSeen> blocks;
-    std::vector<std::vector<std::uint8_t>> blockbytes;  // each block's, ID mark through CRC
     std::vector<QdInfoRecord> infos;
     std::vector<std::uint8_t> image;  // the QD image file
+    std::size_t imageread = 0;        // bytes of image the read gave, before any fill
     std::vector<std::uint8_t> mzt;    // the MZT file, when asked for
 };
+
+// Block n of a read as it was read, its ID mark through its CRC (less where
+// the read ended inside it): bytes of read.image, made when asked for.
+std::vector<std::uint8_t> QdBlockBytes(const QdSideRead& read, std::size_t n);
 QdSideRead ReadQdSide(const std::vector<std::uint8_t>& raw, bool withmzt = true);
 
 // A file whose information record gives another size than its data block

@@ -101,8 +101,10 @@ public:
         }
         for (const std::string& text : SizeMismatches(side)) report.Fail(text);
         Bytes back;
-        for (const Bytes& block : side.blockbytes)
+        for (std::size_t n = 0; n < side.blocks.size(); ++n) {
+            const Bytes block = QdBlockBytes(side, n);
             AppendMzqBlock(back, block.data(), block.size() - kQdCrcBytes);
+        }
         const auto end = file.begin() + static_cast<std::ptrdiff_t>(read.walk.position);
         if (!std::equal(back.begin(), back.end(), file.begin(), end))
             report.Fail("the blocks come back from a side other than the file holds them");
@@ -120,12 +122,12 @@ public:
         if (report.Failed()) return {};
         Bytes file;
         for (std::size_t n = 0; n < read.blocks.size(); ++n) {
-            const Bytes& block = read.blockbytes[n];
             if (read.blocks[n].check != 0) {
                 report.Warn("block " + std::to_string(n + 1) +
                             " fails its CRC and is left out: an MZQ image keeps no CRC");
                 continue;
             }
+            const Bytes block = QdBlockBytes(read, n);
             AppendMzqBlock(file, block.data(), block.size() - kQdCrcBytes);
         }
         if (file.size() < static_cast<std::size_t>(kMzqEmulatorImageBytes))
