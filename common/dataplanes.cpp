@@ -4,10 +4,10 @@
 
 #include "common/bitstream.h"
 
-DataPlanes::DataPlanes(const std::vector<std::uint8_t>& raw) {
-    const std::size_t cells = raw.size() * 8;
+DataPlanes::DataPlanes(const std::uint8_t* raw, std::size_t size) {
+    const std::size_t cells = size * 8;
     m_cells = cells;
-    const std::size_t bytes = (raw.size() + 1) / 2;  // of each plane
+    const std::size_t bytes = (size + 1) / 2;  // of each plane
     m_size = bytes + kSlack;
     for (int phase = 0; phase < 2; ++phase) {
         m_bits[phase] = cells >= static_cast<std::size_t>(phase) ? (cells - phase) / 2 : 0;
@@ -19,7 +19,7 @@ DataPlanes::DataPlanes(const std::vector<std::uint8_t>& raw) {
     // Sixteen cells make a byte of each plane, the second one cell later:
     // eight raw bytes make four of each, the second's last reaching one
     // cell into the next eight.
-    const std::size_t words = raw.size() >= 9 ? (raw.size() - 1) / 8 : 0;
+    const std::size_t words = size >= 9 ? (size - 1) / 8 : 0;
     for (std::size_t k = 0; k < words; ++k) {
         const std::uint64_t window = Le64(&raw[8 * k]);
         const std::uint64_t later = (window >> 1) | (std::uint64_t{raw[8 * k + 8]} << 63);
@@ -30,7 +30,7 @@ DataPlanes::DataPlanes(const std::vector<std::uint8_t>& raw) {
     }
     // The last bytes come from a copy that ends in zeros.
     std::uint8_t tail[16] = {};
-    std::copy(raw.begin() + static_cast<std::ptrdiff_t>(8 * words), raw.end(), tail);
+    std::copy(raw + 8 * words, raw + size, tail);
     for (std::size_t j = 4 * words; j < bytes; ++j) {
         const std::uint32_t window = Le32(tail + 2 * (j - 4 * words));
         first[j] = kDataByteOfCells[window & 0xFFFF];

@@ -55,7 +55,10 @@ inline int Ones(std::uint64_t word) {
 
 class DataPlanes {
 public:
-    explicit DataPlanes(const std::vector<std::uint8_t>& raw);
+    explicit DataPlanes(const std::vector<std::uint8_t>& raw)
+        : DataPlanes(raw.data(), raw.size()) {}
+    // The first size bytes at raw, as a raw image of their own.
+    DataPlanes(const std::uint8_t* raw, std::size_t size);
 
     // Cells of the raw image.
     std::size_t cells() const { return m_cells; }

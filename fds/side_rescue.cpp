@@ -384,7 +384,7 @@ bool HoldsFdsSideStart(const DataPlanes& planes) {
 
 bool FdsSideOpensEarly(const std::vector<std::uint8_t>& raw) {
     if (raw.size() <= kOpeningRawBytes) return false;
-    const DataPlanes planes(std::vector<std::uint8_t>(raw.begin(), raw.begin() + kOpeningRawBytes));
+    const DataPlanes planes(raw.data(), kOpeningRawBytes);
     // Bits past the window read as 0: the block and its gap must lie inside it.
     const std::size_t last =
         planes.cells() - (kFdsDiskInfoBlockBytes + kFdsCrcBytes + kQuietBytes) * kCellsPerByte;

@@ -397,7 +397,7 @@ bool HoldsQdSideStart(const DataPlanes& planes) {
 
 bool QdSideOpensEarly(const std::vector<std::uint8_t>& raw) {
     if (raw.size() <= kOpeningRawBytes) return false;
-    const DataPlanes planes(std::vector<std::uint8_t>(raw.begin(), raw.begin() + kOpeningRawBytes));
+    const DataPlanes planes(raw.data(), kOpeningRawBytes);
     // Bits past the window read as 0: the block must lie well inside it.
     const std::size_t last =
         planes.cells() - (kQdBlockHeaderBytes + kQdCrcBytes + kQdSyncAfterBytes) * kCellsPerByte;
