@@ -4,6 +4,33 @@
 
 #include "common/bitstream.h"
 
+#if defined(__SSE2__) && defined(__x86_64__)
+#include <emmintrin.h>
+#define KIT_SSE2_PLANES 1
+#endif
+
+#ifdef KIT_SSE2_PLANES
+namespace {
+
+// The even bits of each 64-bit lane, gathered into its low 32 bits.
+__m128i EvenBits(__m128i x) {
+    x = _mm_and_si128(x, _mm_set1_epi64x(0x5555555555555555));
+    x = _mm_and_si128(_mm_or_si128(x, _mm_srli_epi64(x, 1)), _mm_set1_epi64x(0x3333333333333333));
+    x = _mm_and_si128(_mm_or_si128(x, _mm_srli_epi64(x, 2)), _mm_set1_epi64x(0x0F0F0F0F0F0F0F0F));
+    x = _mm_and_si128(_mm_or_si128(x, _mm_srli_epi64(x, 4)), _mm_set1_epi64x(0x00FF00FF00FF00FF));
+    x = _mm_and_si128(_mm_or_si128(x, _mm_srli_epi64(x, 8)), _mm_set1_epi64x(0x0000FFFF0000FFFF));
+    return _mm_or_si128(x, _mm_srli_epi64(x, 16));
+}
+
+// The low 32 bits of both lanes as one word, the first lane's low.
+std::uint64_t LowHalves(__m128i x) {
+    return static_cast<std::uint64_t>(
+        _mm_cvtsi128_si64(_mm_shuffle_epi32(x, _MM_SHUFFLE(3, 3, 2, 0))));
+}
+
+}  // namespace
+#endif
+
 DataPlanes::DataPlanes(const std::uint8_t* raw, std::size_t size) {
     const std::size_t cells = size * 8;
     m_cells = cells;
@@ -20,7 +47,18 @@ DataPlanes::DataPlanes(const std::uint8_t* raw, std::size_t size) {
     // eight raw bytes make four of each, the second's last reaching one
     // cell into the next eight.
     const std::size_t words = size >= 9 ? (size - 1) / 8 : 0;
-    for (std::size_t k = 0; k < words; ++k) {
+    std::size_t k = 0;
+#ifdef KIT_SSE2_PLANES
+    // Sixteen raw bytes at a time, every other cell gathered in each lane:
+    // half the instructions of the look-ups below.
+    for (; k + 1 < words; k += 2) {
+        const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(raw + 8 * k));
+        PutLe64(first + 4 * k, LowHalves(EvenBits(_mm_srli_epi64(sixteen, 1))));
+        const std::uint64_t even = LowHalves(EvenBits(sixteen));
+        PutLe64(second + 4 * k, (even >> 1) | (std::uint64_t{raw[8 * k + 16] & 1u} << 63));
+    }
+#endif
+    for (; k < words; ++k) {
         const std::uint64_t window = Le64(&raw[8 * k]);
         const std::uint64_t later = (window >> 1) | (std::uint64_t{raw[8 * k + 8]} << 63);
         for (int j = 0; j < 4; ++j) {
@@ -50,18 +88,17 @@ void DataPlanes::Bytes(int phase, std::size_t bit, std::uint8_t* out, std::size_
     const std::size_t end = m_bits[phase];
     const unsigned shift = bit % 8;
     std::size_t i = 0;
-    // Seven bytes at a time while a whole word lies inside the plane.
-    for (; i + 7 <= n && bit + 8 * (i + 8) <= end; i += 7) {
-        const std::uint64_t word = Le64(in + bit / 8 + i) >> shift;
-        for (int k = 0; k < 7; ++k) out[i + k] = static_cast<std::uint8_t>(word >> (8 * k));
+    // Eight bytes at a time while they lie inside the plane; the byte after
+    // them, which the shift reaches into, is at worst its zero slack.
+    for (; i + 8 <= n && bit + 8 * (i + 8) <= end; i += 8) {
+        const std::uint8_t* at = in + bit / 8 + i;
+        // Two shifts, as a shift by 64 is undefined.
+        PutLe64(out + i, (Le64(at) >> shift) | (std::uint64_t{at[8]} << 1 << (63 - shift)));
     }
     for (; i < n; ++i) out[i] = Byte(phase, bit + 8 * i);
 }
 
-int DataPlanes::ClockErrors(int phase, std::size_t bit, std::size_t n) const {
-    // The clock cell of phase 0's bit k is phase 1's bit k - 1; that of
-    // phase 1's bit k is phase 0's bit k. A clock is set exactly between
-    // two zero data bits.
+int DataPlanes::ClockErrorsOfWords(int phase, std::size_t bit, std::size_t n) const {
     int errors = 0;
     for (std::size_t at = std::max<std::size_t>(bit, 1); at < bit + 8 * n; at += 64) {
         const std::size_t count = std::min<std::size_t>(64, bit + 8 * n - at);
@@ -75,13 +112,14 @@ int DataPlanes::ClockErrors(int phase, std::size_t bit, std::size_t n) const {
     return errors;
 }
 
-bool DataPlanes::Damaged(int phase, std::size_t bit, std::size_t n) const {
+namespace {
+
+// Damaged, for phase 0 (Lag 1: its data bit k has its clock in the other
+// plane's bit k - 1) or phase 1 (Lag 0: in bit k).
+template <unsigned Lag>
+bool DamagedIn(const std::uint8_t* data, const std::uint8_t* clocks, std::size_t bit,
+               std::size_t n) {
     constexpr int kMostInAWord = 3;  // clock cells flipped by chance
-    if (n == 0) return false;
-    // Whole words of each plane: phase 0's data bit k has its clock in
-    // phase 1's bit k - 1, phase 1's in phase 0's bit k.
-    const std::uint8_t* data = plane(phase);
-    const std::uint8_t* clocks = plane(1 - phase);
     const std::size_t end = bit + 8 * n;
     std::uint64_t before = 0, clockbefore = 0;  // the words before, for the bits they carry in
     if (bit >= 64) {
@@ -93,8 +131,14 @@ bool DataPlanes::Damaged(int phase, std::size_t bit, std::size_t n) const {
         const std::uint64_t d = Le64(data + 8 * word);
         const std::uint64_t c = Le64(clocks + 8 * word);
         const std::uint64_t previous = (d << 1) | (before >> 63);
-        const std::uint64_t clock = phase == 0 ? (c << 1) | (clockbefore >> 63) : c;
+        const std::uint64_t clock = Lag == 0 ? c : (c << 1) | (clockbefore >> 63);
         std::uint64_t wrong = clock ^ (~d & ~previous);
+        before = d;
+        clockbefore = c;
+        if (wrong == 0) {  // most words, where a block was written
+            carry = 0;
+            continue;
+        }
         if (64 * word < bit) wrong &= ~std::uint64_t{0} << (bit % 64);
         if (end < 64 * (word + 1)) wrong &= (std::uint64_t{1} << (end % 64)) - 1;
         // A pair's clock before the first data bit of the plane has none.
@@ -104,8 +148,14 @@ bool DataPlanes::Damaged(int phase, std::size_t bit, std::size_t n) const {
         for (int k = 0; k < kMostInAWord && more != 0; ++k) more &= more - 1;
         if (more != 0) return true;
         carry = wrong >> 63;
-        before = d;
-        clockbefore = c;
     }
     return false;
+}
+
+}  // namespace
+
+bool DataPlanes::Damaged(int phase, std::size_t bit, std::size_t n) const {
+    if (n == 0) return false;
+    return phase == 0 ? DamagedIn<1>(plane(0), plane(1), bit, n)
+                      : DamagedIn<0>(plane(1), plane(0), bit, n);
 }

@@ -22,3 +22,7 @@ inline void PutLe32(std::uint8_t* p, std::uint32_t value) {
     PutLe16(p, value & 0xFFFF);
     PutLe16(p + 2, value >> 16);
 }
+inline void PutLe64(std::uint8_t* p, std::uint64_t value) {
+    PutLe32(p, static_cast<std::uint32_t>(value));
+    PutLe32(p + 4, static_cast<std::uint32_t>(value >> 32));
+}
