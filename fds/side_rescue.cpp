@@ -67,30 +67,49 @@ void FindStarts(const DataPlanes& planes, int phase, std::vector<Start>& starts)
     const std::uint8_t* plane = planes.plane(phase);
     const std::size_t bits = planes.bits(phase);
     static_assert(kMarkZeroBits == 7);
-    // Runs of zero bits ending at each bit, two, four and seven long, the
-    // previous word's carried over; none before the plane.
-    std::uint64_t two = 0, four = 0, seven = 0, zero = 0;
-    for (std::size_t word = 0; 64 * word < bits; ++word) {
-        const std::uint64_t cur = Le64(plane + 8 * word);
-        const std::uint64_t z = ~cur;
-        const std::uint64_t z2 = z & ((z << 1) | (zero >> 63));
-        const std::uint64_t z4 = z2 & ((z2 << 2) | (two >> 62));
-        const std::uint64_t z7 = z4 & ((z4 << 3) | (four >> 61));
-        std::uint64_t marks = cur & ((z7 << 1) | (seven >> 63));
-        zero = z;
-        two = z2;
-        four = z4;
-        seven = z7;
-        for (; marks != 0; marks &= marks - 1) {
-            const std::size_t bit = 64 * word + static_cast<std::size_t>(LowestBit(marks));
-            if (bit + 1 >= bits) break;
-            const std::uint8_t id = planes.Byte(phase, bit + 1);
-            // A start read out of step, as most in a file's data are,
-            // breaks the clock rule at once.
-            if (!IsBlockId(id) || !Written(planes, {phase, bit + 1})) continue;
-            starts.push_back({{phase, bit + 1},
-                              kMarkZeroBits + ZerosBefore(planes, phase, bit - kMarkZeroBits),
-                              id});
+    // An ID is below 8: the five bits after its first three are zero.
+    static_assert(kFdsFileDataBlock < 8);
+    // Runs of zero bits ending at each bit, two, four, five and seven long,
+    // the previous word's carried over; none before the plane. A word's
+    // marks are settled one word later, when the run ending eight bits
+    // after each is known. Words go in chunks, their marks kept, so that
+    // the carries stay in registers.
+    constexpr std::size_t kChunkWords = 64;
+    std::uint64_t chunk[kChunkWords];
+    std::uint64_t two = 0, four = 0, five = 0, seven = 0, zero = 0, marked = 0;
+    const std::size_t words = (bits + 63) / 64 + 1;
+    for (std::size_t first = 0; first < words; first += kChunkWords) {
+        const std::size_t count = std::min(kChunkWords, words - first);
+        for (std::size_t k = 0; k < count; ++k) {
+            // Past the bits, the plane's slack: zeros.
+            const std::uint64_t cur = Le64(plane + 8 * (first + k));
+            const std::uint64_t z = ~cur;
+            const std::uint64_t z2 = z & ((z << 1) | (zero >> 63));
+            const std::uint64_t z4 = z2 & ((z2 << 2) | (two >> 62));
+            const std::uint64_t z5 = z4 & ((z4 << 1) | (four >> 63));
+            const std::uint64_t z7 = z4 & ((z4 << 3) | (four >> 61));
+            chunk[k] = marked & ((five >> 8) | (z5 << 56));
+            marked = cur & ((z7 << 1) | (seven >> 63));
+            zero = z;
+            two = z2;
+            four = z4;
+            five = z5;
+            seven = z7;
+        }
+        for (std::size_t k = 0; k < count; ++k) {
+            // chunk[k] holds the marks of the word before.
+            for (std::uint64_t marks = chunk[k]; marks != 0; marks &= marks - 1) {
+                const std::size_t bit =
+                    64 * (first + k - 1) + static_cast<std::size_t>(LowestBit(marks));
+                if (bit + 1 >= bits) break;
+                const std::uint8_t id = planes.Byte(phase, bit + 1);
+                // A start read out of step, as most in a file's data are,
+                // breaks the clock rule at once.
+                if (!IsBlockId(id) || !Written(planes, {phase, bit + 1})) continue;
+                starts.push_back({{phase, bit + 1},
+                                  kMarkZeroBits + ZerosBefore(planes, phase, bit - kMarkZeroBits),
+                                  id});
+            }
         }
     }
 }
