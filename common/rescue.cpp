@@ -152,22 +152,21 @@ BlockCopy ReadCopy(const DataPlanes& planes, const BlockPlace& place, std::size_
 
 bool PassesCrc(const DataPlanes& planes, const BlockPlace& place, std::size_t length,
                const CrcVariant& checker) {
-    constexpr std::size_t kChunk = 256;
     if (place.bit + 8 * (length + kBlockCrcBytes) > planes.bits(place.phase)) return false;
     // Most places looked at are no block, read out of step: their first
     // word of cells tells, before a CRC over all of them.
     constexpr std::size_t kWordBytes = 8;
     if (planes.Damaged(place.phase, place.bit, std::min(length + kBlockCrcBytes, kWordBytes)))
         return false;
-    std::uint8_t chunk[kChunk];
+    // Straight from the plane, eight bytes a word, without a copy.
+    const std::size_t bytes = length + kBlockCrcBytes;
     Crc16 crc(checker);
-    for (std::size_t done = 0; done < length + kBlockCrcBytes;) {
-        const std::size_t n = std::min(kChunk, length + kBlockCrcBytes - done);
-        planes.Bytes(place.phase, place.bit + 8 * done, chunk, n);
-        crc.Update(chunk, n, done == 0);
-        done += n;
-    }
-    return crc.crc == 0 && !planes.Damaged(place.phase, place.bit, length + kBlockCrcBytes);
+    crc.UpdateEights([&](std::size_t i) { return planes.Word(place.phase, place.bit + 64 * i); },
+                     bytes / 8, true);
+    std::uint8_t tail[8];
+    planes.Bytes(place.phase, place.bit + 8 * (bytes - bytes % 8), tail, bytes % 8);
+    crc.Update(tail, bytes % 8, false);
+    return crc.crc == 0 && !planes.Damaged(place.phase, place.bit, bytes);
 }
 
 std::array<std::uint8_t, 2> CrcBytesAt(const DataPlanes& planes, const BlockPlace& place,

@@ -312,10 +312,11 @@ TEST(FastKernels, CrcMatchesReferenceForEveryVariant) {
         }
         Crc16 bytewise(variant);
         Crc16 bulk(variant);
+        Crc16 words(variant);
         std::uint16_t reg = 0;
         for (int block = 0; block < 50; ++block) {
             const Bytes bytes = RandomBytes(rng, rng() % 300);
-            const bool reset = rng() % 2 == 0;
+            const bool reset = rng() % 2 == 0 && !bytes.empty();
             for (std::size_t i = 0; i < bytes.size(); ++i) {
                 if (reset && i == 0) reg = variant.reset;
                 reg = reference::CrcStep(variant, reg, bytes[i]);
@@ -323,6 +324,11 @@ TEST(FastKernels, CrcMatchesReferenceForEveryVariant) {
             }
             ASSERT_EQ(reg, bulk.Update(bytes.data(), bytes.size(), reset));
             ASSERT_EQ(reg, bulk.crc);
+            // Whole words, then the bytes left.
+            const auto word = [&](std::size_t i) { return Le64(bytes.data() + 8 * i); };
+            const std::size_t whole = bytes.size() / 8;
+            words.UpdateEights(word, whole, reset);
+            ASSERT_EQ(reg, words.Update(bytes.data() + 8 * whole, bytes.size() % 8, false));
         }
     }
 }
