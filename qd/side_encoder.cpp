@@ -63,8 +63,8 @@ std::size_t QdSideStreamLength(const std::vector<MztRecordView>& records) {
     return length;
 }
 
-std::vector<std::uint8_t> BuildQdSide(const std::vector<std::uint8_t>& file,
-                                      const std::vector<MztRecordView>& records, Crc16& crc) {
+std::vector<std::uint8_t> LayQdRecords(const std::vector<std::uint8_t>& file,
+                                       const std::vector<MztRecordView>& records, Crc16& crc) {
     // The blocks' fields and information records, kept while they are laid.
     const std::array<std::uint8_t, 2> count{kQdIdMark,
                                             static_cast<std::uint8_t>(2 * records.size())};
@@ -86,8 +86,8 @@ std::vector<std::uint8_t> BuildQdSide(const std::vector<std::uint8_t>& file,
     return LayQdBlocks(blocks);
 }
 
-QdSideResult LayOutQdSide(const std::vector<std::uint8_t>& file, Crc16& crc,
-                          std::vector<std::uint8_t>& stream) {
+QdSideResult BuildQdSide(const std::vector<std::uint8_t>& file, Crc16& crc,
+                         std::vector<std::uint8_t>& stream) {
     const std::vector<MztRecordView> records = WalkMztRecords(file);
     if (!records.empty() && !MztBodyInside(file, records.back())) {
         return {QdSideStatus::kTruncated, static_cast<int>(records.size()), 0, {}};
@@ -112,14 +112,14 @@ QdSideResult LayOutQdSide(const std::vector<std::uint8_t>& file, Crc16& crc,
         }
         length += bytes;
     }
-    stream = BuildQdSide(file, records, crc);
+    stream = LayQdRecords(file, records, crc);
     stream.resize(kQdSideStreamBytes, kQdGapByte);
     return result;
 }
 
 QdSideResult EncodeQdSide(const std::vector<std::uint8_t>& file, Crc16& crc, BitWriter& writer) {
     std::vector<std::uint8_t> stream;
-    QdSideResult result = LayOutQdSide(file, crc, stream);
+    QdSideResult result = BuildQdSide(file, crc, stream);
     if (result.status == QdSideStatus::kOk) EncodeSide(writer, stream.data(), stream.size());
     return result;
 }
@@ -128,6 +128,6 @@ CellComparison CompareWithCanonicalQd(const std::vector<std::uint8_t>& raw,
                                       const std::vector<std::uint8_t>& mzt) {
     Crc16 crc(kQdWriterCrc);
     std::vector<std::uint8_t> stream;
-    if (LayOutQdSide(mzt, crc, stream).status != QdSideStatus::kOk) return {};
+    if (BuildQdSide(mzt, crc, stream).status != QdSideStatus::kOk) return {};
     return {true, FirstCellOffEncoding(raw, stream)};
 }

@@ -39,8 +39,8 @@ QdBlockView CheckedQdBlock(const std::uint8_t* head, std::size_t headsize, const
 std::vector<std::uint8_t> LayQdBlocks(const std::vector<QdBlockView>& blocks);
 
 // The side stream before its fill. Every body must lie inside file.
-std::vector<std::uint8_t> BuildQdSide(const std::vector<std::uint8_t>& file,
-                                      const std::vector<MztRecordView>& records, Crc16& crc);
+std::vector<std::uint8_t> LayQdRecords(const std::vector<std::uint8_t>& file,
+                                       const std::vector<MztRecordView>& records, Crc16& crc);
 
 enum class QdSideStatus {
     kOk,
@@ -61,10 +61,10 @@ struct QdSideResult {
 
 // Everything after loading: counts the records, checks that they fit, builds
 // the side stream and fills it to a side's length.
-QdSideResult LayOutQdSide(const std::vector<std::uint8_t>& file, Crc16& crc,
-                          std::vector<std::uint8_t>& stream);
+QdSideResult BuildQdSide(const std::vector<std::uint8_t>& file, Crc16& crc,
+                         std::vector<std::uint8_t>& stream);
 
-// LayOutQdSide, then on success the side's cells into writer.bitstreambuffer.
+// BuildQdSide, then on success the side's cells into writer.bitstreambuffer.
 QdSideResult EncodeQdSide(const std::vector<std::uint8_t>& file, Crc16& crc, BitWriter& writer);
 
 // A raw side against what the kit's encoder writes for the records of an

@@ -498,7 +498,7 @@ QdStreamParts KitStream(const Bytes& mzt) {
     const MztForSide side = MztAsEncoded(mzt);
     Crc16 crc(kQdWriterCrc);
     QdStreamParts parts;
-    SplitQdStream(BuildQdSide(side.file, side.records, crc), parts);
+    SplitQdStream(LayQdRecords(side.file, side.records, crc), parts);
     return parts;
 }
 

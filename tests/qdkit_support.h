@@ -58,7 +58,7 @@ inline Bytes FdsRaw(const FdsSideContent& side, int shift = 0) {
 // The side stream the kit's encoder makes of an MZT file's records.
 inline Bytes QdStream(const Bytes& mzt) {
     Crc16 crc(kQdWriterCrc);
-    Bytes stream = BuildQdSide(mzt, WalkMztRecords(mzt), crc);
+    Bytes stream = LayQdRecords(mzt, WalkMztRecords(mzt), crc);
     stream.resize(81920, 0x00);
     return stream;
 }
