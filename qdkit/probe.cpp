@@ -19,14 +19,18 @@ Probe::Probe(CFile& file) : m_file(&file), m_size(static_cast<std::uint64_t>(fil
 
 Probe::Probe(std::vector<std::uint8_t> bytes)
     : m_size(bytes.size()), m_whole(std::move(bytes)), m_haswhole(true) {
-    m_prefix.assign(m_whole.begin(), m_whole.begin() + static_cast<std::ptrdiff_t>(
-                                                           std::min(m_whole.size(), kPrefixBytes)));
+    KeepPrefix();
 }
 
 Probe::Probe(const std::vector<std::uint8_t>& bytes, Borrowed)
     : m_size(bytes.size()), m_borrowed(&bytes), m_haswhole(true) {
-    m_prefix.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(
-                                                       std::min(bytes.size(), kPrefixBytes)));
+    KeepPrefix();
+}
+
+void Probe::KeepPrefix() {
+    const std::vector<std::uint8_t>& held = Held();
+    m_prefix.assign(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(
+                                                     std::min(held.size(), kPrefixBytes)));
 }
 
 bool Probe::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) {

@@ -47,6 +47,8 @@ private:
     bool m_haswhole = false;
 
     const std::vector<std::uint8_t>& Held() const { return m_borrowed ? *m_borrowed : m_whole; }
+    // The first bytes of those held, for the kinds that carry a header.
+    void KeepPrefix();
     std::optional<DataPlanes> m_planes;
     bool m_failed = false;
 };
