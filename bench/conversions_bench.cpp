@@ -49,7 +49,7 @@ const ByteVector& QdRawSide() {
 }
 
 const ByteVector& QdImageInput() {
-    static const ByteVector image = ReadQdSide(QdRawSide(), false).image;
+    static const ByteVector image = ReadQdSide(QdRawSide(), QdReadFiles::kImage).image;
     return image;
 }
 

@@ -228,7 +228,7 @@ std::vector<ByteVector> FdsDecoded(const ByteVector& raw) {
 }
 
 std::vector<ByteVector> QdDecoded(const ByteVector& raw) {
-    const QdSideRead read = ReadQdSide(raw, false);
+    const QdSideRead read = ReadQdSide(raw, QdReadFiles::kImage);
     std::vector<ByteVector> blocks;
     for (std::size_t n = 0; n < read.blocks.size(); ++n) {
         if (read.blocks[n].check != 0) continue;

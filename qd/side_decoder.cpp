@@ -331,9 +331,9 @@ private:
 
 }  // namespace
 
-QdSideRead ReadQdSide(const std::vector<std::uint8_t>& raw, bool withmzt) {
+QdSideRead ReadQdSide(const std::vector<std::uint8_t>& raw, QdReadFiles which) {
     QdSideRead read{};
-    QdDecodedFiles files(true, withmzt);
+    QdDecodedFiles files(which != QdReadFiles::kMzt, which != QdReadFiles::kImage);
     Recorder recorder(read, files);
     Crc16 crc(kQdCheckerCrc);
     read.result = DecodeQdSide(raw, crc, recorder);

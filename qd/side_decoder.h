@@ -95,7 +95,7 @@ struct QdSideRead {
     int blockcount = -1;  // none seen
     std::vector<BlockSeen> blocks;
     std::vector<QdInfoRecord> infos;
-    std::vector<std::uint8_t> image;  // the QD image file
+    std::vector<std::uint8_t> image;  // the QD image file, when asked for
     std::size_t imageread = 0;        // bytes of image the read gave, before any fill
     std::vector<std::uint8_t> mzt;    // the MZT file, when asked for
 };
@@ -103,7 +103,11 @@ struct QdSideRead {
 // Block n of a read as it was read, its ID mark through its CRC (less where
 // the read ended inside it): bytes of read.image, made when asked for.
 std::vector<std::uint8_t> QdBlockBytes(const QdSideRead& read, std::size_t n);
-QdSideRead ReadQdSide(const std::vector<std::uint8_t>& raw, bool withmzt = true);
+
+// Which files a read builds beside its blocks; the other stays empty. A
+// caller that needs only one spares the other's memory.
+enum class QdReadFiles { kBoth, kImage, kMzt };
+QdSideRead ReadQdSide(const std::vector<std::uint8_t>& raw, QdReadFiles files = QdReadFiles::kBoth);
 
 // A file whose information record gives another size than its data block
 // holds: the information block's index among the side's blocks.

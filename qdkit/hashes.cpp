@@ -134,7 +134,8 @@ std::vector<FormBytes> FormsOf(const FileKind& kind, const Bytes& loaded, FileRe
         Content content;
         if (!raw) content = kind.Read(loaded, false, scratch);
         if (scratch.Failed()) return {};
-        const QdSideRead read = ReadQdSideChecked(raw ? loaded : content.raw, false, scratch);
+        const QdSideRead read =
+            ReadQdSideChecked(raw ? loaded : content.raw, false, scratch, QdReadFiles::kMzt);
         if (!scratch.Failed() && read.infos.empty()) scratch.Fail("the side holds no file");
         if (scratch.Failed()) return {};
         Bytes mzt = SideMzt(read, scratch);

@@ -97,8 +97,8 @@ Bytes SideMzt(const QdSideRead& read, FileReport& report) {
     return std::move(mzt.file);
 }
 
-QdSideRead ReadQdSideChecked(const Bytes& raw, bool keep, FileReport& report) {
-    QdSideRead read = ReadQdSide(raw);
+QdSideRead ReadQdSideChecked(const Bytes& raw, bool keep, FileReport& report, QdReadFiles files) {
+    QdSideRead read = ReadQdSide(raw, files);
     const std::string text = QdWalkText(read);
     if (!text.empty()) Damage(text, keep, report);
     if (read.blockcount < 0) report.Fail("no QD block decoded");

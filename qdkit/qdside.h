@@ -29,7 +29,8 @@ inline constexpr char kSizeRepair[] = "; the MZT header gives the data block's s
 Bytes SideMzt(const QdSideRead& read, FileReport& report);
 // The decoder on a side that is to be written out: what stops it is damage
 // (see Damage), and a side without a block-count block an error.
-QdSideRead ReadQdSideChecked(const Bytes& raw, bool keep, FileReport& report);
+QdSideRead ReadQdSideChecked(const Bytes& raw, bool keep, FileReport& report,
+                             QdReadFiles files = QdReadFiles::kBoth);
 
 // Bytes after a tape's last record, fewer than a header: ignored.
 void WarnTrailing(std::size_t bytes, FileReport& report);

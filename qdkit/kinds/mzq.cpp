@@ -81,7 +81,8 @@ public:
         // A file that does not walk to its end has said so; the side's
         // facts, not its complaints about the same blocks.
         FileReport side(report.file);
-        QdSideFacts(ReadQdSide(read.raw, false), false, report.Failed() ? side : report);
+        QdSideFacts(ReadQdSide(read.raw, QdReadFiles::kImage), false,
+                    report.Failed() ? side : report);
         for (const auto& item : side.facts.items()) report.facts[item.key()] = item.value();
     }
 

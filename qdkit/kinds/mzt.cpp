@@ -74,7 +74,7 @@ public:
     void Verify(const Bytes& file, FileReport& report) const override {
         const Bytes raw = MztToQdRaw(file, report);
         if (report.Failed()) return;
-        const QdSideRead read = ReadQdSide(raw);
+        const QdSideRead read = ReadQdSide(raw, QdReadFiles::kMzt);
         if (read.result.outcome != QdDecodeOutcome::kNormalEnd) {
             report.Fail("the side does not read back: " + QdWalkText(read));
             return;
@@ -105,7 +105,7 @@ public:
 
     std::vector<Produced> Write(const Content& content, bool keep,
                                 FileReport& report) const override {
-        const QdSideRead read = ReadQdSideChecked(content.raw, keep, report);
+        const QdSideRead read = ReadQdSideChecked(content.raw, keep, report, QdReadFiles::kMzt);
         if (!report.Failed() && read.infos.empty()) report.Fail("the side holds no file");
         if (report.Failed()) return {};
         Bytes mzt = SideMzt(read, report);

@@ -25,7 +25,7 @@ public:
     }
 
     void Inspect(const Bytes& file, FileReport& report) const override {
-        Inspect(file, ReadQdSide(file), report);
+        Inspect(file, ReadQdSide(file, QdReadFiles::kMzt), report);
     }
 
     void Print(const Json& facts) const override {
@@ -34,7 +34,7 @@ public:
     }
 
     void Verify(const Bytes& file, FileReport& report) const override {
-        const QdSideRead read = ReadQdSide(file);
+        const QdSideRead read = ReadQdSide(file, QdReadFiles::kMzt);
         Inspect(file, read, report);
         for (const std::string& text : SizeMismatches(read)) report.Fail(text);
         VerifyCanonical(report);

@@ -58,7 +58,7 @@ public:
     }
 
     void Inspect(const Bytes& raw, FileReport& report) const override {
-        QdSideFacts(ReadQdSide(raw, false), false, report);
+        QdSideFacts(ReadQdSide(raw, QdReadFiles::kImage), false, report);
     }
 
     void Print(const Json& facts) const override {
