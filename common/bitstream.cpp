@@ -38,14 +38,19 @@ void BitWriter::WriteBits(std::uint8_t cell) {
     }
 }
 
-void BitWriter::MFM_encoder(std::uint8_t byte) {
+std::uint16_t BitWriter::NextCells(std::uint8_t byte) {
     const std::uint32_t upper = MfmPattern(byte) | (xorbits >> 16);
     const std::uint32_t cells = (bitstreamdata & ((1u << bitstreamshift) - 1)) |
                                 (std::uint32_t{MfmCells(upper, xorbits)} << bitstreamshift);
     xorbits = upper;
+    bitstreamdata = static_cast<std::uint8_t>(cells >> 16);
+    return static_cast<std::uint16_t>(cells);
+}
+
+void BitWriter::MFM_encoder(std::uint8_t byte) {
+    const std::uint16_t cells = NextCells(byte);
     bitstreambuffer.push_back(static_cast<std::uint8_t>(cells));
     bitstreambuffer.push_back(static_cast<std::uint8_t>(cells >> 8));
-    bitstreamdata = static_cast<std::uint8_t>(cells >> 16);
 }
 
 void BitWriter::FlushBits() {
@@ -58,15 +63,20 @@ void BitWriter::FlushBits() {
 
 void EncodeSide(BitWriter& writer, const std::uint8_t* sidestream, std::size_t length) {
     std::vector<std::uint8_t>& buffer = writer.bitstreambuffer;
-    buffer.clear();
     if (length == 0) {
+        buffer.clear();
         writer.FlushBits();
         return;
     }
+    // Every byte is written below, so a buffer that has the size already,
+    // as a writer encoding a side stretch by stretch has, is not filled first.
+    if (buffer.size() != length * kRawBytesPerByte) {
+        buffer.clear();
+        buffer.reserve(length * kRawBytesPerByte + 1);
+        buffer.resize(length * kRawBytesPerByte);
+    }
     // The first byte may meet the start state; the rest only the bit before.
-    writer.MFM_encoder(sidestream[0]);
-    buffer.reserve(length * kRawBytesPerByte + 1);
-    buffer.resize(length * kRawBytesPerByte);
+    PutLe16(buffer.data(), writer.NextCells(sidestream[0]));
     std::uint8_t* out = buffer.data() + kRawBytesPerByte;
     const unsigned shift = writer.bitstreamshift;
     if (shift == 0 && (writer.xorbits >> 15) == (sidestream[0] >> 7)) {

@@ -84,6 +84,9 @@ struct BitWriter {
     void WriteBits(std::uint8_t cell);
     void MFM_encoder(std::uint8_t byte);
     void FlushBits();
+    // The 16 cells MFM_encoder would add for byte, for a caller that puts
+    // them in place itself; the writer moves on as MFM_encoder moves it.
+    std::uint16_t NextCells(std::uint8_t byte);
 };
 
 // Empties the writer's buffer, encodes every byte in order and flushes.
