@@ -37,9 +37,9 @@ constexpr std::uint16_t Reverse16(std::uint16_t value) {
 
 // The step is linear in register and data, so a byte costs a table entry
 // for the data and one for the register bits that leave it. Runs of bytes go
-// four or eight at a time through the right-shifting form: a left-shifting
-// register is the bit-reversed one of the right-shifting variant with the
-// reversed polynomial.
+// eight at a time through the right-shifting form: a left-shifting register
+// is the bit-reversed one of the right-shifting variant with the reversed
+// polynomial.
 struct CrcTables {
     std::array<std::uint16_t, 256> data{};
     std::array<std::uint16_t, 256> leaving{};               // the left-shifting variants' high byte
