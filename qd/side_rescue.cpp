@@ -1,6 +1,8 @@
 #include "qd/side_rescue.h"
 
 #include <algorithm>
+#include <iterator>
+#include <utility>
 
 #include "common/bitstream.h"
 #include "common/littleendian.h"
@@ -28,10 +30,40 @@ constexpr long long kInfoToDataCells =
 
 constexpr std::uint8_t kMarks[] = {kQdIdMark, kQdAltIdMark};
 
-// Data bits [from, to) of a phase where the `count` bits of pattern (some
-// set, some not) begin.
-void FindPattern(const DataPlanes& planes, int phase, std::uint32_t pattern, int count,
-                 std::size_t from, std::size_t to, std::vector<std::size_t>& found) {
+// The 64 bits from bit kShift of cur on, next's low bits above.
+template <int kShift>
+std::uint64_t BitsFrom(std::uint64_t cur, std::uint64_t next) {
+    if constexpr (kShift == 0) {
+        return cur;
+    } else {
+#if defined(__SIZEOF_INT128__)
+        // One double shift instruction where the target has it.
+        __extension__ typedef unsigned __int128 Both;
+        return static_cast<std::uint64_t>(((static_cast<Both>(next) << 64) | cur) >> kShift);
+#else
+        return (cur >> kShift) | (next << (64 - kShift));
+#endif
+    }
+}
+
+// The bits of cur where the eight bits of kPattern begin, next's bits
+// after them. The pattern's ones are ANDed and its zeros ORed, each shift
+// once.
+template <std::uint8_t kPattern, std::size_t... kBit>
+std::uint64_t PatternStarts(std::uint64_t cur, std::uint64_t next, std::index_sequence<kBit...>) {
+    constexpr std::uint64_t kAll = ~std::uint64_t{0};
+    const std::uint64_t ones =
+        (kAll & ... & (((kPattern >> kBit) & 1) ? BitsFrom<kBit>(cur, next) : kAll));
+    const std::uint64_t zeros =
+        (std::uint64_t{0} | ... | (((kPattern >> kBit) & 1) ? 0 : BitsFrom<kBit>(cur, next)));
+    return ones & ~zeros;
+}
+
+// Data bits [from, to) of a phase where the eight bits of kPattern begin.
+template <std::uint8_t kPattern>
+void FindPattern(const DataPlanes& planes, int phase, std::size_t from, std::size_t to,
+                 std::vector<std::size_t>& found) {
+    constexpr std::uint64_t kTail = (std::uint64_t{1} << 7) - 1;
     const std::uint8_t* plane = planes.plane(phase);
     to = std::min(to, planes.bits(phase));
     for (std::size_t word = from / 64; 64 * word < to; ++word) {
@@ -39,16 +71,11 @@ void FindPattern(const DataPlanes& planes, int phase, std::uint32_t pattern, int
         const std::uint64_t next = Le64(plane + 8 * word + 8);
         // A gap is all zero bits in step and all one bits (its clock cells)
         // out of step, and holds no pattern with both.
-        const std::uint64_t tail = next & ((std::uint64_t{1} << (count - 1)) - 1);
-        if ((cur == 0 && tail == 0) ||
-            (cur == ~std::uint64_t{0} && tail == (std::uint64_t{1} << (count - 1)) - 1))
-            continue;
-        std::uint64_t matches = ~std::uint64_t{0};
-        for (int i = 0; i < count && matches != 0; ++i) {
-            const std::uint64_t bits = i == 0 ? cur : (cur >> i) | (next << (64 - i));
-            matches &= ((pattern >> i) & 1u) ? bits : ~bits;
-        }
-        for (; matches != 0; matches &= matches - 1) {
+        const std::uint64_t tail = next & kTail;
+        if ((cur == 0 && tail == 0) || (cur == ~std::uint64_t{0} && tail == kTail)) continue;
+        for (std::uint64_t matches =
+                 PatternStarts<kPattern>(cur, next, std::make_index_sequence<8>{});
+             matches != 0; matches &= matches - 1) {
             const std::size_t bit = 64 * word + static_cast<std::size_t>(LowestBit(matches));
             if (bit >= from && bit < to) found.push_back(bit);
         }
@@ -118,7 +145,7 @@ std::vector<Start> FindStarts(const DataPlanes& planes, bool judged = true) {
     std::vector<Start> starts;
     for (int phase = 0; phase < 2; ++phase) {
         std::vector<std::size_t> found;
-        FindPattern(planes, phase, kQdSyncByte, 8, 0, SIZE_MAX, found);
+        FindPattern<kQdSyncByte>(planes, phase, 0, SIZE_MAX, found);
         for (std::size_t bit : found) {
             const BlockPlace place{phase, bit + 8};
             const std::uint8_t mark = planes.Byte(phase, place.bit);
@@ -257,8 +284,9 @@ private:
         if (to <= from + kQdBlockCountBlockBytes * kCellsPerByte) return;
         for (int phase = 0; phase < 2; ++phase) {
             std::vector<std::size_t> bits;
-            for (std::uint8_t mark : kMarks)
-                FindPattern(m_planes, phase, mark, 8, from / 2, to / 2, bits);
+            static_assert(std::size(kMarks) == 2);
+            FindPattern<kMarks[0]>(m_planes, phase, from / 2, to / 2, bits);
+            FindPattern<kMarks[1]>(m_planes, phase, from / 2, to / 2, bits);
             std::sort(bits.begin(), bits.end());
             std::size_t end = from;
             for (std::size_t bit : bits) {
