@@ -33,6 +33,9 @@ struct OpenedInput {
 const FileKind* RecogniseKind(Probe& probe);
 // The kind bytes in memory would be told for, as if read from a file.
 const FileKind* KindOfBytes(const Bytes& bytes);
+// Whether bytes in memory would be told for kind, as KindOfBytes tells,
+// sparing the looks that only speed up telling other kinds.
+bool ReadsBackAs(const Bytes& bytes, const FileKind& kind);
 // Content written as kind, every output told for that kind again: an error
 // and nothing when one would not be.
 std::vector<Produced> WriteAs(const FileKind& kind, const Content& content, bool keep,

@@ -380,8 +380,8 @@ int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& opti
                 return;
             }
             // The file must read as what it claims to be.
-            const FileKind* told = KindOfBytes(bytes);
-            if (told == nullptr || told->name() != to) {
+            const FileKind* told = KindNamed(to);
+            if (told == nullptr || !ReadsBackAs(bytes, *told)) {
                 report.Fail("the rescued " + to + " file would not read back as one; none written");
                 return;
             }

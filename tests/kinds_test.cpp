@@ -130,4 +130,21 @@ TEST(Kinds, ForeignLayoutsByHand) {
     EXPECT_TRUE(SameBytes(hxc, Converted(QdRawKind(), cells, HxcQdKind())));
 }
 
+// A file whose data holds a side's cells would be told for a raw side when
+// written out: the output is refused, not written as what it is not.
+TEST(Kinds, AnOutputThatReadsAsAnotherKindIsRefused) {
+    const Bytes cells = Converted(MztKind(), SampleMzt(), QdRawKind());
+    MztEntry entry;
+    entry.name = "CELLS";
+    entry.body.assign(cells.begin(), cells.begin() + 20000);
+    const Bytes mzt = MztFile({entry});
+    EXPECT_FALSE(ReadsBackAs(mzt, MztKind()));
+    EXPECT_TRUE(ReadsBackAs(mzt, QdRawKind()));
+    FileReport report("test");
+    const Content content = ReadAs(MztKind(), mzt, report);
+    EXPECT_TRUE(WriteAs(MztKind(), content, false, report).empty());
+    ASSERT_EQ(1u, report.errors.size());
+    EXPECT_EQ("its mzt output would not read back as one but as qd-raw", report.errors.front());
+}
+
 }  // namespace
