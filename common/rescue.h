@@ -18,7 +18,7 @@
 // What a rescue made of a block. Only good and voted blocks are sure.
 enum class BlockStatus {
     kGood,      // a copy passes its CRC, its length sure
-    kVoted,     // no copy does, but the majority of three or more copies does
+    kVoted,     // no copy does, but one put together from the copies does
     kInferred,  // its end found by its CRC and the gap behind it, its length not sure
     kBad,       // no copy passes its CRC; the best one is kept
     kMissing,   // the side announces it or its order shows it, no read holds it

@@ -183,10 +183,11 @@ void RecoverOptionsOf(CLI::App* recover, CommandLine& line) {
     recover->add_flag("-q,--quiet", line.quiet, "Print errors only.");
     AddFiles(recover, line, "READ", "Raw reads (or dumper captures) of one side.");
     recover->footer(
-        "Statuses: good (a copy passes its CRC), voted (the majority of three or more copies\n"
-        "does), inferred (its end found by its CRC), bad, missing, conflict (good copies\n"
-        "differ). Exit status 0 only when the side is complete: every block it announces\n"
-        "and every block found, once each and in their order, good or voted.\n");
+        "Statuses: good (a copy passes its CRC), voted (one put together from the copies\n"
+        "does: their majority, or each stretch from the copy clean there), inferred (its\n"
+        "end found by its CRC), bad, missing, conflict (good copies differ). Exit status\n"
+        "0 only when the side is complete: every block it announces and every block\n"
+        "found, once each and in their order, good or voted.\n");
 }
 
 void BlankOptionsOf(CLI::App* blank, CommandLine& line) {
