@@ -220,9 +220,9 @@ std::vector<ByteVector> FdsDecoded(const ByteVector& raw) {
     const FdsSideRead read = ReadFdsSide(raw);
     std::vector<ByteVector> blocks;
     for (const BlockSeen& block : read.blocks) {
-        if (block.check != 0 || block.end > read.image.size()) continue;
+        if (block.check != 0 || block.offset + block.length > read.image.size()) continue;
         const auto from = read.image.begin() + static_cast<std::ptrdiff_t>(block.offset);
-        blocks.emplace_back(from, read.image.begin() + static_cast<std::ptrdiff_t>(block.end));
+        blocks.emplace_back(from, from + static_cast<std::ptrdiff_t>(block.length));
     }
     return blocks;
 }
