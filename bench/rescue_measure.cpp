@@ -324,6 +324,16 @@ std::vector<Fault> GapGlitches(const Side& side, std::mt19937& rng) {
     return faults;
 }
 
+// Dust under the head: where a particle lifts it the read holds no flux,
+// where one drags it holds noise, in a few short stretches a pass.
+std::vector<Fault> Specks(const Side& side, std::mt19937& rng) {
+    std::vector<Fault> faults;
+    for (int i = 0; i < 4; ++i)
+        faults.push_back(
+            {rng() % 2 ? Fault::kDropout : Fault::kBurst, Anywhere(side, rng), 50 + rng() % 351});
+    return faults;
+}
+
 std::vector<Fault> Glitches(const Side& side, std::mt19937& rng) {
     std::vector<Fault> faults;
     for (int i = 0; i < 2; ++i)
@@ -502,6 +512,8 @@ std::vector<Case> Cases() {
          "10-30% of transitions shifted 2-6 ticks",
          true, Captures(1)},
         {"five captures of that disk in that drive", true, Captures(5)},
+        {"two reads, each with dust in four places: 50-400 cells without flux or of noise", false,
+         Each(2, Specks)},
     };
 }
 
