@@ -355,6 +355,12 @@ RescuedBlock JudgeQd(const MatchedBlock& matched, const std::vector<Copy>& copie
     const std::size_t length = MatchedLength(matched, copies, seen ? header : nullptr);
     RescuedBlock block = RescuedBlock::Missing(matched.role, matched.code);
     Verdict verdict = JudgeCopies(copies, length, kQdCheckerCrc);
+    // A block put together from damaged copies is sure only at the length
+    // its own size field gives: the length it was put together at may come
+    // from the copies' damaged fields.
+    if (verdict.status == BlockStatus::kVoted && matched.role != BlockRole::kOpening &&
+        QdBlockLength(verdict.bytes.data()) != length)
+        verdict.status = BlockStatus::kBad;
     block.status = verdict.status;
     block.goodin = std::move(verdict.goodin);
     block.bytes = std::move(verdict.bytes);
