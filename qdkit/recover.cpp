@@ -311,6 +311,132 @@ std::vector<DatMatch> Lookup(const std::vector<Dat>& dats, const FileKind& kind,
     return FindMatches(dats, DigestForms(CatalogueForms(kind, loaded), Digest(file)));
 }
 
+// Whether the medium's reads make files of kind `to`.
+void CheckTarget(const RescueMedium& kind, const std::string& to, FileReport& report) {
+    const auto made = std::find_if(kind.outputs.begin(), kind.outputs.end(),
+                                   [&](const char* o) { return o != nullptr && to == o; });
+    if (made != kind.outputs.end()) return;
+    std::string takes;
+    for (const char* output : kind.outputs)
+        if (output != nullptr) takes += (takes.empty() ? "" : " or ") + std::string(output);
+    report.Fail(std::string(kind.label) + " reads do not make " + to + " files; --to takes " +
+                takes);
+}
+
+// The read --side-of names, by its place among the reads; none when unnamed.
+std::optional<int> SideOfRead(const std::vector<std::string>& paths, const std::string& named,
+                              FileReport& report) {
+    if (named.empty()) return std::nullopt;
+    const auto at = std::find(paths.begin(), paths.end(), named);
+    if (at == paths.end()) {
+        report.Fail("--side-of " + named + " is not one of the reads");
+        return std::nullopt;
+    }
+    return static_cast<int>(at - paths.begin());
+}
+
+// What one call rescues from its reads, and what it is to make.
+struct RecoverCall {
+    const std::vector<std::string>& paths;
+    const RecoverOptions& options;
+    const std::vector<Dat>& dats;
+    const RescueMedium& kind;
+    std::string to;
+    std::optional<int> sideof;
+};
+
+struct Recovered {
+    SideRescue rescue;
+    std::optional<std::string> written;
+    std::optional<std::vector<DatMatch>> matches;  // with --dat, once a side was rescued
+};
+
+// The map and the rescued file, each through the guard of the call's outputs.
+void WriteRescued(const RecoverCall& call, const std::vector<Read>& reads, Recovered& out,
+                  FileReport& report) {
+    const RecoverOptions& options = call.options;
+    const std::string& first = call.paths.front();
+    OutputGuard guard(call.paths, options.force);
+    const auto save = [&](const std::string& name, const Bytes& bytes) {
+        const std::string path = OutputPath(options.folder, name);
+        std::string error = guard.Refusal(path, first);
+        if (error.empty()) error = guard.Write({{path, &bytes}}, first);
+        if (!error.empty()) report.Fail(error);
+        return error.empty() ? std::optional<std::string>(path) : std::nullopt;
+    };
+    if (!options.map.empty()) {
+        for (std::size_t r = 0; r < reads.size(); ++r)
+            out.rescue.reads[r].damage = MfmDamage(reads[r].cells);
+        const std::string svg = SideMap(out.rescue, call.kind, call.paths);
+        save(options.map, Bytes(svg.begin(), svg.end()));
+    }
+    const Bytes bytes = RescuedFile(out.rescue, call.to, report);
+    if (bytes.empty()) {
+        report.Fail("nothing was rescued; no " + call.to + " file written");
+        return;
+    }
+    // The file must read as what it claims to be.
+    const FileKind* told = KindNamed(call.to);
+    if (told == nullptr || !ReadsBackAs(bytes, *told)) {
+        report.Fail("the rescued " + call.to + " file would not read back as one; none written");
+        return;
+    }
+    if (!call.options.dats.empty()) out.matches = Lookup(call.dats, *told, bytes);
+    out.written =
+        save(options.output.empty() ? Pathlib::SplitFilename(first.c_str()) + "." + call.to
+                                    : options.output,
+             bytes);
+}
+
+void RescueAndWrite(const RecoverCall& call, std::vector<Read>& reads, Recovered& out,
+                    FileReport& report) {
+    std::vector<const DataPlanes*> planes;
+    std::vector<ReadScan> scans;
+    for (Read& read : reads) {
+        planes.push_back(read.planes ? &*read.planes : nullptr);
+        scans.push_back(read.medium == &call.kind ? std::move(read.scan) : ReadScan{});
+    }
+    out.rescue = RescueSide(call.kind, planes, std::move(scans), {call.sideof});
+    if (!out.rescue.sides.empty()) {
+        report.Fail(SidesText(out.rescue, call.paths));
+        return;
+    }
+    TellRescue(out.rescue, call.paths, report);
+    if (call.options.strict && !out.rescue.complete) return;
+    WriteRescued(call, reads, out, report);
+}
+
+// The call's one JSON document.
+Json RecoverJson(const RecoverCall& call, const Recovered& out, const FileReport& report) {
+    Json object = Json::object();
+    object["reads"] = call.paths;
+    object["medium"] = call.kind.name;
+    object["blocks"] = BlocksJson(out.rescue, call.kind);
+    object["complete"] = out.rescue.complete;
+    object["reread"] = RereadJson(out.rescue);
+    object["output"] = out.written ? Json(*out.written) : Json();
+    if (!call.options.dats.empty()) {
+        Json list = Json::array();
+        for (const DatMatch& match : out.matches.value_or(std::vector<DatMatch>{}))
+            list.push_back(MatchJson(match));
+        object["matches"] = list;
+    }
+    object["warnings"] = report.warnings;
+    object["errors"] = report.errors;
+    return object;
+}
+
+// The blocks' table, the summary line and what the DATs say.
+void PrintRecovered(const RecoverCall& call, const Recovered& out) {
+    const std::string& first = call.paths.front();
+    PrintBlocks(out.rescue, call.kind);
+    PrintLine(first + ": " + Summary(out.rescue) + (out.written ? " -> " + *out.written : ""));
+    if (out.matches && out.matches->empty())
+        PrintLine(first + ": the rescued side matches no dump the DATs list");
+    for (const DatMatch& match : out.matches.value_or(std::vector<DatMatch>{}))
+        PrintLine(first + ": the rescued side is " + MatchText(match));
+}
+
 }  // namespace
 
 int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& options) {
@@ -323,99 +449,17 @@ int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& opti
     for (const Read& read : reads) medium = medium ? medium : read.medium;
     if (loaded && medium == nullptr) report.Fail("no read holds a block of an FDS or a QD side");
     const RescueMedium& kind = medium ? *medium : *kMedia[0];
-    const std::string to = !options.to.empty() ? options.to : kind.outputs.front();
-    const auto made = std::find_if(kind.outputs.begin(), kind.outputs.end(),
-                                   [&](const char* o) { return o != nullptr && to == o; });
-    if (!report.Failed() && made == kind.outputs.end()) {
-        std::string takes;
-        for (const char* output : kind.outputs)
-            if (output != nullptr) takes += (takes.empty() ? "" : " or ") + std::string(output);
-        report.Fail(std::string(kind.label) + " reads do not make " + to + " files; --to takes " +
-                    takes);
-    }
-    std::optional<int> sideof;
-    if (!report.Failed() && !options.sideof.empty()) {
-        const auto at = std::find(paths.begin(), paths.end(), options.sideof);
-        if (at == paths.end()) {
-            report.Fail("--side-of " + options.sideof + " is not one of the reads");
-        } else {
-            sideof = static_cast<int>(at - paths.begin());
-        }
-    }
-    SideRescue rescue;
-    std::optional<std::string> written;
-    std::optional<std::vector<DatMatch>> matches;  // with --dat, once a side was rescued
-    if (!report.Failed()) {
-        Guarded(report, [&] {
-            std::vector<const DataPlanes*> planes;
-            std::vector<ReadScan> scans;
-            for (Read& read : reads) {
-                planes.push_back(read.planes ? &*read.planes : nullptr);
-                scans.push_back(read.medium == medium ? std::move(read.scan) : ReadScan{});
-            }
-            rescue = RescueSide(kind, planes, std::move(scans), {sideof});
-            if (!rescue.sides.empty()) {
-                report.Fail(SidesText(rescue, paths));
-                return;
-            }
-            TellRescue(rescue, paths, report);
-            if (options.strict && !rescue.complete) return;
-            OutputGuard guard(paths, options.force);
-            const auto save = [&](const std::string& name, const Bytes& bytes) {
-                const std::string path = OutputPath(options.folder, name);
-                std::string error = guard.Refusal(path, paths.front());
-                if (error.empty()) error = guard.Write({{path, &bytes}}, paths.front());
-                if (!error.empty()) report.Fail(error);
-                return error.empty() ? std::optional<std::string>(path) : std::nullopt;
-            };
-            if (!options.map.empty()) {
-                for (std::size_t r = 0; r < reads.size(); ++r)
-                    rescue.reads[r].damage = MfmDamage(reads[r].cells);
-                const std::string svg = SideMap(rescue, kind, paths);
-                save(options.map, Bytes(svg.begin(), svg.end()));
-            }
-            const Bytes bytes = RescuedFile(rescue, to, report);
-            if (bytes.empty()) {
-                report.Fail("nothing was rescued; no " + to + " file written");
-                return;
-            }
-            // The file must read as what it claims to be.
-            const FileKind* told = KindNamed(to);
-            if (told == nullptr || !ReadsBackAs(bytes, *told)) {
-                report.Fail("the rescued " + to + " file would not read back as one; none written");
-                return;
-            }
-            if (!options.dats.empty()) matches = Lookup(dats, *told, bytes);
-            written = save(options.output.empty()
-                               ? Pathlib::SplitFilename(paths.front().c_str()) + "." + to
-                               : options.output,
-                           bytes);
-        });
-    }
+    RecoverCall call{
+        paths,       options, dats, kind, !options.to.empty() ? options.to : kind.outputs.front(),
+        std::nullopt};
+    if (!report.Failed()) CheckTarget(kind, call.to, report);
+    if (!report.Failed()) call.sideof = SideOfRead(paths, options.sideof, report);
+    Recovered out;
+    if (!report.Failed()) Guarded(report, [&] { RescueAndWrite(call, reads, out, report); });
     if (options.json) {
-        Json object = Json::object();
-        object["reads"] = paths;
-        object["medium"] = kind.name;
-        object["blocks"] = BlocksJson(rescue, kind);
-        object["complete"] = rescue.complete;
-        object["reread"] = RereadJson(rescue);
-        object["output"] = written ? Json(*written) : Json();
-        if (!options.dats.empty()) {
-            Json list = Json::array();
-            for (const DatMatch& match : matches.value_or(std::vector<DatMatch>{}))
-                list.push_back(MatchJson(match));
-            object["matches"] = list;
-        }
-        object["warnings"] = report.warnings;
-        object["errors"] = report.errors;
-        PrintDocument(object);
-    } else if (!rescue.blocks.empty()) {
-        PrintBlocks(rescue, kind);
-        PrintLine(paths.front() + ": " + Summary(rescue) + (written ? " -> " + *written : ""));
-        if (matches && matches->empty())
-            PrintLine(paths.front() + ": the rescued side matches no dump the DATs list");
-        for (const DatMatch& match : matches.value_or(std::vector<DatMatch>{}))
-            PrintLine(paths.front() + ": the rescued side is " + MatchText(match));
+        PrintDocument(RecoverJson(call, out, report));
+    } else if (!out.rescue.blocks.empty()) {
+        PrintRecovered(call, out);
     }
     PrintMessages(report);
     return OutputWritten() && !report.Failed() ? 0 : 1;
