@@ -1,6 +1,7 @@
 #include "common/rescue.h"
 
 #include <algorithm>
+#include <climits>
 #include <unordered_map>
 
 namespace {
@@ -664,12 +665,15 @@ std::vector<std::uint8_t> Cleanest(const std::vector<Copy>& copies, std::size_t 
     constexpr std::size_t kChunk = 4;  // bytes
     std::vector<std::uint8_t> mended(n + kChunk, 0);
     for (std::size_t at = 0; at < n; at += kChunk) {
-        const Copy* cleanest = nullptr;
-        int fewest = 0;
+        const Copy* cleanest = &copies.front();
+        int fewest = INT_MAX;
         for (const Copy& copy : copies) {
             const BlockPlace& place = copy.found->place;
-            const int errors = copy.planes->ClockErrors(place.phase, place.bit + 8 * at, kChunk);
-            if (cleanest != nullptr && errors >= fewest) continue;
+            const std::size_t bit = place.bit + 8 * at;
+            // A copy that its read's end cut holds nothing there.
+            if (bit + 8 * kChunk > copy.planes->bits(place.phase)) continue;
+            const int errors = copy.planes->ClockErrors(place.phase, bit, kChunk);
+            if (errors >= fewest) continue;
             cleanest = &copy;
             fewest = errors;
         }

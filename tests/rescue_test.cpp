@@ -113,6 +113,13 @@ TEST(Rescue, DamagedReads) {
          true,
          {Cells(Fault::kDropout, 5, 801, 300), Cells(Fault::kSlip, 5, 8001)},
          "GGGGGVGGGG"},
+        {"two reads, one cut short in a block, the other damaged before the cut",
+         true,
+         {[](const Side& side) {
+              return std::vector<Fault>{{Fault::kCutShort, 0, side.cells[5] + 4000}};
+          },
+          Cells(Fault::kDropout, 5, 801, 300)},
+         "GGGGGVGGGG"},
         {"two reads, one block damaged in each, in the same place",
          true,
          {Cells(Fault::kDropout, 5, 801, 300), Cells(Fault::kBurst, 5, 900, 64)},
