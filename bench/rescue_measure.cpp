@@ -324,6 +324,14 @@ std::vector<Fault> GapGlitches(const Side& side, std::mt19937& rng) {
     return faults;
 }
 
+// A capture device's transfers of 512 bytes of cells: one lost on the way
+// to the host, one delivered twice.
+std::vector<Fault> Transfers(const Side& side, std::mt19937& rng) {
+    constexpr std::size_t kTransferCells = 512 * 8;
+    return {{Fault::kLost, Anywhere(side, rng), kTransferCells},
+            {Fault::kRepeated, Anywhere(side, rng), kTransferCells}};
+}
+
 // Dust under the head: where a particle lifts it the read holds no flux,
 // where one drags it holds noise, in a few short stretches a pass.
 std::vector<Fault> Specks(const Side& side, std::mt19937& rng) {
@@ -514,6 +522,9 @@ std::vector<Case> Cases() {
         {"five captures of that disk in that drive", true, Captures(5)},
         {"two reads, each with dust in four places: 50-400 cells without flux or of noise", false,
          Each(2, Specks)},
+        {"a capture device that loses one transfer of 4096 cells and repeats another", false,
+         Each(1, Transfers)},
+        {"two such captures", false, Each(2, Transfers)},
     };
 }
 

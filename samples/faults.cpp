@@ -114,6 +114,18 @@ bool DamageAt(const Fault& fault, std::vector<std::uint8_t>& cells, std::mt19937
             std::fill(here, cells.begin() + static_cast<std::ptrdiff_t>(end), 0);
             touched.push_back({at, end});
             return true;
+        case Fault::kLost:
+            cells.erase(here, cells.begin() + static_cast<std::ptrdiff_t>(end));
+            touched.push_back({at, end});
+            return true;
+        case Fault::kRepeated: {
+            const std::vector<std::uint8_t> again(here,
+                                                  cells.begin() + static_cast<std::ptrdiff_t>(end));
+            cells.insert(cells.begin() + static_cast<std::ptrdiff_t>(end), again.begin(),
+                         again.end());
+            touched.push_back({at, end});
+            return true;
+        }
         case Fault::kWeak:
             for (std::size_t cell = at; cell < end; ++cell)
                 if (rng() % static_cast<unsigned long>(std::max(1L, fault.every)) == 0)

@@ -38,6 +38,12 @@ struct Fault {
         // written at: each flux cell moves to its place at that rate, so that
         // a cell is lost every `every` cells (gained, `every` negative).
         kBitRate,
+        // A capture device's transfer lost on the way to the host: the
+        // `length` cells from `at` on are missing from the read.
+        kLost,
+        // A transfer delivered twice: the `length` cells from `at` on come
+        // again right behind themselves.
+        kRepeated,
     };
     Kind kind;
     std::size_t at = 0;

@@ -50,6 +50,20 @@ TEST(Damage, EachFaultDoesWhatItSays) {
              EXPECT_EQ(CellVector(kLength, 0), Part(read, kAt, kAt + kLength));
              EXPECT_EQ(Part(side, kAt + kLength, n), Part(read, kAt + kLength, n));
          }},
+        {"a lost transfer's cells are gone, the rest closed up behind them",
+         {Fault::kLost, kAt, kLength},
+         [&](const CellVector& read) {
+             ASSERT_EQ(n - kLength, read.size());
+             EXPECT_EQ(Part(side, 0, kAt), Part(read, 0, kAt));
+             EXPECT_EQ(Part(side, kAt + kLength, n), Part(read, kAt, read.size()));
+         }},
+        {"a repeated transfer's cells come twice, the read as long as the side",
+         {Fault::kRepeated, kAt, kLength},
+         [&](const CellVector& read) {
+             ASSERT_EQ(n, read.size());
+             EXPECT_EQ(Part(side, 0, kAt + kLength), Part(read, 0, kAt + kLength));
+             EXPECT_EQ(Part(side, kAt, n - kLength), Part(read, kAt + kLength, n));
+         }},
         {"a weak stretch misreads about 1 cell in 4 there, none elsewhere",
          {Fault::kWeak, kAt, kLength, 4},
          [&](const CellVector& read) {
