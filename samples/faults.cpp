@@ -81,6 +81,7 @@ bool DamageAt(const Fault& fault, std::vector<std::uint8_t>& cells, std::mt19937
     const std::size_t at = std::min(fault.at, cells.size());
     const auto here = cells.begin() + static_cast<std::ptrdiff_t>(at);
     const std::size_t end = std::min(cells.size(), at + fault.length);
+    const auto there = cells.begin() + static_cast<std::ptrdiff_t>(end);
     switch (fault.kind) {
         case Fault::kSlip:
             if (at < cells.size()) cells.erase(here);
@@ -111,18 +112,16 @@ bool DamageAt(const Fault& fault, std::vector<std::uint8_t>& cells, std::mt19937
             return true;
         }
         case Fault::kDropout:
-            std::fill(here, cells.begin() + static_cast<std::ptrdiff_t>(end), 0);
+            std::fill(here, there, 0);
             touched.push_back({at, end});
             return true;
         case Fault::kLost:
-            cells.erase(here, cells.begin() + static_cast<std::ptrdiff_t>(end));
+            cells.erase(here, there);
             touched.push_back({at, end});
             return true;
         case Fault::kRepeated: {
-            const std::vector<std::uint8_t> again(here,
-                                                  cells.begin() + static_cast<std::ptrdiff_t>(end));
-            cells.insert(cells.begin() + static_cast<std::ptrdiff_t>(end), again.begin(),
-                         again.end());
+            const std::vector<std::uint8_t> again(here, there);
+            cells.insert(there, again.begin(), again.end());
             touched.push_back({at, end});
             return true;
         }
