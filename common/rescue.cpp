@@ -389,10 +389,13 @@ private:
     // Whether the side has room for a block the pass holds and the others
     // do not: a good one that the side holds already is the same block
     // again (a stretch a capture replayed), and a damaged one where the
-    // side's blocks leave no room lies where the others put nothing.
+    // side's blocks leave no room lies where the others put nothing. A good
+    // one is kept beside blocks of other kinds, whose cells the read that
+    // placed them may have lost.
     bool Room(const MatchedBlock& added) const {
         for (const MatchedBlock& block : m_model) {
             if (added.print != 0 && block.print == added.print) return false;
+            if (added.print != 0 && block.role != added.role) continue;
             const long long shorter =
                 static_cast<long long>(std::min(block.length, added.length) + kBlockCrcBytes) *
                 kCellsPerByte;

@@ -67,6 +67,14 @@ Faults Whole(Fault::Kind kind, std::size_t length) {
     return [=](const Side&) { return std::vector<Fault>{{kind, 0, length}}; };
 }
 
+Faults Both(Faults first, Faults second) {
+    return [=](const Side& side) {
+        std::vector<Fault> faults = first(side);
+        for (const Fault& fault : second(side)) faults.push_back(fault);
+        return faults;
+    };
+}
+
 // Flipped cells every so often over the whole side, from a seed.
 Faults Worn(std::uint32_t seed) {
     return [=](const Side& side) {
@@ -124,6 +132,11 @@ TEST(Rescue, DamagedReads) {
          true,
          {Cells(Fault::kDropout, 5, 801, 300), Cells(Fault::kBurst, 5, 900, 64)},
          "GGGGGBGGGG"},
+        {"two reads, a block's start lost in the first, two others damaged in the second",
+         true,
+         {Both(Cells(Fault::kLost, 5, -100, 4096), Cells(Fault::kFlip, 7, 801)),
+          Both(Cells(Fault::kFlip, 3, 801), Cells(Fault::kFlip, 7, 801))},
+         "GGGGGGGBGG"},
         {"five worn reads", true, {Worn(1), Worn(2), Worn(3), Worn(4), Worn(5)}, ""},
         {"QD: slip in a sync run", false, {Cells(Fault::kSlip, 2, -40)}, "GGGGGGG"},
         {"QD: burst over the last sync byte", false, {Cells(Fault::kBurst, 3, -16, 16)}, "GGGGGGG"},
