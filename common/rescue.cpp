@@ -687,6 +687,168 @@ std::vector<std::uint8_t> Cleanest(const std::vector<Copy>& copies, std::size_t 
     return mended;
 }
 
+// A copy followed along the block's bytes: the cell where its byte 0 would
+// lie, moved where the copy lost or gained cells.
+struct Strand {
+    const DataPlanes* planes;
+    long long origin;
+
+    // Eight bytes from a cell on, or none past either end of the read.
+    std::optional<std::uint64_t> WordAt(long long cell) const {
+        if (cell < 0) return std::nullopt;
+        const BlockPlace at = AtCell(cell);
+        if (at.bit + 64 > planes->bits(at.phase)) return std::nullopt;
+        return planes->Word(at.phase, at.bit);
+    }
+    long long CellOf(long long byte) const { return origin + byte * kCellsPerByte; }
+    std::optional<std::uint64_t> Word(long long byte) const { return WordAt(CellOf(byte)); }
+    // Clock cells that break the MFM rule in n bytes from a byte on; none
+    // counted past the read's end.
+    int ClockErrors(long long byte, std::size_t n) const {
+        const BlockPlace at = AtCell(CellOf(byte));
+        if (CellOf(byte) < 0 || at.bit + 8 * n > planes->bits(at.phase)) return 0;
+        return planes->ClockErrors(at.phase, at.bit, n);
+    }
+};
+
+constexpr long long kSplicedWord = 8;  // bytes
+
+// Where a strand that parted from another at byte `parted` is found in step
+// with it again: its bytes a little further on, looked for in the other's
+// cells within a capture device's largest lost or repeated transfer. The
+// strand's byte, and the cell from the other's origin where it lies.
+struct Refound {
+    long long byte;
+    long long cell;
+    // Cells the strand holds that the other does not (negative: lacks).
+    long long Extra() const { return byte * kCellsPerByte - cell; }
+};
+// The cell nearest `around` where sixteen bytes lie in a strand's cells.
+std::optional<long long> Nearest(const Strand& strand, long long around, std::uint64_t key,
+                                 std::uint64_t then) {
+    constexpr long long kReach = 16384;  // cells: a capture device's largest transfer
+    const DataPlanes& planes = *strand.planes;
+    std::optional<long long> nearest;
+    for (int phase = 0; phase < 2; ++phase) {
+        // Data bits whose two words lie inside the read.
+        const long long bits = static_cast<long long>(planes.bits(phase)) - 128;
+        const auto holds = [&](long long bit) {
+            return bit >= 0 && bit <= bits &&
+                   planes.Word(phase, static_cast<std::size_t>(bit)) == key &&
+                   planes.Word(phase, static_cast<std::size_t>(bit) + 64) == then;
+        };
+        const long long centre = (around - phase) / 2;
+        for (long long distance = 0; distance <= kReach / 2; ++distance) {
+            const long long bit = holds(centre + distance)   ? centre + distance
+                                  : holds(centre - distance) ? centre - distance
+                                                             : -1;
+            if (bit < 0) continue;
+            const long long cell = DataPlanes::Cell(phase, static_cast<std::size_t>(bit));
+            if (!nearest || std::llabs(cell - around) < std::llabs(*nearest - around))
+                nearest = cell;
+            break;
+        }
+    }
+    return nearest;
+}
+
+std::optional<Refound> FindAgain(const Strand& strand, const Strand& other, long long parted) {
+    constexpr long long kProbes[] = {16, 48, 112, 240};  // bytes past the parting
+    for (long long probe : kProbes) {
+        const long long byte = parted + probe;
+        const std::optional<std::uint64_t> key = strand.Word(byte);
+        const std::optional<std::uint64_t> then = strand.Word(byte + kSplicedWord);
+        // A run of one byte is found anywhere.
+        if (!key || !then || *key == (*key & 0xFF) * 0x0101010101010101u) continue;
+        if (const std::optional<long long> cell = Nearest(other, other.CellOf(byte), *key, *then))
+            return Refound{byte, *cell - other.origin};
+    }
+    return std::nullopt;
+}
+
+// Whether the cells a strand holds beyond the other's at a parting are no
+// part of the block: a stretch it holds twice, as a transfer delivered
+// again leaves it, or cells out of step or noise up to where it was found
+// again, as a clock that lost the cells' pace or a glitch leave them.
+bool ExtraIsFalse(const Strand& strand, const Strand& other, long long parted,
+                  const Refound& found) {
+    constexpr int kNoise = 2;  // clock cells that break the MFM rule, beyond the other's
+    const long long extra = found.Extra();
+    const long long bytes = extra / kCellsPerByte;
+    bool twice = bytes > 2 * kSplicedWord;
+    for (long long at = parted + kSplicedWord; twice && at + 2 * kSplicedWord <= parted + bytes;
+         at += kSplicedWord)
+        twice = strand.Word(at) == strand.WordAt(strand.CellOf(at) - extra);
+    if (twice) return true;
+    const auto n = static_cast<std::size_t>(found.byte - parted);
+    return strand.ClockErrors(parted, n) >= other.ClockErrors(parted, n) + kNoise;
+}
+
+// n bytes from two copies that each lost or gained stretches of cells (a
+// capture device's transfer dropped or delivered twice, a glitch), so that
+// from some byte on each holds the block's bytes shifted. Where the copies
+// part, the one gone astray is followed no further until it is found in
+// step again; the other is taken meanwhile. None unless some copy was
+// found shifted, the splice's only claim over the cleanest copy.
+std::optional<std::vector<std::uint8_t>> Spliced(const Copy& x, const Copy& y, std::size_t n) {
+    constexpr int kPartings = 8;
+    std::array<Strand, 2> strands{{{x.planes, CellOf(*x.found)}, {y.planes, CellOf(*y.found)}}};
+    const auto end = static_cast<long long>(n);
+    std::vector<std::uint8_t> out(n + kSplicedWord);
+    int astray = -1;
+    int partings = 0;
+    long long rejoin = 0;  // from where the astray strand may be in step again
+    int agreed = 0;        // words alike since then
+    bool shifted = false;
+    for (long long k = 0; k < end; k += kSplicedWord) {
+        const std::optional<std::uint64_t> a = strands[0].Word(k);
+        const std::optional<std::uint64_t> b = strands[1].Word(k);
+        if (astray < 0) {
+            if (!a || !b) return std::nullopt;
+            PutLe64(&out[static_cast<std::size_t>(k)], *a);
+            if (*a == *b) continue;
+            // Copies that differ in their first bytes are not worth the search.
+            if (k < 2 * kSplicedWord || ++partings > kPartings) return std::nullopt;
+            // The one that holds cells the other lacks went astray if those
+            // are false, else the other lost them; unshifted, the one whose
+            // cells break the MFM rule there.
+            std::array<std::optional<Refound>, 2> found{FindAgain(strands[0], strands[1], k),
+                                                        FindAgain(strands[1], strands[0], k)};
+            for (std::optional<Refound>& f : found)
+                if (f && f->Extra() == 0) f.reset();
+            if (found[0] && found[1]) {
+                const int more = found[0]->Extra() > found[1]->Extra() ? 0 : 1;
+                const auto extra = static_cast<std::size_t>(more);
+                astray = ExtraIsFalse(strands[extra], strands[1 - extra], k, *found[extra])
+                             ? more
+                             : 1 - more;
+            } else if (found[0] || found[1]) {
+                astray = found[0] ? 0 : 1;
+            } else {
+                constexpr std::size_t kLooked = 2 * kSplicedWord;
+                astray = strands[1].ClockErrors(k, kLooked) > strands[0].ClockErrors(k, kLooked);
+            }
+            rejoin = k;
+            agreed = 0;
+            if (const std::optional<Refound>& f = found[static_cast<std::size_t>(astray)]) {
+                Strand& lost = strands[static_cast<std::size_t>(astray)];
+                lost.origin += f->Extra();
+                rejoin = std::max(k, f->cell / kCellsPerByte);
+                shifted = true;
+            }
+        }
+        const std::optional<std::uint64_t> kept = astray == 0 ? b : a;
+        if (!kept) return std::nullopt;
+        PutLe64(&out[static_cast<std::size_t>(k)], *kept);
+        if (k < rejoin) continue;
+        agreed = strands[static_cast<std::size_t>(astray)].Word(k) == kept ? agreed + 1 : 0;
+        if (agreed == 2) astray = -1;
+    }
+    if (!shifted) return std::nullopt;
+    out.resize(n);
+    return out;
+}
+
 void AddRead(std::vector<int>& reads, int read) {
     if (std::find(reads.begin(), reads.end(), read) == reads.end()) reads.push_back(read);
 }
@@ -805,8 +967,9 @@ Verdict JudgeCopies(const std::vector<Copy>& copies, std::size_t length,
     if (!variants.empty()) return Settle(variants, failed);
 
     // No copy holds: each data bit as most copies have it, or else each
-    // stretch from the copy that is clean there. Two candidates at most, so
-    // that a CRC holding by chance stays as rare as for one read.
+    // stretch from the copy that is clean there, or else two copies spliced
+    // where one is found shifted in the other. Few candidates, the splices
+    // only with that evidence, so that a CRC holding by chance stays rare.
     const auto holds = [&](std::vector<std::uint8_t>& candidate) -> std::optional<Verdict> {
         Crc16 crc(checker);
         if (crc.Update(candidate.data(), candidate.size(), true) != 0) return std::nullopt;
@@ -822,6 +985,10 @@ Verdict JudgeCopies(const std::vector<Copy>& copies, std::size_t length,
     if (copies.size() >= 2) {
         std::vector<std::uint8_t> mended = Cleanest(copies, length + kBlockCrcBytes);
         if (std::optional<Verdict> voted = holds(mended)) return std::move(*voted);
+        std::optional<std::vector<std::uint8_t>> spliced =
+            Spliced(copies[0], copies[1], length + kBlockCrcBytes);
+        if (spliced)
+            if (std::optional<Verdict> voted = holds(*spliced)) return std::move(*voted);
     }
     if (failed.empty()) return verdict;
     const std::size_t best = Nearest(failed);

@@ -169,7 +169,16 @@ public:
         }
         // Inside the block before: a good block takes the place of one that
         // is not, a start that noise made in a gap.
-        if (m_scan.blocks.back().status == BlockStatus::kGood) return;
+        const FoundBlock& before = m_scan.blocks.back();
+        if (before.status == BlockStatus::kGood) return;
+        // Unless that is a data block its good header sized and the good
+        // block is of another kind: the read lost cells inside the data,
+        // whose copy the rescue may still mend from another read's.
+        if (before.role == BlockRole::kData && m_before.headergood && good &&
+            start.id != kFdsFileDataBlock) {
+            if (Judge(start, good, found)) Accept(found);
+            return;
+        }
         const State now = m_state;
         m_state = m_before;
         if (Judge(start, good, found) && found.status == BlockStatus::kGood) {

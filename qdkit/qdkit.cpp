@@ -184,10 +184,11 @@ void RecoverOptionsOf(CLI::App* recover, CommandLine& line) {
     AddFiles(recover, line, "READ", "Raw reads (or dumper captures) of one side.");
     recover->footer(
         "Statuses: good (a copy passes its CRC), voted (one put together from the copies\n"
-        "does: their majority, or each stretch from the copy clean there), inferred (its\n"
-        "end found by its CRC), bad, missing, conflict (good copies differ). Exit status\n"
-        "0 only when the side is complete: every block it announces and every block\n"
-        "found, once each and in their order, good or voted.\n");
+        "does: their majority, each stretch from the copy clean there, or two copies\n"
+        "spliced where one lost or gained cells), inferred (its end found by its CRC),\n"
+        "bad, missing, conflict (good copies differ). Exit status 0 only when the side\n"
+        "is complete: every block it announces and every block found, once each and in\n"
+        "their order, good or voted.\n");
 }
 
 void BlankOptionsOf(CLI::App* blank, CommandLine& line) {
