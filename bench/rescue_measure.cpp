@@ -342,6 +342,15 @@ std::vector<Fault> Specks(const Side& side, std::mt19937& rng) {
     return faults;
 }
 
+// A moment of another motor speed, as a slipping belt gives it: for a
+// stretch the drive's clock lags or leads the cells, one lost or gained
+// every few dozen.
+std::vector<Fault> Hiccup(const Side& side, std::mt19937& rng) {
+    const long every = 10 + static_cast<long>(rng() % 41);
+    const std::size_t at = Anywhere(side, rng);
+    return {{Fault::kDrift, at, 200 + rng() % 1801, rng() % 2 ? every : -every}};
+}
+
 std::vector<Fault> Glitches(const Side& side, std::mt19937& rng) {
     std::vector<Fault> faults;
     for (int i = 0; i < 2; ++i)
@@ -525,6 +534,11 @@ std::vector<Case> Cases() {
         {"a capture device that loses one transfer of 4096 cells and repeats another", false,
          Each(1, Transfers)},
         {"two such captures", false, Each(2, Transfers)},
+        {"two reads, each with a moment of another motor speed: for 200-2000 cells a cell lost "
+         "or gained every 10-50",
+         false, Each(2, Hiccup)},
+        {"two reads, each with two glitches of up to 256 random cells anywhere", false,
+         Each(2, Glitches)},
     };
 }
 
