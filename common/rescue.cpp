@@ -883,9 +883,15 @@ struct Variant {
     }
 };
 
-std::size_t Differ(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+// Bytes of a copy's beginning compared to tell copies of one block from
+// another block's: few damaged in most reads.
+constexpr std::size_t kComparedBytes = 64;
+
+std::size_t Differ(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b,
+                   std::size_t first = SIZE_MAX) {
     std::size_t differ = 0;
-    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) differ += a[i] != b[i] ? 1 : 0;
+    for (std::size_t i = 0; i < a.size() && i < b.size() && i < first; ++i)
+        differ += a[i] != b[i] ? 1 : 0;
     return differ;
 }
 
@@ -920,6 +926,22 @@ Verdict Settle(std::vector<Variant>& variants, const std::vector<BlockCopy>& fai
         }
     }
     if (tie) best = 0;
+    // Failed copies whose first bytes are nearer one another's than any
+    // good copy's, more of them than copies of the best: another block, as
+    // a read of another side holds it where this side has one alike in its
+    // place. (Copies read out of step agree with one another from where they
+    // slipped on, seldom in the first bytes.)
+    std::size_t apart = 0;
+    for (std::size_t f = 0; f < failed.size(); ++f) {
+        std::size_t good = SIZE_MAX, other = SIZE_MAX;
+        for (const Variant& variant : variants)
+            good = std::min(good, Differ(failed[f].bytes, variant.copy.bytes, kComparedBytes));
+        for (std::size_t g = 0; g < failed.size(); ++g)
+            if (g != f)
+                other = std::min(other, Differ(failed[f].bytes, failed[g].bytes, kComparedBytes));
+        apart += other < good ? 1 : 0;
+    }
+    tie = tie || (apart >= 2 && apart > variants[best].support);
     Verdict verdict{tie ? BlockStatus::kConflict : BlockStatus::kGood, variants[best].reads,
                     std::move(variants[best].copy.bytes), variants[best].copy.crc};
     if (tie)
@@ -1074,6 +1096,52 @@ std::vector<std::size_t> Contrary(const SideRescue& rescue) {
             match.conflicts >= match.anchors)
             contrary.push_back(p);
     }
+    return contrary;
+}
+
+// How unlike the lead pass's copies a group's are, in their first bytes,
+// good or not: differing bytes and bytes compared.
+std::pair<std::size_t, std::size_t> UnlikeTheLead(const SideRescue& rescue,
+                                                  const std::vector<const DataPlanes*>& planes,
+                                                  const std::vector<std::size_t>& group) {
+    const auto head = [&](std::size_t p, std::size_t index) {
+        const FoundBlock& block = rescue.passes[p].blocks[index];
+        std::vector<std::uint8_t> bytes(std::min(kComparedBytes, block.length));
+        planes[static_cast<std::size_t>(rescue.passes[p].read)]->Bytes(
+            block.place.phase, block.place.bit, bytes.data(), bytes.size());
+        return bytes;
+    };
+    const std::size_t lead = rescue.matching.lead;
+    std::pair<std::size_t, std::size_t> unlike{0, 0};
+    for (const MatchedBlock& block : rescue.matching.blocks) {
+        if (!block.copies[lead]) continue;
+        const std::vector<std::uint8_t> own = head(lead, *block.copies[lead]);
+        for (std::size_t p : group) {
+            if (!block.copies[p]) continue;
+            const std::vector<std::uint8_t> other = head(p, *block.copies[p]);
+            unlike.first += Differ(own, other);
+            unlike.second += std::min(own.size(), other.size());
+        }
+    }
+    return unlike;
+}
+
+// With a side named, the passes that contradict the others may be the
+// named read's side: the passes left out are then those whose copies
+// begin less like the named read's own, good or damaged.
+std::vector<std::size_t> OtherThanTheLead(const SideRescue& rescue,
+                                          const std::vector<const DataPlanes*>& planes,
+                                          std::vector<std::size_t> contrary) {
+    std::vector<std::size_t> rest;
+    for (std::size_t p = 0; p < rescue.passes.size(); ++p)
+        if (rescue.passes[p].fate == PassFate::kUsed && p != rescue.matching.lead &&
+            std::find(contrary.begin(), contrary.end(), p) == contrary.end())
+            rest.push_back(p);
+    const auto a = UnlikeTheLead(rescue, planes, contrary);
+    const auto b = UnlikeTheLead(rescue, planes, rest);
+    // As shares of the bytes compared: the contrary ones more like the lead.
+    if (!rest.empty() && a.second > 0 && b.second > 0 && a.first * b.second < b.first * a.second)
+        return rest;
     return contrary;
 }
 
@@ -1337,7 +1405,8 @@ SideRescue RescueSide(const RescueMedium& medium, const std::vector<const DataPl
             rescue.sides = {same, contrary};
             return rescue;
         }
-        for (std::size_t p : contrary) rescue.passes[p].fate = PassFate::kOtherSide;
+        for (std::size_t p : OtherThanTheLead(rescue, planes, contrary))
+            rescue.passes[p].fate = PassFate::kOtherSide;
         for (ReadPass& pass : rescue.passes)
             if (pass.fate == PassFate::kUnplaced) pass.fate = PassFate::kUsed;
         rescue.matching = MatchPasses(rescue.passes, lead, kMatchCells);

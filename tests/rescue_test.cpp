@@ -230,3 +230,42 @@ TEST(Rescue, NoBlocksInNoise) {
 }
 
 }  // namespace
+
+// Tapes of as many records open their QD sides alike: worn reads of one
+// beside a clean read of the other never give the other's blocks as its own.
+TEST(Rescue, SidesThatOpenAlikeAreNotMerged) {
+    const Bytes a = QdRaw(QdStream(MztFile({Entry("GAME", 3000, 11)})));
+    const Bytes b = QdRaw(QdStream(MztFile({Entry("OTHER", 2000, 12)})));
+    const SideRescue clean = RescueQdSide({&a});
+    ASSERT_TRUE(clean.complete);
+    // Three worn reads, a data cell flipped in the blocks listed, and the
+    // clean read of the other tape last.
+    const auto rescue = [&](const std::vector<std::vector<std::size_t>>& damaged,
+                            std::optional<int> sideof) {
+        std::mt19937 rng(6);
+        std::vector<Bytes> reads;
+        for (std::size_t r = 0; r < damaged.size(); ++r) {
+            std::vector<Fault> faults;
+            for (std::size_t block : damaged[r])
+                faults.push_back(
+                    {Fault::kFlip,
+                     static_cast<std::size_t>(*clean.blocks[block].cell) + 201 + 160 * r});
+            reads.push_back(Damage(a, faults, rng).raw);
+        }
+        reads.push_back(b);
+        std::vector<const Bytes*> pointers;
+        for (const Bytes& read : reads) pointers.push_back(&read);
+        const SideRescue result = RescueQdSide(pointers, {sideof});
+        for (std::size_t n = 0; n < result.blocks.size(); ++n)
+            if (IsSure(result.blocks[n].status))
+                EXPECT_EQ(clean.blocks[n].bytes, result.blocks[n].bytes) << "block " << n + 1;
+        return result;
+    };
+    // No copy of the first tape good: its blocks are conflicts, not the other's.
+    EXPECT_FALSE(rescue({{1, 2}, {1, 2}, {1, 2}}, std::nullopt).complete);
+    rescue({{1, 2}, {1, 2}, {1, 2}}, 0);
+    // Its names good in two reads: two sides, told apart, and the named
+    // worn read's side kept.
+    EXPECT_EQ(2u, rescue({{1, 2}, {2}, {2}}, std::nullopt).sides.size());
+    EXPECT_EQ(PassFate::kOtherSide, rescue({{1, 2}, {2}, {2}}, 0).passes.back().fate);
+}
