@@ -41,6 +41,7 @@ struct Side {
     std::vector<BlockRole> roles;    // every block's role, as the rescue tells it
     std::vector<Touched> spans;      // each block's cells, its start mark or ID mark on
     std::vector<Touched> gaps;       // the cells between them
+    ByteVector alike;                // another side that opens alike: as many files, other bytes
 };
 
 SideRescue Rescue(Medium medium, const std::vector<const ByteVector*>& reads,
@@ -49,7 +50,7 @@ SideRescue Rescue(Medium medium, const std::vector<const ByteVector*>& reads,
 }
 
 Side Describe(Medium medium, ByteVector raw) {
-    Side side{medium, std::move(raw), {}, {}, {}, {}};
+    Side side{medium, std::move(raw), {}, {}, {}, {}, {}};
     const SideRescue clean = Rescue(medium, {&side.raw});
     if (!clean.complete) {
         std::fprintf(stderr, "a clean side does not read back\n");
@@ -90,22 +91,33 @@ std::vector<Side> Sides() {
     const std::vector<std::vector<std::size_t>> fds = {
         {1024, 8192, 300, 0}, {100, 200, 300, 400, 500, 600, 700, 800, 900, 1000}, {20000, 20000}};
     std::uint32_t seed = 1;
-    for (const auto& sizes : fds) {
+    constexpr std::uint32_t kAlike = 1000;  // seeds apart
+    const auto fdsraw = [](const std::vector<std::size_t>& sizes, std::uint32_t first) {
         FdsSideContent content;
-        for (std::size_t size : sizes) content.files.push_back(Pattern(size, seed++));
-        sides.push_back(Describe(Medium::kFds, FdsRawOf(content)));
+        for (std::size_t size : sizes) content.files.push_back(Pattern(size, first++));
+        return FdsRawOf(content);
+    };
+    for (const auto& sizes : fds) {
+        sides.push_back(Describe(Medium::kFds, fdsraw(sizes, seed)));
+        sides.back().alike = fdsraw(sizes, seed + kAlike);
+        seed += static_cast<std::uint32_t>(sizes.size());
     }
     const std::vector<std::vector<std::size_t>> qd = {
         {4096, 31, 20000}, {300, 300, 300, 300, 300, 300}, {30000, 30000}};
-    for (const auto& sizes : qd) {
+    const auto qdraw = [](const std::vector<std::size_t>& sizes, std::uint32_t first) {
         std::vector<MztEntry> records;
         for (std::size_t size : sizes) {
             MztEntry entry;
-            entry.name = "FILE" + std::to_string(seed);
-            entry.body = Pattern(size, seed++);
+            entry.name = "FILE" + std::to_string(first);
+            entry.body = Pattern(size, first++);
             records.push_back(entry);
         }
-        sides.push_back(Describe(Medium::kQd, QdRawOf(records)));
+        return QdRawOf(records);
+    };
+    for (const auto& sizes : qd) {
+        sides.push_back(Describe(Medium::kQd, qdraw(sizes, seed)));
+        sides.back().alike = qdraw(sizes, seed + kAlike);
+        seed += static_cast<std::uint32_t>(sizes.size());
     }
     return sides;
 }
@@ -315,6 +327,20 @@ ReadSet TwoSidesNamed(const Side& side, const Side& other, std::mt19937& rng) {
     ReadSet set = TwoSidesMixed(side, other, rng);
     set.sideof = set.reads.front().raw == other.raw ? 1 : 0;
     return set;
+}
+
+// The same, the other side one that opens alike: another tape of as many
+// records, another disk of the same name and side.
+ReadSet AlikeMixed(const Side& side, const Side&, std::mt19937& rng) {
+    Side other;
+    other.raw = side.alike;
+    return TwoSidesMixed(side, other, rng);
+}
+
+ReadSet AlikeNamed(const Side& side, const Side&, std::mt19937& rng) {
+    Side other;
+    other.raw = side.alike;
+    return TwoSidesNamed(side, other, rng);
 }
 
 std::vector<Fault> GapGlitches(const Side& side, std::mt19937& rng) {
@@ -539,6 +565,9 @@ std::vector<Case> Cases() {
          false, Each(2, Hiccup)},
         {"two reads, each with two glitches of up to 256 random cells anywhere", false,
          Each(2, Glitches)},
+        {"three worn reads of the side and a clean read of another that opens alike", false,
+         AlikeMixed},
+        {"the same, the side named by one of its reads", false, AlikeNamed},
     };
 }
 
