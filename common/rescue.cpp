@@ -724,8 +724,8 @@ struct Refound {
     long long Extra() const { return byte * kCellsPerByte - cell; }
 };
 // The cell nearest `around` where sixteen bytes lie in a strand's cells.
-std::optional<long long> Nearest(const Strand& strand, long long around, std::uint64_t key,
-                                 std::uint64_t then) {
+std::optional<long long> NearestCell(const Strand& strand, long long around, std::uint64_t key,
+                                     std::uint64_t then) {
     constexpr long long kReach = 16384;  // cells: a capture device's largest transfer
     const DataPlanes& planes = *strand.planes;
     std::optional<long long> nearest;
@@ -760,7 +760,8 @@ std::optional<Refound> FindAgain(const Strand& strand, const Strand& other, long
         const std::optional<std::uint64_t> then = strand.Word(byte + kSplicedWord);
         // A run of one byte is found anywhere.
         if (!key || !then || *key == (*key & 0xFF) * 0x0101010101010101u) continue;
-        if (const std::optional<long long> cell = Nearest(other, other.CellOf(byte), *key, *then))
+        if (const std::optional<long long> cell =
+                NearestCell(other, other.CellOf(byte), *key, *then))
             return Refound{byte, *cell - other.origin};
     }
     return std::nullopt;
@@ -1099,6 +1100,17 @@ std::vector<std::size_t> Contrary(const SideRescue& rescue) {
     return contrary;
 }
 
+// The passes in use that a group leaves out.
+std::vector<std::size_t> UsedBesides(const SideRescue& rescue,
+                                     const std::vector<std::size_t>& group) {
+    std::vector<std::size_t> rest;
+    for (std::size_t p = 0; p < rescue.passes.size(); ++p)
+        if (rescue.passes[p].fate == PassFate::kUsed &&
+            std::find(group.begin(), group.end(), p) == group.end())
+            rest.push_back(p);
+    return rest;
+}
+
 // How unlike the lead pass's copies a group's are, in their first bytes,
 // good or not: differing bytes and bytes compared.
 std::pair<std::size_t, std::size_t> UnlikeTheLead(const SideRescue& rescue,
@@ -1131,12 +1143,9 @@ std::pair<std::size_t, std::size_t> UnlikeTheLead(const SideRescue& rescue,
 // begin less like the named read's own, good or damaged.
 std::vector<std::size_t> OtherThanTheLead(const SideRescue& rescue,
                                           const std::vector<const DataPlanes*>& planes,
-                                          std::vector<std::size_t> contrary) {
-    std::vector<std::size_t> rest;
-    for (std::size_t p = 0; p < rescue.passes.size(); ++p)
-        if (rescue.passes[p].fate == PassFate::kUsed && p != rescue.matching.lead &&
-            std::find(contrary.begin(), contrary.end(), p) == contrary.end())
-            rest.push_back(p);
+                                          const std::vector<std::size_t>& contrary) {
+    std::vector<std::size_t> rest = UsedBesides(rescue, contrary);
+    rest.erase(std::remove(rest.begin(), rest.end(), rescue.matching.lead), rest.end());
     const auto a = UnlikeTheLead(rescue, planes, contrary);
     const auto b = UnlikeTheLead(rescue, planes, rest);
     // As shares of the bytes compared: the contrary ones more like the lead.
@@ -1397,12 +1406,7 @@ SideRescue RescueSide(const RescueMedium& medium, const std::vector<const DataPl
     for (std::vector<std::size_t> contrary = Contrary(rescue); !contrary.empty();
          contrary = Contrary(rescue)) {
         if (!options.sideof) {
-            std::vector<std::size_t> same;
-            for (std::size_t p = 0; p < rescue.passes.size(); ++p)
-                if (rescue.passes[p].fate == PassFate::kUsed &&
-                    std::find(contrary.begin(), contrary.end(), p) == contrary.end())
-                    same.push_back(p);
-            rescue.sides = {same, contrary};
+            rescue.sides = {UsedBesides(rescue, contrary), contrary};
             return rescue;
         }
         for (std::size_t p : OtherThanTheLead(rescue, planes, contrary))
