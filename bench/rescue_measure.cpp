@@ -1,7 +1,8 @@
 // What the tolerant readers get back from reads damaged as real reads are,
 // beside what the exact decoders (Omblisk's and Pelgrane's) get back from
 // the same reads, and what the rescue costs. Prints the table of the README.
-//   rescue_measure [READS]   READS damaged reads (or sets) per case and medium (400)
+//   rescue_measure [READS [TEXT]]   READS damaged reads (or sets) per case and medium
+//                                   (400); only the cases whose name holds TEXT
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -625,8 +626,12 @@ int main(int argc, char** argv) {
     const auto work = [&] {
         for (std::size_t k = taken++; k < cases.size(); k = taken++) {
             const std::size_t n = cases.size() - 1 - k;
+            // Each case keeps its own numbers however many are measured.
+            const bool chosen =
+                argc <= 2 || std::string(cases[n].name).find(argv[2]) != std::string::npos;
             measured[n].set_value(
-                MeasureCase(cases[n], kSeed + static_cast<std::uint32_t>(n), sides, count));
+                chosen ? MeasureCase(cases[n], kSeed + static_cast<std::uint32_t>(n), sides, count)
+                       : std::string());
         }
     };
     std::vector<std::thread> workers;
