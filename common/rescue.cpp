@@ -579,6 +579,7 @@ Matching MatchPasses(std::vector<ReadPass>& passes, std::optional<std::size_t> l
         order.insert(order.begin(), *lead);
     }
     matching.lead = order.front();
+    matching.chosen = lead.has_value();
     const ReadPass& first = passes[matching.lead];
     for (std::size_t j = 0; j < first.blocks.size(); ++j) {
         const FoundBlock& block = first.blocks[j];
@@ -878,9 +879,11 @@ struct Variant {
     BlockCopy copy;
     std::vector<int> reads;
     std::size_t support;
-    void Add(int read) {
-        AddRead(reads, read);
+    std::vector<std::size_t> copies;  // which of the block's copies hold it
+    void Add(const Copy& from, std::size_t c) {
+        AddRead(reads, from.read);
         ++support;
+        copies.push_back(c);
     }
 };
 
@@ -952,47 +955,36 @@ Verdict Settle(std::vector<Variant>& variants, const std::vector<BlockCopy>& fai
     return verdict;
 }
 
-}  // namespace
+// With the side named by a read whose copy fails its CRC, the good copies
+// that begin less like it than another copy does: another side's, one that
+// opens alike (a copy of this block read out of step, too, which the CRC
+// of what the rest give then tells). They are set aside; their copies'
+// places among the block's, in order.
+std::vector<std::size_t> OtherSides(std::vector<Variant>& variants,
+                                    const std::vector<BlockCopy>& failed, std::size_t named) {
+    const std::vector<std::uint8_t>& own = failed[named].bytes;
+    std::size_t nearest = SIZE_MAX;
+    for (std::size_t f = 0; f < failed.size(); ++f)
+        if (f != named) nearest = std::min(nearest, Differ(own, failed[f].bytes, kComparedBytes));
+    for (const Variant& variant : variants)
+        nearest = std::min(nearest, Differ(own, variant.copy.bytes, kComparedBytes));
+    std::vector<std::size_t> aside;
+    const auto other = [&](const Variant& variant) {
+        if (Differ(own, variant.copy.bytes, kComparedBytes) <= nearest) return false;
+        aside.insert(aside.end(), variant.copies.begin(), variant.copies.end());
+        return true;
+    };
+    variants.erase(std::remove_if(variants.begin(), variants.end(), other), variants.end());
+    std::sort(aside.begin(), aside.end());
+    return aside;
+}
 
-Verdict JudgeCopies(const std::vector<Copy>& copies, std::size_t length,
-                    const CrcVariant& checker) {
-    Verdict verdict{BlockStatus::kMissing, {}, {}, {}};
-    std::vector<Variant> variants;  // the different copies that pass their CRC
-    std::vector<BlockCopy> failed;
-    for (const Copy& copy : copies) {
-        const FoundBlock& found = *copy.found;
-        const bool known = found.status == BlockStatus::kGood && found.length == length;
-        // A known good copy with a kept copy's CRC is that copy.
-        if (known) {
-            const std::array<std::uint8_t, 2> crc = CrcBytesAt(*copy.planes, found.place, length);
-            const auto same = std::find_if(variants.begin(), variants.end(),
-                                           [&](const Variant& v) { return v.copy.crc == crc; });
-            if (same != variants.end()) {
-                same->Add(copy.read);
-                continue;
-            }
-        }
-        BlockCopy read = known ? KnownCopy(*copy.planes, found.place, length)
-                               : ReadCopy(*copy.planes, found.place, length, checker);
-        if (!read.good) {
-            failed.push_back(std::move(read));
-            continue;
-        }
-        const auto same = std::find_if(variants.begin(), variants.end(), [&](const Variant& v) {
-            return v.copy.bytes == read.bytes;
-        });
-        if (same != variants.end()) {
-            same->Add(copy.read);
-        } else {
-            variants.push_back({std::move(read), {copy.read}, 1});
-        }
-    }
-    if (!variants.empty()) return Settle(variants, failed);
-
-    // No copy holds: each data bit as most copies have it, or else each
-    // stretch from the copy that is clean there, or else two copies spliced
-    // where one is found shifted in the other. Few candidates, the splices
-    // only with that evidence, so that a CRC holding by chance stays rare.
+// No copy holds: each data bit as most copies have it, or else each
+// stretch from the copy that is clean there, or else two copies spliced
+// where one is found shifted in the other. Few candidates, the splices
+// only with that evidence, so that a CRC holding by chance stays rare.
+std::optional<Verdict> Mended(const std::vector<Copy>& copies, std::size_t length,
+                              const CrcVariant& checker) {
     const auto holds = [&](std::vector<std::uint8_t>& candidate) -> std::optional<Verdict> {
         Crc16 crc(checker);
         if (crc.Update(candidate.data(), candidate.size(), true) != 0) return std::nullopt;
@@ -1003,16 +995,95 @@ Verdict JudgeCopies(const std::vector<Copy>& copies, std::size_t length,
     constexpr std::size_t kVoters = 3;
     if (copies.size() >= kVoters) {
         std::vector<std::uint8_t> vote = Vote(copies, length + kBlockCrcBytes);
-        if (std::optional<Verdict> voted = holds(vote)) return std::move(*voted);
+        if (std::optional<Verdict> voted = holds(vote)) return voted;
     }
     if (copies.size() >= 2) {
         std::vector<std::uint8_t> mended = Cleanest(copies, length + kBlockCrcBytes);
-        if (std::optional<Verdict> voted = holds(mended)) return std::move(*voted);
+        if (std::optional<Verdict> voted = holds(mended)) return voted;
         std::optional<std::vector<std::uint8_t>> spliced =
             Spliced(copies[0], copies[1], length + kBlockCrcBytes);
         if (spliced)
-            if (std::optional<Verdict> voted = holds(*spliced)) return std::move(*voted);
+            if (std::optional<Verdict> voted = holds(*spliced)) return voted;
     }
+    return std::nullopt;
+}
+
+}  // namespace
+
+Verdict JudgeCopies(const std::vector<Copy>& all, std::size_t length, const CrcVariant& checker) {
+    // A copy its own read found good at another length is another block's,
+    // whose CRC may still hold at this one: a shorter block's CRC and the
+    // gap's zeros behind it hold at any longer length.
+    std::vector<Copy> copies;
+    for (const Copy& copy : all)
+        if (copy.found->status != BlockStatus::kGood || copy.found->length == length)
+            copies.push_back(copy);
+    Verdict verdict{BlockStatus::kMissing, {}, {}, {}};
+    std::vector<Variant> variants;  // the different copies that pass their CRC
+    std::vector<BlockCopy> failed;
+    std::vector<Copy> broken;          // the copies that failed
+    std::optional<std::size_t> named;  // the named read's copy among the failed
+    for (std::size_t c = 0; c < copies.size(); ++c) {
+        const Copy& copy = copies[c];
+        const FoundBlock& found = *copy.found;
+        const bool known = found.status == BlockStatus::kGood;
+        // A known good copy with a kept copy's CRC is that copy.
+        if (known) {
+            const std::array<std::uint8_t, 2> crc = CrcBytesAt(*copy.planes, found.place, length);
+            const auto same = std::find_if(variants.begin(), variants.end(),
+                                           [&](const Variant& v) { return v.copy.crc == crc; });
+            if (same != variants.end()) {
+                same->Add(copy, c);
+                continue;
+            }
+        }
+        BlockCopy read = known ? KnownCopy(*copy.planes, found.place, length)
+                               : ReadCopy(*copy.planes, found.place, length, checker);
+        if (!read.good) {
+            if (copy.named) named = failed.size();
+            failed.push_back(std::move(read));
+            broken.push_back(copy);
+            continue;
+        }
+        const auto same = std::find_if(variants.begin(), variants.end(), [&](const Variant& v) {
+            return v.copy.bytes == read.bytes;
+        });
+        if (same != variants.end()) {
+            same->Add(copy, c);
+        } else {
+            variants.push_back({std::move(read), {copy.read}, 1, {c}});
+        }
+    }
+    if (named && !variants.empty()) {
+        // The named read's side: the other's good copies set aside, what
+        // its own copies give, where that holds.
+        std::vector<Variant> own = variants;
+        const std::vector<std::size_t> aside = OtherSides(own, failed, *named);
+        if (!aside.empty() && !own.empty()) return Settle(own, failed);
+        if (!aside.empty()) {
+            std::vector<Copy> kept = copies;
+            for (auto c = aside.rbegin(); c != aside.rend(); ++c)
+                kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(*c));
+            if (std::optional<Verdict> mended = Mended(kept, length, checker))
+                return std::move(*mended);
+        }
+    }
+    // Copies that fail yet together hold what no good copy is: the block
+    // written over between reads, or another side's that begins alike. The
+    // named read's side where its copy is among them; else a conflict.
+    if (!variants.empty() && broken.size() >= 2) {
+        if (std::optional<Verdict> mended = Mended(broken, length, checker)) {
+            if (std::none_of(variants.begin(), variants.end(),
+                             [&](const Variant& v) { return v.copy.bytes == mended->bytes; })) {
+                if (named) return std::move(*mended);
+                Verdict conflict = Settle(variants, failed);
+                conflict.status = BlockStatus::kConflict;
+                return conflict;
+            }
+        }
+    }
+    if (!variants.empty()) return Settle(variants, failed);
+    if (std::optional<Verdict> mended = Mended(copies, length, checker)) return std::move(*mended);
     if (failed.empty()) return verdict;
     const std::size_t best = Nearest(failed);
     return {BlockStatus::kBad, {}, std::move(failed[best].bytes), failed[best].crc};
@@ -1140,18 +1211,23 @@ std::pair<std::size_t, std::size_t> UnlikeTheLead(const SideRescue& rescue,
 
 // With a side named, the passes that contradict the others may be the
 // named read's side: the passes left out are then those whose copies
-// begin less like the named read's own, good or damaged.
+// begin less like the named read's own, good or damaged; both groups where
+// the named read holds nothing that tells them apart.
 std::vector<std::size_t> OtherThanTheLead(const SideRescue& rescue,
                                           const std::vector<const DataPlanes*>& planes,
                                           const std::vector<std::size_t>& contrary) {
     std::vector<std::size_t> rest = UsedBesides(rescue, contrary);
     rest.erase(std::remove(rest.begin(), rest.end(), rescue.matching.lead), rest.end());
+    if (rest.empty()) return contrary;
     const auto a = UnlikeTheLead(rescue, planes, contrary);
     const auto b = UnlikeTheLead(rescue, planes, rest);
     // As shares of the bytes compared: the contrary ones more like the lead.
-    if (!rest.empty() && a.second > 0 && b.second > 0 && a.first * b.second < b.first * a.second)
-        return rest;
-    return contrary;
+    if (a.second > 0 && b.second > 0 && a.first * b.second < b.first * a.second) return rest;
+    if (a.second > 0 && b.second > 0 && a.first * b.second > b.first * a.second) return contrary;
+    // The lead holds nothing that tells them apart: neither is taken for its side.
+    std::vector<std::size_t> both = contrary;
+    both.insert(both.end(), rest.begin(), rest.end());
+    return both;
 }
 
 // A slot of the side's order: a matched block, or a missing one the order
@@ -1271,7 +1347,8 @@ std::vector<Copy> CopiesOf(const MatchedBlock& matched, const SideRescue& rescue
         if (!matched.copies[p]) continue;
         const ReadPass& pass = rescue.passes[p];
         copies.push_back({pass.read, planes[static_cast<std::size_t>(pass.read)],
-                          &pass.blocks[*matched.copies[p]]});
+                          &pass.blocks[*matched.copies[p]],
+                          rescue.matching.chosen && p == rescue.matching.lead});
     }
     return copies;
 }

@@ -175,6 +175,7 @@ struct Matching {
     std::vector<MatchedBlock> blocks;  // in the order they lie
     std::vector<PassMatch> passes;
     std::size_t lead = 0;  // the pass holding most good blocks, unless chosen
+    bool chosen = false;   // the lead is of the read the user named the side by
 };
 // Passes that are not used are left alone; one that nothing places is
 // marked unplaced.
@@ -186,6 +187,7 @@ struct Copy {
     int read;
     const DataPlanes* planes;
     const FoundBlock* found;
+    bool named = false;  // of the read the user named the side by
 };
 
 // What the copies of one block come to, its length known.
@@ -195,7 +197,8 @@ struct Verdict {
     std::vector<std::uint8_t> bytes;  // the copy kept, without the CRC
     std::array<std::uint8_t, 2> crc;  // the kept copy's, as read
 };
-// A copy that its own pass found good with this length is not checked again.
+// A copy that its own pass found good with this length is not checked again;
+// one it found good with another length is left out.
 Verdict JudgeCopies(const std::vector<Copy>& copies, std::size_t length, const CrcVariant& checker);
 
 // One block of a rescued side, in side order.

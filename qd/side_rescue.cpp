@@ -324,17 +324,26 @@ private:
     ReadScan& m_scan;
 };
 
-// Bytes of a matched block from its mark to its CRC: by a copy that passes
-// its CRC with its own size; a data block's by the sure information record
-// of its file; else an information record's, or the size most copies give.
+// Bytes of a matched block from its mark to its CRC: a data block's by the
+// sure information record of its file where a copy's own size agrees; else
+// by a copy that passes its CRC with its own size; else a data block's by
+// that record, an information record's, or the size most copies give.
 std::size_t MatchedLength(const MatchedBlock& matched, const std::vector<Copy>& copies,
                           const RescuedBlock* header) {
     if (matched.role == BlockRole::kOpening) return kCountLength;
+    std::optional<std::size_t> recorded;
+    if (matched.role == BlockRole::kData && header != nullptr && IsSure(header->status) &&
+        header->bytes.size() == kInfoLength)
+        recorded = kQdBlockHeaderBytes + Le16(&header->bytes[kQdBlockHeaderBytes + kQdInfoSize]);
+    // A good copy of another length than the record's, where other copies
+    // have the record's, is another side's, one that opens alike.
+    if (recorded && std::any_of(copies.begin(), copies.end(),
+                                [&](const Copy& copy) { return copy.found->length == *recorded; }))
+        return *recorded;
     for (const Copy& copy : copies)
         if (copy.found->status == BlockStatus::kGood) return copy.found->length;
     if (matched.role == BlockRole::kHeader) return kInfoLength;
-    if (header != nullptr && IsSure(header->status) && header->bytes.size() == kInfoLength)
-        return kQdBlockHeaderBytes + Le16(&header->bytes[kQdBlockHeaderBytes + kQdInfoSize]);
+    if (recorded) return *recorded;
     std::vector<std::size_t> lengths;
     for (const Copy& copy : copies) lengths.push_back(copy.found->length);
     std::size_t best = lengths.empty() ? kQdBlockHeaderBytes : lengths.front();

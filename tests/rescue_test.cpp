@@ -199,6 +199,39 @@ TEST(Rescue, DifferingGoodCopiesAreAConflict) {
     EXPECT_FALSE(rescue.complete);
 }
 
+// Another version of a disk: the same files, one of them changed far past
+// its first bytes, or shorter, whose CRC and the gap's zeros behind it hold
+// at the longer length. Beside three worn reads of the disk, its copy is
+// never taken for the disk's, and with the disk named the worn ones give it.
+TEST(Rescue, AnotherVersionOfAFileIsNeverItsGoodCopy) {
+    const Bytes file = Pattern(3000, 2);
+    const Bytes raw = FdsRaw(FdsSideContent{{Pattern(1024, 1), file}});
+    const SideRescue clean = RescueFdsSide({&raw});
+    ASSERT_TRUE(clean.complete);
+    Bytes changed = file;
+    for (std::size_t i = 2000; i < changed.size(); i += 7) changed[i] ^= 0x5A;
+    const Bytes shorter(file.begin(), file.begin() + 2000);
+    for (const Bytes& version : {changed, shorter}) {
+        const Bytes other = FdsRaw(FdsSideContent{{Pattern(1024, 1), version}});
+        std::mt19937 rng(9);
+        std::vector<Bytes> reads;
+        for (std::size_t r = 0; r < 3; ++r) {
+            const auto cell = static_cast<std::size_t>(*clean.blocks[5].cell) + 4000 + 8000 * r;
+            reads.push_back(Damage(raw, {{Fault::kFlip, cell}}, rng).raw);
+        }
+        reads.push_back(other);
+        const std::vector<const Bytes*> pointers = {&reads[0], &reads[1], &reads[2], &reads[3]};
+        for (const std::optional<int> sideof : {std::optional<int>{}, std::optional<int>{0}}) {
+            const SideRescue rescue = RescueFdsSide(pointers, {sideof});
+            for (std::size_t n = 0; n < rescue.blocks.size(); ++n)
+                if (IsSure(rescue.blocks[n].status))
+                    EXPECT_EQ(clean.blocks[n].bytes, rescue.blocks[n].bytes)
+                        << version.size() << " bytes, block " << n + 1;
+            if (sideof) EXPECT_TRUE(rescue.complete) << version.size() << " bytes";
+        }
+    }
+}
+
 // A file past the announced ones is the licence-screen trick: its data lost
 // is a block missing, and no side with a block missing is whole.
 TEST(Rescue, AHiddenFileCutShortLeavesTheSideIncomplete) {
@@ -263,7 +296,8 @@ TEST(Rescue, SidesThatOpenAlikeAreNotMerged) {
     };
     // No copy of the first tape good: its blocks are conflicts, not the other's.
     EXPECT_FALSE(rescue({{1, 2}, {1, 2}, {1, 2}}, std::nullopt).complete);
-    rescue({{1, 2}, {1, 2}, {1, 2}}, 0);
+    // Named by a worn read: the other's copies set aside, the worn ones voted.
+    EXPECT_TRUE(rescue({{1, 2}, {1, 2}, {1, 2}}, 0).complete);
     // Its names good in two reads: two sides, told apart, and the named
     // worn read's side kept.
     EXPECT_EQ(2u, rescue({{1, 2}, {2}, {2}}, std::nullopt).sides.size());
