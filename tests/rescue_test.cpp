@@ -216,7 +216,8 @@ TEST(Rescue, AnotherVersionOfAFileIsNeverItsGoodCopy) {
         std::mt19937 rng(9);
         std::vector<Bytes> reads;
         for (std::size_t r = 0; r < 3; ++r) {
-            const auto cell = static_cast<std::size_t>(*clean.blocks[5].cell) + 4000 + 8000 * r;
+            // A data cell of the changed file's data, elsewhere in each read.
+            const auto cell = static_cast<std::size_t>(*clean.blocks[5].cell) + 4001 + 8000 * r;
             reads.push_back(Damage(raw, {{Fault::kFlip, cell}}, rng).raw);
         }
         reads.push_back(other);
