@@ -1158,14 +1158,37 @@ bool OneSide(std::vector<std::vector<std::size_t>> groups, SideRescue& rescue,
     return true;
 }
 
+// The print of a pass's good file count block; none without one.
+std::optional<Fingerprint> CountPrint(const ReadPass& pass) {
+    for (const FoundBlock& block : pass.blocks)
+        if (block.role == BlockRole::kFileCount && block.status == BlockStatus::kGood)
+            return block.print;
+    return std::nullopt;
+}
+
 // Passes that hold good blocks unlike the lead's where the lead holds good
-// ones, more than alike: another side.
+// ones, more than alike: another side; and those whose count of files is
+// another than the lead's (or, where the lead lost it, the one most passes
+// hold), however alike the rest: another version of the disk.
 std::vector<std::size_t> Contrary(const SideRescue& rescue) {
+    const auto used = [&](std::size_t p) { return rescue.passes[p].fate == PassFate::kUsed; };
+    std::optional<Fingerprint> count = CountPrint(rescue.passes[rescue.matching.lead]);
+    std::vector<Fingerprint> counts;
+    for (std::size_t p = 0; p < rescue.passes.size(); ++p)
+        if (const std::optional<Fingerprint> own = CountPrint(rescue.passes[p]); own && used(p))
+            counts.push_back(*own);
+    const auto held = [&](Fingerprint print) {
+        return std::count(counts.begin(), counts.end(), print);
+    };
+    if (!count && !counts.empty())
+        count = *std::max_element(counts.begin(), counts.end(),
+                                  [&](Fingerprint a, Fingerprint b) { return held(a) < held(b); });
     std::vector<std::size_t> contrary;
     for (std::size_t p = 0; p < rescue.passes.size(); ++p) {
+        if (!used(p)) continue;
         const PassMatch& match = rescue.matching.passes[p];
-        if (rescue.passes[p].fate == PassFate::kUsed && match.conflicts > 0 &&
-            match.conflicts >= match.anchors)
+        const std::optional<Fingerprint> own = CountPrint(rescue.passes[p]);
+        if ((match.conflicts > 0 && match.conflicts >= match.anchors) || (own && *own != *count))
             contrary.push_back(p);
     }
     return contrary;
