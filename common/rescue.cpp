@@ -1457,6 +1457,53 @@ std::vector<RereadStretch> Reread(const std::vector<RescuedBlock>& blocks) {
     return stretches;
 }
 
+// Whether a read goes on past the side's last block, to its end or to its
+// next pass, further than the next block would begin behind it: a read that
+// stops right after it may have missed files past the announced ones.
+bool EndSeen(const RescueMedium& medium, const SideRescue& rescue, const MatchedBlock* last,
+             const RescuedBlock& rescued) {
+    const std::vector<ReadPass>& passes = rescue.passes;
+    for (std::size_t p = 0; p < passes.size(); ++p) {
+        if (!last->copies[p]) continue;
+        const auto read = static_cast<std::size_t>(passes[p].read);
+        const FoundBlock& block = passes[p].blocks[*last->copies[p]];
+        // As long as the side's last block is, not as a damaged copy was found.
+        const std::size_t length = rescued.length.value_or(block.length);
+        const std::size_t end = block.place.Cell() + (length + kBlockCrcBytes) * kCellsPerByte;
+        std::size_t goes = rescue.reads[read].cells;
+        if (p + 1 < passes.size() && passes[p + 1].read == passes[p].read)
+            goes = passes[p + 1].blocks.empty() ? passes[p + 1].cells.end
+                                                : passes[p + 1].blocks.front().place.Cell();
+        const auto near = static_cast<std::size_t>(NearCells(rescue.reads[read], medium.nearcells));
+        if (goes > end + near) return true;
+    }
+    return false;
+}
+
+// A header and its data missing for each file number that the sure
+// headers skip, where it lay: a file no read holds a trace of, past the
+// announced ones too.
+void AddSkippedFiles(const RescueMedium& medium, std::vector<RescuedBlock>& blocks,
+                     std::vector<const MatchedBlock*>& matched) {
+    int next = 0;  // the number the next header should have
+    for (std::size_t n = 0; n < blocks.size(); ++n) {
+        if (blocks[n].role != BlockRole::kHeader) continue;
+        if (!IsSure(blocks[n].status)) {
+            ++next;
+            continue;
+        }
+        const int number = medium.number(blocks[n]);
+        for (; next < number; ++next, n += 2) {
+            const auto at = blocks.begin() + static_cast<std::ptrdiff_t>(n);
+            blocks.insert(
+                at, {RescuedBlock::Missing(BlockRole::kHeader, medium.CodeOf(BlockRole::kHeader)),
+                     RescuedBlock::Missing(BlockRole::kData, medium.CodeOf(BlockRole::kData))});
+            matched.insert(matched.begin() + static_cast<std::ptrdiff_t>(n), 2, nullptr);
+        }
+        next = std::max(next, number + 1);
+    }
+}
+
 // The side in its order, each block judged, and what makes it whole.
 void Assemble(const RescueMedium& medium, const std::vector<const DataPlanes*>& planes,
               SideRescue& rescue) {
@@ -1473,6 +1520,7 @@ void Assemble(const RescueMedium& medium, const std::vector<const DataPlanes*>& 
         rescue.blocks.push_back(std::move(block));
         matched.push_back(slot.matched);
     }
+    if (medium.number != nullptr) AddSkippedFiles(medium, rescue.blocks, matched);
     rescue.announced = medium.announced(rescue.blocks);
     // Files announced that no read holds a trace of.
     while (rescue.announced && rescue.blocks.size() < *rescue.announced) {
@@ -1484,8 +1532,13 @@ void Assemble(const RescueMedium& medium, const std::vector<const DataPlanes*>& 
     FirstReadCells(matched, rescue);
     rescue.misplaced = Misplaced(medium, rescue.blocks);
     rescue.reread = Reread(rescue.blocks);
+    // The last block found: blocks missing after it leave the side incomplete anyway.
+    std::size_t last = matched.size();
+    while (last > 0 && matched[last - 1] == nullptr) --last;
+    rescue.endunseen = medium.filecount && last > 0 &&
+                       !EndSeen(medium, rescue, matched[last - 1], rescue.blocks[last - 1]);
     rescue.complete = rescue.announced && rescue.blocks.size() >= *rescue.announced &&
-                      rescue.reread.empty() && rescue.misplaced.empty();
+                      rescue.reread.empty() && rescue.misplaced.empty() && !rescue.endunseen;
 }
 
 }  // namespace

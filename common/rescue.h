@@ -266,6 +266,9 @@ struct RescueMedium {
     std::optional<std::size_t> (*announced)(const std::vector<RescuedBlock>& blocks);
     // Whether one sure file header may follow another: no file twice, none out of its order.
     bool (*follows)(const RescuedBlock& before, const RescuedBlock& after);
+    // A sure file header's number where the medium numbers its files from 0
+    // one by one, so that a number skipped is a file missing; nullptr where not.
+    int (*number)(const RescuedBlock& header);
     // The code a block of a role has when no copy tells it.
     std::array<std::uint8_t, 4> codes;
     // How a report shows the medium's blocks: what it calls their code, whether
@@ -303,7 +306,11 @@ struct SideRescue {
     std::vector<std::vector<std::size_t>> sides;
     std::vector<std::size_t> misplaced;  // blocks that repeat a file or break the order
     std::vector<RereadStretch> reread;
-    // Every block announced there, found once, in its order, and sure.
+    // Where files may lie past the announced ones: no read goes on past the
+    // last block found far enough to show that none follows.
+    bool endunseen = false;
+    // Every block announced there, found once, in its order, and sure, and
+    // the side's end seen.
     bool complete = false;
 };
 

@@ -348,6 +348,11 @@ bool FdsFollows(const RescuedBlock& before, const RescuedBlock& after) {
     return after.bytes[kFdsFileNumberOffset] > before.bytes[kFdsFileNumberOffset];
 }
 
+// From 0, one by one, the files past the announced ones too.
+int FdsFileNumber(const RescuedBlock& header) {
+    return header.bytes[kFdsFileNumberOffset];
+}
+
 ReadScan ScanFds(const DataPlanes& planes) {
     return ScanFdsRead(planes);
 }
@@ -376,6 +381,7 @@ const RescueMedium kFdsRescue = {
     JudgeFds,
     FdsAnnounced,
     FdsFollows,
+    FdsFileNumber,
     {kFdsDiskInfoBlock, kFdsFileAmountBlock, kFdsFileHeaderBlock, kFdsFileDataBlock},
     "id",
     true,

@@ -412,6 +412,7 @@ const RescueMedium kQdRescue = {
     JudgeQd,
     QdAnnounced,
     QdFollows,
+    nullptr,
     {0, 0, kQdInfoBlockType, kQdDataBlockType},
     "type",
     false,

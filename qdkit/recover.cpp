@@ -256,6 +256,12 @@ void TellRescue(const SideRescue& rescue, const std::vector<std::string>& paths,
     for (std::size_t n : rescue.misplaced)
         report.Fail("block " + std::to_string(n + 1) +
                     " repeats a file or is out of the order of the side");
+    if (rescue.endunseen) {
+        std::size_t last = rescue.blocks.size();
+        while (last > 1 && rescue.blocks[last - 1].status == BlockStatus::kMissing) --last;
+        report.Warn("no read goes on past block " + std::to_string(last) +
+                    " far enough to show that no file follows it");
+    }
     if (!rescue.complete) report.Fail("the side is incomplete");
 }
 

@@ -252,6 +252,26 @@ TEST(Rescue, AHiddenFileCutShortLeavesTheSideIncomplete) {
     const SideRescue rescue = RescueFdsSide({&read});
     EXPECT_EQ("GGGGGM", Statuses(rescue));
     EXPECT_FALSE(rescue.complete);
+    // A read that stops right behind the last block cannot show that no
+    // file follows it.
+    const std::size_t end = *clean.blocks[5].cell + (clean.blocks[5].bytes.size() + 2) * 16;
+    const Bytes stopped = Damage(raw, {{Fault::kCutShort, 0, end + 100}}, rng).raw;
+    const SideRescue early = RescueFdsSide({&stopped});
+    EXPECT_EQ("GGGGGG", Statuses(early));
+    EXPECT_TRUE(early.endunseen);
+    EXPECT_FALSE(early.complete);
+    // A hidden file lost whole, header and data, between two others: its
+    // number skipped is a file missing there.
+    const Bytes three =
+        FdsRaw(FdsSideContent{{Pattern(1024, 1), Pattern(300, 3), Pattern(200, 4)}, 1});
+    const SideRescue whole = RescueFdsSide({&three});
+    ASSERT_EQ("GGGGGGGG", Statuses(whole));
+    const auto from = static_cast<std::size_t>(*whole.blocks[4].cell - 100);
+    const auto lost = static_cast<std::size_t>(*whole.blocks[6].cell) - 100 - from;
+    const Bytes holed = Damage(three, {{Fault::kLost, from, lost}}, rng).raw;
+    const SideRescue skipped = RescueFdsSide({&holed});
+    EXPECT_EQ("GGGGMMGG", Statuses(skipped));
+    EXPECT_FALSE(skipped.complete);
 }
 
 // Noise and files that are no raw side hold no block of either medium, not
