@@ -1171,24 +1171,25 @@ std::optional<Fingerprint> CountPrint(const ReadPass& pass) {
 // another than the lead's (or, where the lead lost it, the one most passes
 // hold), however alike the rest: another version of the disk.
 std::vector<std::size_t> Contrary(const SideRescue& rescue) {
-    const auto used = [&](std::size_t p) { return rescue.passes[p].fate == PassFate::kUsed; };
-    std::optional<Fingerprint> count = CountPrint(rescue.passes[rescue.matching.lead]);
+    std::vector<std::optional<Fingerprint>> own;  // each used pass's count
     std::vector<Fingerprint> counts;
-    for (std::size_t p = 0; p < rescue.passes.size(); ++p)
-        if (const std::optional<Fingerprint> own = CountPrint(rescue.passes[p]); own && used(p))
-            counts.push_back(*own);
+    for (const ReadPass& pass : rescue.passes) {
+        own.push_back(pass.fate == PassFate::kUsed ? CountPrint(pass) : std::nullopt);
+        if (own.back()) counts.push_back(*own.back());
+    }
     const auto held = [&](Fingerprint print) {
         return std::count(counts.begin(), counts.end(), print);
     };
+    std::optional<Fingerprint> count = own[rescue.matching.lead];
     if (!count && !counts.empty())
         count = *std::max_element(counts.begin(), counts.end(),
                                   [&](Fingerprint a, Fingerprint b) { return held(a) < held(b); });
     std::vector<std::size_t> contrary;
     for (std::size_t p = 0; p < rescue.passes.size(); ++p) {
-        if (!used(p)) continue;
+        if (rescue.passes[p].fate != PassFate::kUsed) continue;
         const PassMatch& match = rescue.matching.passes[p];
-        const std::optional<Fingerprint> own = CountPrint(rescue.passes[p]);
-        if ((match.conflicts > 0 && match.conflicts >= match.anchors) || (own && *own != *count))
+        if ((match.conflicts > 0 && match.conflicts >= match.anchors) ||
+            (own[p] && *own[p] != *count))
             contrary.push_back(p);
     }
     return contrary;
@@ -1245,8 +1246,11 @@ std::vector<std::size_t> OtherThanTheLead(const SideRescue& rescue,
     const auto a = UnlikeTheLead(rescue, planes, contrary);
     const auto b = UnlikeTheLead(rescue, planes, rest);
     // As shares of the bytes compared: the contrary ones more like the lead.
-    if (a.second > 0 && b.second > 0 && a.first * b.second < b.first * a.second) return rest;
-    if (a.second > 0 && b.second > 0 && a.first * b.second > b.first * a.second) return contrary;
+    if (a.second > 0 && b.second > 0) {
+        const std::size_t contrary_unlike = a.first * b.second, rest_unlike = b.first * a.second;
+        if (contrary_unlike < rest_unlike) return rest;
+        if (contrary_unlike > rest_unlike) return contrary;
+    }
     // The lead holds nothing that tells them apart: neither is taken for its side.
     std::vector<std::size_t> both = contrary;
     both.insert(both.end(), rest.begin(), rest.end());

@@ -343,14 +343,14 @@ std::optional<std::size_t> FdsAnnounced(const std::vector<RescuedBlock>& blocks)
     return FdsSideBlockCount(blocks[1].bytes[kFdsFileCountOffset]);
 }
 
-// Files are numbered in the order they lie.
-bool FdsFollows(const RescuedBlock& before, const RescuedBlock& after) {
-    return after.bytes[kFdsFileNumberOffset] > before.bytes[kFdsFileNumberOffset];
-}
-
 // From 0, one by one, the files past the announced ones too.
 int FdsFileNumber(const RescuedBlock& header) {
     return header.bytes[kFdsFileNumberOffset];
+}
+
+// Files are numbered in the order they lie.
+bool FdsFollows(const RescuedBlock& before, const RescuedBlock& after) {
+    return FdsFileNumber(after) > FdsFileNumber(before);
 }
 
 ReadScan ScanFds(const DataPlanes& planes) {
