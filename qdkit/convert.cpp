@@ -8,6 +8,7 @@
 #include "common/platform.h"
 #include "qdkit/commands.h"
 #include "qdkit/detect.h"
+#include "qdkit/fdsside.h"
 #include "qdkit/output.h"
 #include "qdkit/report.h"
 #include "qdkit/text.h"
@@ -21,8 +22,10 @@ void ChooseSides(const std::vector<int>& chosen, Content& content, FileReport& r
     std::vector<FdsImageSide> kept;
     for (int side : std::set<int>(chosen.begin(), chosen.end())) {
         if (side > sides) {
-            report.Fail("side " + std::to_string(side) + ": the image has " +
-                        std::to_string(sides) + (sides == 1 ? " side" : " sides"));
+            report.Fail("side " + SideLabel(side - 1) + ": the image has " +
+                        (sides == 1
+                             ? "1 side, A"
+                             : std::to_string(sides) + " sides, A to " + SideLabel(sides - 1)));
         } else {
             kept.push_back(content.sides[static_cast<std::size_t>(side - 1)]);
         }

@@ -476,7 +476,7 @@ TEST(QdkitCli, SidesByName) {
         {"1-3", 0, {"four.DKA", "four.DKB", "four.DKC"}, ""},
         {"B-D", 0, {"four.DKB", "four.DKC", "four.DKD"}, ""},
         {"2,d", 0, {"four.DKB", "four.DKD"}, ""},
-        {"E", 1, {}, "qdkit: error: four.fds: side 5: the image has 4 sides\n"},
+        {"E", 1, {}, "qdkit: error: four.fds: side E: the image has 4 sides, A to D\n"},
         {"C-A", 2, {}, "qdkit: error: --side: 'C-A' names no side"},
         {"x9", 2, {}, "qdkit: error: --side: 'x9' names no side"},
         {"0", 2, {}, "qdkit: error: --side: '0' names no side"},

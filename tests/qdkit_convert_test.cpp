@@ -220,7 +220,7 @@ TEST(QdkitConvert, Refusals) {
          "hxc-qd, mzq\n",
          {}},
         {{"convert", "--side", "3", "two.fds"},
-         "qdkit: error: two.fds: side 3: the image has 2 sides\n",
+         "qdkit: error: two.fds: side C: the image has 2 sides, A to B\n",
          {}},
         {{"convert", "--side", "1", "tape.QDK"},
          "qdkit: error: tape.QDK: --side applies to FDS images only\n",
