@@ -403,8 +403,11 @@ ReadScan ScanFdsRead(const DataPlanes& planes) {
                   PassesCrc(planes, start.place, FixedLength(start.id), kFdsCheckerCrc) &&
                   (start.id != kFdsDiskInfoBlock || OpensSide(planes, start.place));
     }
-    const std::vector<std::size_t> nextgood =
-        NextGoodCells(starts, [&](std::size_t n) { return good[n]; });
+    // Only a good block behind a stretch of gap bounds a damaged one: inside
+    // a file's data, starts on short runs of zeros lie every few thousand
+    // bits, and one of them in 65536 passes its CRC by chance.
+    const std::vector<std::size_t> nextgood = NextGoodCells(
+        starts, [&](std::size_t n) { return good[n] && starts[n].zeros >= kStrongZeroBits; });
     ReadWalk walk(planes, scan);
     for (std::size_t n = 0; n < starts.size(); ++n) walk.Take(starts[n], good[n], nextgood[n + 1]);
     return scan;

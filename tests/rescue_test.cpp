@@ -289,6 +289,32 @@ TEST(Rescue, NoBlocksInNoise) {
     }
 }
 
+// A file's data may hold what reads as a block start with a good CRC (here
+// another disk's file header, as a copying tool would store it). Where the
+// file's own header is damaged, the data's size is not sure, and that
+// start must not be taken for the next file's header.
+TEST(Rescue, AGoodCrcInsideAFilesDataIsNoBlock) {
+    const Bytes other = FdsRaw(FdsSideContent{{Pattern(10, 5), Pattern(20, 6), Pattern(40, 7)}});
+    const RescuedBlock header = RescueFdsSide({&other}).blocks[6];  // the third file's
+    Bytes data = Pattern(3000, 2);
+    Bytes stored = {0x00, 0x80};  // a stretch of zero bits and the start mark
+    stored.insert(stored.end(), header.bytes.begin(), header.bytes.end());
+    stored.insert(stored.end(), header.crc.begin(), header.crc.end());
+    std::copy(stored.begin(), stored.end(), data.begin() + 1500);
+    const Bytes raw = FdsRaw(FdsSideContent{{Pattern(1024, 1), data, Pattern(300, 3)}});
+    const SideRescue clean = RescueFdsSide({&raw});
+    ASSERT_EQ("GGGGGGGG", Statuses(clean));
+    std::mt19937 rng(6);
+    const auto cell = static_cast<std::size_t>(*clean.blocks[4].cell) + 101;
+    const Bytes read = Damage(raw, {{Fault::kFlip, cell}}, rng).raw;
+    const SideRescue rescue = RescueFdsSide({&read});
+    for (std::size_t n = 0; n < rescue.blocks.size(); ++n)
+        if (IsSure(rescue.blocks[n].status))
+            EXPECT_TRUE(n < clean.blocks.size() && clean.blocks[n].bytes == rescue.blocks[n].bytes)
+                << Statuses(rescue) << ", block " << n + 1;
+    EXPECT_FALSE(rescue.complete);
+}
+
 }  // namespace
 
 // Tapes of as many records open their QD sides alike: worn reads of one
