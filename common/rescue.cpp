@@ -4,6 +4,8 @@
 #include <climits>
 #include <unordered_map>
 
+#include "common/retime.h"
+
 namespace {
 
 // Cells are examined a word at a time; a stretch of damage is reported in
@@ -1576,6 +1578,29 @@ SideRescue RescueSide(const RescueMedium& medium, const std::vector<const DataPl
     return rescue;
 }
 
+std::optional<RetimedScan> Retimed(const RescueMedium& medium, const std::vector<std::uint8_t>& raw,
+                                   const ReadScan& scan) {
+    const auto good = [](const ReadScan& s) {
+        std::vector<Fingerprint> prints;
+        for (const FoundBlock& block : s.blocks)
+            if (block.status == BlockStatus::kGood) prints.push_back(block.print);
+        std::sort(prints.begin(), prints.end());
+        return prints;
+    };
+    const std::vector<Fingerprint> before = good(scan);
+    if (before.size() == scan.blocks.size()) return std::nullopt;
+    std::optional<std::vector<std::uint8_t>> retimed = RetimedRead(raw);
+    if (!retimed) return std::nullopt;
+    RetimedScan result{std::move(*retimed), {}};
+    result.scan = medium.scan(DataPlanes(result.raw));
+    // Never a good block given up for others.
+    const std::vector<Fingerprint> after = good(result.scan);
+    if (after.size() <= before.size() ||
+        !std::includes(after.begin(), after.end(), before.begin(), before.end()))
+        return std::nullopt;
+    return result;
+}
+
 SideRescue RescueReads(const RescueMedium& medium,
                        const std::vector<const std::vector<std::uint8_t>*>& reads,
                        const RescueOptions& options) {
@@ -1585,8 +1610,12 @@ SideRescue RescueReads(const RescueMedium& medium,
     std::vector<ReadScan> scans;
     for (const std::vector<std::uint8_t>* raw : reads) {
         planes.emplace_back(*raw);
-        of.push_back(&planes.back());
         scans.push_back(medium.scan(planes.back()));
+        if (std::optional<RetimedScan> retimed = Retimed(medium, *raw, scans.back())) {
+            planes.back() = DataPlanes(retimed->raw);
+            scans.back() = std::move(retimed->scan);
+        }
+        of.push_back(&planes.back());
     }
     return RescueSide(medium, of, std::move(scans), options);
 }

@@ -319,6 +319,17 @@ struct RescueOptions {
     std::optional<int> sideof;
 };
 
+// A read taken at another cell rate than its side was written at, put back
+// on the side's cells (RetimedRead), with its scan: only for a read whose
+// scan holds a block that fails, and only when the read so put back holds
+// more good blocks, among them every one the read held.
+struct RetimedScan {
+    std::vector<std::uint8_t> raw;
+    ReadScan scan;
+};
+std::optional<RetimedScan> Retimed(const RescueMedium& medium, const std::vector<std::uint8_t>& raw,
+                                   const ReadScan& scan);
+
 // The side from reads scanned by the medium's scan (planes[r] the data
 // planes scans[r] was made from).
 SideRescue RescueSide(const RescueMedium& medium, const std::vector<const DataPlanes*>& planes,

@@ -71,23 +71,37 @@ void Scan(Read& read, const RescueMedium* only) {
     read.medium = first;
 }
 
+// A read whose cells slip against the side's, put back in step where that
+// gives more good blocks.
+void Retime(Read& read, FileReport& report) {
+    std::optional<RetimedScan> retimed = Retimed(*read.medium, read.cells, read.scan);
+    if (!retimed) return;
+    read.cells = std::move(retimed->raw);
+    read.planes.emplace(read.cells);
+    read.scan = std::move(retimed->scan);
+    report.Warn(
+        "the read slips a cell every so often, as one taken at another cell rate does: its "
+        "blocks are read with the slips undone, and the cells shown for it count in the read "
+        "so mended");
+}
+
 std::optional<Read> LoadRead(const std::string& path, const RescueMedium* medium,
                              FileReport& report) {
     Read read{path, {}, std::nullopt, {}, nullptr};
     if (!LoadWholeInput(path, read.cells, report)) return std::nullopt;
     Scan(read, medium);
-    if (read.medium != nullptr) return read;
     // Not the kit's raw image: perhaps a dumper's capture of a side.
     for (const RescueMedium* other : kMedia) {
+        if (read.medium != nullptr) break;
         if (other->capture == nullptr || (medium != nullptr && medium != other)) continue;
         if (std::optional<Bytes> cells = other->capture(read.cells)) {
             read.cells = std::move(*cells);
             read.planes.emplace(read.cells);
             read.scan = other->scan(*read.planes);
             read.medium = other;
-            break;
         }
     }
+    if (read.medium != nullptr) Retime(read, report);
     return read;
 }
 
@@ -289,6 +303,8 @@ bool LoadReads(const std::vector<std::string>& paths, std::vector<Read>& reads,
         // The report is the first read's: its own messages need no name.
         for (const std::string& text : one.errors)
             report.Fail(path == paths.front() ? text : path + ": " + text);
+        for (const std::string& text : one.warnings)
+            report.Warn(path == paths.front() ? text : path + ": " + text);
         if (!read) continue;
         if (read->medium == nullptr) {
             report.Warn((path == paths.front() ? "" : path + ": ") +

@@ -247,7 +247,7 @@ TEST(Recover, ReadsAsDrivesMakeThem) {
         {"QD: another bit rate late, and an early stop",
          kQd,
          {Rate(-2500, From(2, -300)), Until(3, 500)},
-         1,
+         0,
          {},
          0},
         // A data block's start and the next header's both lost: the later

@@ -75,6 +75,11 @@ Faults Both(Faults first, Faults second) {
     };
 }
 
+// The whole read sampled at another cell rate.
+Faults Rate(long every) {
+    return [=](const Side&) { return std::vector<Fault>{{Fault::kBitRate, 0, 0, every}}; };
+}
+
 // Flipped cells every so often over the whole side, from a seed.
 Faults Worn(std::uint32_t seed) {
     return [=](const Side& side) {
@@ -142,6 +147,15 @@ TEST(Rescue, DamagedReads) {
           Both(Cells(Fault::kFlip, 3, 801), Cells(Fault::kFlip, 7, 801))},
          "GGGGGGGBGG"},
         {"five worn reads", true, {Worn(1), Worn(2), Worn(3), Worn(4), Worn(5)}, ""},
+        // Another bit rate: a gained cell is empty and comes out again; a
+        // lost one that held a flux reversal leaves two places for it.
+        {"a read at another bit rate, a cell gained every 700", true, {Rate(-700)}, "GGGGGGGGGG"},
+        {"a read at another bit rate, a cell lost every 700", true, {Rate(700)}, "GGGBGBGBGG"},
+        {"QD: a read at another bit rate, a cell gained every 1500",
+         false,
+         {Rate(-1500)},
+         "GGGGGGG"},
+        {"QD: a read at another bit rate, a cell lost every 700", false, {Rate(700)}, "GGBGGGB"},
         {"QD: slip in a sync run", false, {Cells(Fault::kSlip, 2, -40)}, "GGGGGGG"},
         {"QD: burst over the last sync byte", false, {Cells(Fault::kBurst, 3, -16, 16)}, "GGGGGGG"},
         {"QD: slip in a block", false, {Cells(Fault::kSlip, 2, 3000)}, "GGBGGGG"},
