@@ -447,6 +447,20 @@ std::vector<Fault> OtherBitRate(const Side&, std::mt19937& rng) {
     return {{Fault::kBitRate, 0, 0, rng() % 2 ? every : -every}};
 }
 
+// A reader clocked off the side's rate, on a worn disk; and one whose disk's
+// speed wavers for a moment on top of it.
+std::vector<Fault> OffRateWorn(const Side& side, std::mt19937& rng) {
+    std::vector<Fault> faults = OtherBitRate(side, rng);
+    for (const Fault& fault : WornRead(side, rng)) faults.push_back(fault);
+    return faults;
+}
+
+std::vector<Fault> OffRateHiccup(const Side& side, std::mt19937& rng) {
+    std::vector<Fault> faults = OtherBitRate(side, rng);
+    for (const Fault& fault : Hiccup(side, rng)) faults.push_back(fault);
+    return faults;
+}
+
 std::vector<Fault> Dropout(const Side& side, std::mt19937& rng) {
     return {{Fault::kDropout, Anywhere(side, rng), 16 + rng() % 1985}};
 }
@@ -609,6 +623,12 @@ std::vector<Case> Cases() {
         {"three worn reads of the side and a clean read of another that opens alike", false,
          AlikeMixed},
         {"the same, the side named by one of its reads", false, AlikeNamed},
+        {"three reads, each at another bit rate: a cell lost or gained every 200 to 2000", false,
+         Each(3, OtherBitRate)},
+        {"a read at another bit rate of a worn disk: flips (1 in 20000), two bursts and a slip",
+         false, Each(1, OffRateWorn)},
+        {"a read at another bit rate with a moment of another motor speed", false,
+         Each(1, OffRateHiccup)},
     };
 }
 
