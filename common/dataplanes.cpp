@@ -1,6 +1,7 @@
 #include "common/dataplanes.h"
 
 #include <algorithm>
+#include <array>
 
 #include "common/bitstream.h"
 
@@ -120,10 +121,14 @@ template <unsigned Lag>
 bool DamagedIn(const std::uint8_t* data, const std::uint8_t* clocks, std::size_t bit,
                std::size_t n) {
     constexpr int kMostInAWord = 3;  // clock cells flipped by chance
-    // In all: a stretch read a cell out of step where the data are mostly
-    // zero bits keeps the rule but at every set bit, a few in a word.
+    // In all, and in any eight words: a stretch read a cell out of step
+    // where the data are mostly zero bits keeps the rule but at a few set
+    // bits, one or two a word.
     const std::size_t most = 2 + n / 16;
+    constexpr int kMostInEightWords = 4;
     std::size_t all = 0;
+    std::array<int, 8> recent{};  // breaks in the last eight words
+    int inrecent = 0;
     const std::size_t end = bit + 8 * n;
     std::uint64_t before = 0, clockbefore = 0;  // the words before, for the bits they carry in
     if (bit >= 64) {
@@ -141,6 +146,8 @@ bool DamagedIn(const std::uint8_t* data, const std::uint8_t* clocks, std::size_t
         clockbefore = c;
         if (wrong == 0) {  // most words, where a block was written
             carry = 0;
+            inrecent -= recent[word % 8];
+            recent[word % 8] = 0;
             continue;
         }
         if (64 * word < bit) wrong &= ~std::uint64_t{0} << (bit % 64);
@@ -151,8 +158,11 @@ bool DamagedIn(const std::uint8_t* data, const std::uint8_t* clocks, std::size_t
         std::uint64_t more = wrong;
         for (int k = 0; k < kMostInAWord && more != 0; ++k) more &= more - 1;
         if (more != 0) return true;
-        all += static_cast<std::size_t>(Ones(wrong));
-        if (all > most) return true;
+        const int breaks = Ones(wrong);
+        all += static_cast<std::size_t>(breaks);
+        inrecent += breaks - recent[word % 8];
+        recent[word % 8] = breaks;
+        if (all > most || inrecent > kMostInEightWords) return true;
         carry = wrong >> 63;
     }
     return false;
