@@ -373,3 +373,25 @@ TEST(FastKernels, DataPlanesHoldEveryPairsDataCell) {
 }
 
 }  // namespace
+
+// Zero bits as MFM writes them (a flux cell before each), read one cell
+// late over every other 48 cells of `from` to `to`: such a stretch breaks the
+// clock rule only where it goes out of step and back, a few times a word.
+TEST(DataPlanes, AStretchReadOutOfStepIsDamage) {
+    const auto read = [](std::size_t from, std::size_t to, bool flipped) {
+        std::vector<std::uint8_t> cells;
+        for (std::size_t cell = 0; cell < 8 * 4096 * 2; ++cell) {
+            const bool late = cell >= from && cell < to && (cell / 48) % 2 == 1;
+            cells.push_back((cell + (late ? 1 : 0)) % 2 == 0 ? 1 : 0);
+        }
+        if (flipped) cells[40001] ^= 1;  // one clock cell, far from the rest
+        std::vector<std::uint8_t> raw(cells.size() / 8, 0);
+        for (std::size_t cell = 0; cell < cells.size(); ++cell)
+            raw[cell / 8] |= static_cast<std::uint8_t>(cells[cell] << (cell % 8));
+        // Phase 1: a zero data bit's clock is its pair's first cell, 2k + 1.
+        return DataPlanes(raw).Damaged(1, 8, 4000);
+    };
+    EXPECT_FALSE(read(0, 0, false));
+    EXPECT_FALSE(read(0, 0, true));
+    EXPECT_TRUE(read(20000, 20000 + 1600, false));  // a hundred bytes
+}
