@@ -36,6 +36,8 @@ constexpr double kMostOff = 4;
 // The rate is taken along the read over this many sightings at a time, so
 // that one that drifts slowly is followed.
 constexpr std::size_t kFitSightings = 64;
+// The slips between this many numbered sightings are placed by them and by
+// half as many on either side.
 constexpr std::size_t kChunk = 32;
 
 bool Valid(long long interval) {
@@ -100,6 +102,9 @@ std::optional<Sighting> Sighted(const CellView& view, long long cell, bool ingap
     return std::nullopt;
 }
 
+// Every slip the read shows, in order: where two flux cells lie together or
+// four empty cells follow one another, or a lone pair of empty cells breaks
+// a long gap.
 std::vector<Sighting> Sightings(const CellView& view) {
     std::vector<Sighting> seen;
     long long past = -1;  // cells before this are judged
