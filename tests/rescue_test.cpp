@@ -38,6 +38,23 @@ Side Clean(bool fds) {
     return side;
 }
 
+// The blocks given as good or voted whose bytes are not the side's, by
+// number ("3 5"); empty when there are none.
+std::string WronglySure(const SideRescue& rescue, const std::vector<Bytes>& truth) {
+    std::string wrong;
+    for (std::size_t n = 0; n < rescue.blocks.size(); ++n)
+        if (IsSure(rescue.blocks[n].status) &&
+            (n >= truth.size() || truth[n] != rescue.blocks[n].bytes))
+            wrong += (wrong.empty() ? "" : " ") + std::to_string(n + 1);
+    return wrong;
+}
+
+std::vector<Bytes> BlockBytes(const SideRescue& rescue) {
+    std::vector<Bytes> bytes;
+    for (const RescuedBlock& block : rescue.blocks) bytes.push_back(block.bytes);
+    return bytes;
+}
+
 // One letter a block: Good, Voted, Inferred, Bad, Missing, Conflict.
 std::string Statuses(const SideRescue& rescue) {
     std::string text;
@@ -197,10 +214,7 @@ TEST(Rescue, DamagedReads) {
         EXPECT_EQ(expected, got) << c.what;
         EXPECT_EQ(expected.find_first_not_of("GV*") == std::string::npos, rescue.complete)
             << c.what;
-        for (std::size_t n = 0; n < rescue.blocks.size() && n < side.blocks.size(); ++n) {
-            if (IsSure(rescue.blocks[n].status))
-                EXPECT_EQ(side.blocks[n], rescue.blocks[n].bytes) << c.what << ", block " << n + 1;
-        }
+        EXPECT_EQ("", WronglySure(rescue, side.blocks)) << c.what;
     }
 }
 
@@ -242,11 +256,7 @@ TEST(Rescue, AnotherVersionOfAFileIsNeverItsGoodCopy) {
         const std::vector<const Bytes*> pointers = {&reads[0], &reads[1], &reads[2], &reads[3]};
         for (const std::optional<int> sideof : {std::optional<int>{}, std::optional<int>{0}}) {
             const SideRescue rescue = RescueFdsSide(pointers, {sideof});
-            for (std::size_t n = 0; n < rescue.blocks.size(); ++n)
-                if (IsSure(rescue.blocks[n].status))
-                    EXPECT_TRUE(n < clean.blocks.size() &&
-                                clean.blocks[n].bytes == rescue.blocks[n].bytes)
-                        << "version " << what << ", block " << n + 1;
+            EXPECT_EQ("", WronglySure(rescue, BlockBytes(clean))) << "version " << what;
             if (sideof) EXPECT_TRUE(rescue.complete) << "version " << what;
             if (!sideof && version.size() > 2) EXPECT_EQ(2u, rescue.sides.size());
         }
@@ -322,10 +332,7 @@ TEST(Rescue, AGoodCrcInsideAFilesDataIsNoBlock) {
     const auto cell = static_cast<std::size_t>(*clean.blocks[4].cell) + 101;
     const Bytes read = Damage(raw, {{Fault::kFlip, cell}}, rng).raw;
     const SideRescue rescue = RescueFdsSide({&read});
-    for (std::size_t n = 0; n < rescue.blocks.size(); ++n)
-        if (IsSure(rescue.blocks[n].status))
-            EXPECT_TRUE(n < clean.blocks.size() && clean.blocks[n].bytes == rescue.blocks[n].bytes)
-                << Statuses(rescue) << ", block " << n + 1;
+    EXPECT_EQ("", WronglySure(rescue, BlockBytes(clean))) << Statuses(rescue);
     EXPECT_FALSE(rescue.complete);
 }
 
@@ -372,9 +379,7 @@ TEST(Rescue, SidesThatOpenAlikeAreNotMerged) {
         std::vector<const Bytes*> pointers;
         for (const Bytes& read : reads) pointers.push_back(&read);
         const SideRescue result = RescueQdSide(pointers, {sideof});
-        for (std::size_t n = 0; n < result.blocks.size(); ++n)
-            if (IsSure(result.blocks[n].status))
-                EXPECT_EQ(clean.blocks[n].bytes, result.blocks[n].bytes) << "block " << n + 1;
+        EXPECT_EQ("", WronglySure(result, BlockBytes(clean)));
         return result;
     };
     // No copy of the first tape good: its blocks are conflicts, not the other's.
