@@ -102,11 +102,31 @@ long long NearCells(const ReadScan& scan, long long least) {
 std::vector<ReadPass> SplitPasses(const ReadScan& scan, int read) {
     std::vector<ReadPass> passes;
     passes.push_back({read, 0, {0, scan.cells}, {}});
+    // A good block seen again in a pass is the next pass, or a stretch the
+    // capture repeated, unless the side's order has room for it: a file's
+    // data may be another's, behind its own header; a tape may hold one file
+    // twice where its opening counts exactly the blocks that follow, all good.
+    const std::vector<FoundBlock>& blocks = scan.blocks;
+    std::vector<std::size_t> run(blocks.size() + 1, 0), good(blocks.size() + 1, 0);
+    for (std::size_t n = blocks.size(); n-- > 0;) {
+        const bool opens = n + 1 < blocks.size() && blocks[n + 1].role == BlockRole::kOpening;
+        run[n] = 1 + (opens ? 0 : run[n + 1]);
+        good[n] = (blocks[n].status == BlockStatus::kGood) + (opens ? 0 : good[n + 1]);
+    }
+    std::size_t at = 0;  // the pass's first block in the read's
+    const auto room = [&](const ReadPass& pass, const FoundBlock& block) {
+        if (block.role == BlockRole::kData) return pass.blocks.back().role == BlockRole::kHeader;
+        const std::size_t counted = pass.blocks.front().counted;
+        return block.role == BlockRole::kHeader && counted > pass.blocks.size() &&
+               run[at] == counted && good[at] == counted;
+    };
     std::vector<Fingerprint> seen;  // good blocks of the pass so far
-    for (const FoundBlock& block : scan.blocks) {
+    for (std::size_t n = 0; n < blocks.size(); ++n) {
+        const FoundBlock& block = blocks[n];
         ReadPass& pass = passes.back();
         const bool again = block.status == BlockStatus::kGood &&
-                           std::find(seen.begin(), seen.end(), block.print) != seen.end();
+                           std::find(seen.begin(), seen.end(), block.print) != seen.end() &&
+                           !room(pass, block);
         if (!pass.blocks.empty() && (block.role == BlockRole::kOpening || again)) {
             // The damaged first blocks of the next pass go with it.
             std::size_t keep = pass.blocks.size();
@@ -123,6 +143,7 @@ std::vector<ReadPass> SplitPasses(const ReadScan& scan, int read) {
             pass.cells.end =
                 pass.blocks.empty() ? first : std::max(pass.blocks.back().End(), pass.cells.first);
             next.cells.first = pass.cells.end;
+            at = n - next.blocks.size();
             passes.push_back(std::move(next));
             seen.clear();
             for (const FoundBlock& kept : passes.back().blocks)
@@ -1408,11 +1429,13 @@ void FirstReadCells(const std::vector<const MatchedBlock*>& matched, SideRescue&
 }
 
 // Blocks out of their place: an opening or a file count anywhere but first,
-// a header the one before may not be followed by, a file twice.
+// a header the one before may not be followed by, a file twice past the
+// blocks the side announces (a tape may hold one file twice).
 std::vector<std::size_t> Misplaced(const RescueMedium& medium,
                                    const std::vector<RescuedBlock>& blocks) {
     std::vector<std::size_t> misplaced;
     std::optional<std::size_t> header;  // the last sure one
+    const std::size_t announced = medium.announced(blocks).value_or(0);
     for (std::size_t n = 0; n < blocks.size(); ++n) {
         const RescuedBlock& block = blocks[n];
         const bool wrong = (block.role == BlockRole::kOpening && n != 0) ||
@@ -1420,7 +1443,7 @@ std::vector<std::size_t> Misplaced(const RescueMedium& medium,
         if (wrong) misplaced.push_back(n);
         if (block.role != BlockRole::kHeader || !IsSure(block.status)) continue;
         bool again = header && !medium.follows(blocks[*header], block);
-        for (std::size_t k = 0; k < n && !again; ++k) {
+        for (std::size_t k = 0; k < n && n + 1 >= announced && !again; ++k) {
             const bool same = blocks[k].role == BlockRole::kHeader && IsSure(blocks[k].status) &&
                               blocks[k].bytes == block.bytes && n + 1 < blocks.size() &&
                               IsSure(blocks[n + 1].status) &&

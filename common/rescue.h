@@ -74,6 +74,9 @@ struct FoundBlock {
     BlockStatus status;     // good, bad or inferred, as this read alone tells
     Fingerprint print = 0;  // of a good copy
     Fingerprint head = 0;   // of its body's first bytes, good or not (HeadOf)
+    // The blocks a good side opening counts, itself among them, where the
+    // medium's opening counts them (QD); 0 otherwise.
+    std::size_t counted = 0;
     std::size_t End() const { return place.Cell() + (length + kBlockCrcBytes) * kCellsPerByte; }
 };
 
@@ -112,7 +115,8 @@ struct ReadPass {
 };
 
 // A read's blocks cut into passes: at each side opening after its first
-// block, and before a good block that the pass already holds.
+// block, and before a good file header that the pass already holds (on a
+// medium whose opening counts its blocks, once the pass holds them all).
 std::vector<ReadPass> SplitPasses(const ReadScan& scan, int read);
 
 // n bytes of a block and its CRC from its place in a read, and whether the

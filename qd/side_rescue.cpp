@@ -126,6 +126,11 @@ int TypeAt(const DataPlanes& planes, const BlockPlace& place) {
     return planes.Byte(place.phase, place.bit + 8);
 }
 
+// The blocks a block-count block there counts, itself among them.
+std::size_t CountedAt(const DataPlanes& planes, const BlockPlace& place) {
+    return 1u + planes.Byte(place.phase, place.bit + 8 * kQdBlockCountOffset);
+}
+
 // Whether the sync bytes before a mark and the block's first bytes keep the
 // MFM clock rule: a sync byte and a mark that data or noise happen to hold,
 // out of step or not written as MFM at all, break it.
@@ -276,6 +281,8 @@ private:
         if (block.status == BlockStatus::kGood)
             block.print = PrintOf(block.role, block.code, block.length,
                                   CrcBytesAt(m_planes, block.place, block.length));
+        if (block.role == BlockRole::kOpening && block.status == BlockStatus::kGood)
+            block.counted = CountedAt(m_planes, block.place);
         m_scan.blocks.push_back(block);
         m_scan.gapcells = TypicalGap(m_scan.blocks);
     }
@@ -297,6 +304,7 @@ private:
                                        BlockStatus::kGood};
                     opening.print = PrintOf(opening.role, 0, kCountLength,
                                             CrcBytesAt(m_planes, place, kCountLength));
+                    opening.counted = CountedAt(m_planes, place);
                     more.push_back(opening);
                     end = opening.End();
                     continue;

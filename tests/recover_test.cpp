@@ -77,10 +77,12 @@ const Side& Sample(int which) {
         FdsSideOf(FdsImage({FdsSideContent{{Pattern(400, 4), Pattern(300, 5), Pattern(700, 6)}}})),
         FdsSideOf(FdsImage({ZeroEndedCrc()})),
         FdsSideOf(FdsImage({FdsSideContent{{Pattern(300, 1), Pattern(200, 2)}, 1}})),
+        FdsSideOf(FdsImage({FdsSideContent{{Pattern(300, 1), Pattern(900, 2), Pattern(900, 2)}}})),
+        QdSideOf(MztFile({Entry("TWICE", 900, 7), Entry("TWICE", 900, 7), Entry("ONCE", 90, 9)})),
     };
     return sides[static_cast<std::size_t>(which)];
 }
-enum { kFds, kQd, kFdsSideB, kQdOther, kFdsTrap, kFdsZeroCrc, kFdsHidden };
+enum { kFds, kQd, kFdsSideB, kQdOther, kFdsTrap, kFdsZeroCrc, kFdsHidden, kFdsSameData, kQdTwice };
 
 using MakeRead = std::function<Bytes(const Side&, std::mt19937&)>;
 
@@ -117,8 +119,9 @@ MakeRead Glitch(std::size_t block, std::size_t bytes) {
     };
 }
 
-MakeRead Twice() {
-    return [](const Side& side, std::mt19937&) { return Concat({side.raw, side.raw}); };
+// A read that runs on into the next pass, read as `next` reads it.
+MakeRead Twice(MakeRead next = Clean()) {
+    return [=](const Side& side, std::mt19937& rng) { return Concat({side.raw, next(side, rng)}); };
 }
 
 // A read that stops early, or starts late, `offset` cells from a block's start.
@@ -303,6 +306,16 @@ TEST(Recover, ReadsAsDrivesMakeThem) {
          {},
          0},
         {"a clean read and one that runs on", kQd, {Clean(), Twice()}, 0, {}, 0},
+        {"a side that holds one file's data twice", kFdsSameData, {Clean()}, 0},
+        {"the same, run on into a pass whose opening is damaged",
+         kFdsSameData,
+         {Twice(Flips({{0, 100}}))},
+         0},
+        {"QD: a tape that holds one record twice", kQdTwice, {Clean()}, 0},
+        {"QD: the same, run on into a pass whose opening is damaged",
+         kQdTwice,
+         {Twice(Flips({{0, 20}}))},
+         0},
         {"a disk read saved as bytes, damaged", kFds, {DiskRead(5)}, 1},
         {"the same beside a whole one", kFds, {DiskRead(5), DiskRead()}, 0, {}, 0},
     };
