@@ -922,11 +922,75 @@ std::size_t Differ(const std::vector<std::uint8_t>& a, const std::vector<std::ui
     return differ;
 }
 
+// Byte i of bytes as a read `cells` cells out of step gives it: each data
+// bit read from the cell that many cells after (or before) it.
+std::uint8_t OutOfStep(const std::vector<std::uint8_t>& bytes, std::size_t i, long long cells) {
+    const auto data = [&](long long b) {
+        return b >= 0 && static_cast<std::size_t>(b / 8) < bytes.size()
+                   ? (bytes[static_cast<std::size_t>(b / 8)] >> (b % 8)) & 1
+                   : 0;
+    };
+    // Cell 2b is bit b's clock, set between two zero bits; cell 2b + 1 the bit.
+    const auto cell = [&](long long n) {
+        const long long b = n >= 0 ? n / 2 : (n - 1) / 2;
+        return n % 2 != 0 ? data(b) : (data(b - 1) | data(b)) == 0;
+    };
+    unsigned byte = 0;
+    for (long long j = 0; j < 8; ++j)
+        if (cell(2 * (8 * static_cast<long long>(i) + j) + 1 + cells)) byte |= 1u << j;
+    return static_cast<std::uint8_t>(byte);
+}
+
+// Whether two copies that failed, of two reads, agree on bytes that each
+// reads cleanly where a good copy has others, and not as a read out of step
+// gives them: the block written over since that copy was read, its new
+// bytes damaged in every read taken since. (One read alone may: a flux lost
+// in a run of ones reads cleanly; so may two reads put back on the side's
+// cells.)
+bool Contradicted(const std::vector<std::uint8_t>& good, const std::vector<BlockCopy>& failed,
+                  const std::vector<Copy>& broken) {
+    constexpr int kAgreeing = 2;          // bytes; damage seldom reads alike in two reads even once
+    constexpr long long kOutOfStep = 16;  // cells, as slips at one rate add up in a block
+    const auto stepped = [&](std::uint8_t byte, const std::vector<std::uint8_t>& bytes,
+                             std::size_t i) {
+        for (long long step = -kOutOfStep; step <= kOutOfStep; ++step)
+            if (step != 0 && byte == OutOfStep(bytes, i, step)) return true;
+        return false;
+    };
+    const auto clean = [&](const Copy& copy, std::size_t i) {
+        const BlockPlace& place = copy.found->place;
+        const std::size_t from = i > 0 ? i - 1 : 0;  // with the bytes beside it
+        return copy.planes->ClockErrors(place.phase, place.bit + 8 * from, 3) == 0;
+    };
+    // Each failed copy's bytes that read cleanly and are not the good copy's.
+    std::vector<std::vector<std::size_t>> unlike(failed.size());
+    for (std::size_t f = 0; f < failed.size(); ++f) {
+        const std::vector<std::uint8_t>& bytes = failed[f].bytes;
+        for (std::size_t i = 0; i < good.size() && i < bytes.size(); ++i)
+            if (bytes[i] != good[i] && clean(broken[f], i) && !stepped(bytes[i], good, i))
+                unlike[f].push_back(i);
+    }
+    for (std::size_t f = 0; f < failed.size(); ++f) {
+        for (std::size_t g = f + 1; g < failed.size(); ++g) {
+            if (broken[f].read == broken[g].read || (broken[f].retimed && broken[g].retimed))
+                continue;
+            int agreeing = 0;
+            for (std::size_t i : unlike[f])
+                if (std::binary_search(unlike[g].begin(), unlike[g].end(), i) &&
+                    failed[f].bytes[i] == failed[g].bytes[i] && ++agreeing >= kAgreeing)
+                    return true;
+        }
+    }
+    return false;
+}
+
 // Copies that pass their CRC but differ: a CRC that holds over damage by
 // chance, or a block written over. The copies that failed side with the one
 // they nearly equal; one held by more copies than any other is the block,
-// else it is a conflict and the first is kept.
-Verdict Settle(std::vector<Variant>& variants, const std::vector<BlockCopy>& failed) {
+// else it is a conflict and the first is kept; so is one that the failed
+// copies contradict.
+Verdict Settle(std::vector<Variant>& variants, const std::vector<BlockCopy>& failed,
+               const std::vector<Copy>& broken) {
     constexpr std::size_t kNear = 4;  // differing in at most a quarter of the bytes
     if (variants.size() > 1) {
         for (const BlockCopy& copy : failed) {
@@ -968,7 +1032,8 @@ Verdict Settle(std::vector<Variant>& variants, const std::vector<BlockCopy>& fai
                 other = std::min(other, Differ(failed[f].bytes, failed[g].bytes, kComparedBytes));
         apart += other < good ? 1 : 0;
     }
-    tie = tie || (apart >= 2 && apart > variants[best].support);
+    tie = tie || (apart >= 2 && apart > variants[best].support) ||
+          Contradicted(variants[best].copy.bytes, failed, broken);
     Verdict verdict{tie ? BlockStatus::kConflict : BlockStatus::kGood, variants[best].reads,
                     std::move(variants[best].copy.bytes), variants[best].copy.crc};
     if (tie)
@@ -1082,7 +1147,7 @@ Verdict JudgeCopies(const std::vector<Copy>& all, std::size_t length, const CrcV
         // its own copies give, where that holds.
         std::vector<Variant> own = variants;
         const std::vector<std::size_t> aside = OtherSides(own, failed, *named);
-        if (!aside.empty() && !own.empty()) return Settle(own, failed);
+        if (!aside.empty() && !own.empty()) return Settle(own, failed, broken);
         if (!aside.empty()) {
             std::vector<Copy> kept = copies;
             for (auto c = aside.rbegin(); c != aside.rend(); ++c)
@@ -1099,13 +1164,13 @@ Verdict JudgeCopies(const std::vector<Copy>& all, std::size_t length, const CrcV
             if (std::none_of(variants.begin(), variants.end(),
                              [&](const Variant& v) { return v.copy.bytes == mended->bytes; })) {
                 if (named) return std::move(*mended);
-                Verdict conflict = Settle(variants, failed);
+                Verdict conflict = Settle(variants, failed, broken);
                 conflict.status = BlockStatus::kConflict;
                 return conflict;
             }
         }
     }
-    if (!variants.empty()) return Settle(variants, failed);
+    if (!variants.empty()) return Settle(variants, failed, broken);
     if (std::optional<Verdict> mended = Mended(copies, length, checker)) return std::move(*mended);
     if (failed.empty()) return verdict;
     const std::size_t best = Nearest(failed);
@@ -1398,7 +1463,8 @@ std::vector<Copy> CopiesOf(const MatchedBlock& matched, const SideRescue& rescue
         const ReadPass& pass = rescue.passes[p];
         copies.push_back({pass.read, planes[static_cast<std::size_t>(pass.read)],
                           &pass.blocks[*matched.copies[p]],
-                          rescue.matching.chosen && p == rescue.matching.lead});
+                          rescue.matching.chosen && p == rescue.matching.lead,
+                          rescue.reads[static_cast<std::size_t>(pass.read)].retimed});
     }
     return copies;
 }
@@ -1616,6 +1682,7 @@ std::optional<RetimedScan> Retimed(const RescueMedium& medium, const std::vector
     if (!retimed) return std::nullopt;
     RetimedScan result{std::move(*retimed), {}};
     result.scan = medium.scan(DataPlanes(result.raw));
+    result.scan.retimed = true;
     // Never a good block given up for others.
     const std::vector<Fingerprint> after = good(result.scan);
     if (after.size() <= before.size() ||

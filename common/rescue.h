@@ -86,6 +86,7 @@ struct ReadScan {
     std::vector<FoundBlock> blocks;  // in the order they lie
     std::size_t gapcells = 0;        // the typical gap between its blocks (0: none seen)
     std::vector<CellSpan> damage;    // (MfmDamage), filled only by callers that show it
+    bool retimed = false;            // of a read put back on the side's cells (Retimed)
 };
 
 // The median of the gaps from a good file header to the good data block
@@ -192,6 +193,9 @@ struct Copy {
     const DataPlanes* planes;
     const FoundBlock* found;
     bool named = false;  // of the read the user named the side by
+    // Of a read put back on the side's cells: its mistakes follow the data,
+    // so that two such reads may share them.
+    bool retimed = false;
 };
 
 // What the copies of one block come to, its length known.

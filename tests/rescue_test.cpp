@@ -263,6 +263,30 @@ TEST(Rescue, AnotherVersionOfAFileIsNeverItsGoodCopy) {
     }
 }
 
+// An old read of a disk beside two newer ones, taken after a file was
+// saved again: the new reads are damaged in the bytes it changed, both in
+// the same few, yet both show the new bytes where they read cleanly. The
+// old copy is not the side's.
+TEST(Rescue, AnOldGoodCopyTheNewReadsContradictIsNotGood) {
+    const Bytes file = Pattern(3000, 2);
+    Bytes saved = file;
+    for (std::size_t i = 2000; i < 2010; ++i) saved[i] ^= 0x24;
+    const Bytes old = FdsRaw(FdsSideContent{{Pattern(1024, 1), file}});
+    const Bytes raw = FdsRaw(FdsSideContent{{Pattern(1024, 1), saved}});
+    const SideRescue clean = RescueFdsSide({&raw});
+    ASSERT_TRUE(clean.complete);
+    std::mt19937 rng(3);
+    std::vector<Bytes> reads = {old};
+    for (std::size_t r = 0; r < 2; ++r) {
+        const auto cell = static_cast<std::size_t>(*clean.blocks[5].cell) + 16 * (2006 + r);
+        reads.push_back(Damage(raw, {{Fault::kBurst, cell, 64}}, rng).raw);
+    }
+    for (const std::optional<int> sideof : {std::optional<int>{}, std::optional<int>{1}}) {
+        const SideRescue rescue = RescueFdsSide({&reads[0], &reads[1], &reads[2]}, {sideof});
+        EXPECT_EQ("", WronglySure(rescue, BlockBytes(clean))) << Statuses(rescue);
+    }
+}
+
 // A file past the announced ones is the licence-screen trick: its data lost
 // is a block missing, and no side with a block missing is whole.
 TEST(Rescue, AHiddenFileCutShortLeavesTheSideIncomplete) {
