@@ -262,6 +262,23 @@ std::vector<std::string> FdsReadDamage(const FdsSideRead& read, const Bytes& raw
                              ") fails its CRC");
         }
     }
+    // Files are numbered from 0 in the order they lie: a number skipped is
+    // a file the read lost whole, gap and all.
+    int next = 0;
+    for (const BlockSeen& block : read.blocks) {
+        const std::size_t at = block.offset + kFdsFileNumberOffset;
+        if (block.role != BlockRole::kHeader || block.check != 0 || at >= read.image.size())
+            continue;
+        const int number = read.image[at];
+        if (number > next) {
+            damage.push_back((number - next == 1 ? "file " + std::to_string(next) + " is"
+                                                 : "files " + std::to_string(next) + " to " +
+                                                       std::to_string(number - 1) + " are") +
+                             " missing: the file after file " + std::to_string(next - 1) +
+                             " is file " + std::to_string(number));
+        }
+        next = std::max(next, number + 1);
+    }
     for (const FdsProblemSeen& problem : read.problems) {
         std::string text = FdsProblemText(problem);
         if (problem.problem == FdsDecodeProblem::kSyncLost) text = EarlyEnd(problem, read, raw);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "fds/side_rescue.h"
 #include "tests/qdkit_support.h"
 
 namespace {
@@ -197,6 +198,11 @@ TEST(QdkitConvert, FourSides) {
 TEST(QdkitConvert, Refusals) {
     const Bytes raw = FdsRaw(FdsSide(2, 1));
     const Bytes damaged = FlipDataBit(raw, 4700);
+    // A read that lost the second of three files whole, the gap before it too.
+    Bytes lost = FdsRaw(FdsSide(3, 1));
+    const SideRescue blocks = RescueFdsSide({&lost});
+    std::fill(lost.begin() + *blocks.blocks[4].cell / 8 - 50,
+              lost.begin() + *blocks.blocks[6].cell / 8 - 100, std::uint8_t{0});
     const struct {
         std::vector<std::string> args;
         std::string err;
@@ -233,6 +239,12 @@ TEST(QdkitConvert, Refusals) {
          "qdkit: error: crc.DKA: block 4 (ID 04) fails its CRC (--salvage keeps what was decoded; "
          "qdkit recover may rescue more)\n",
          {}},
+        {{"convert", "lost.DKA"},
+         "qdkit: warning: lost.DKA: side A: the file amount block announces 3 files, the side "
+         "holds 2\n"
+         "qdkit: error: lost.DKA: file 1 is missing: the file after file 0 is file 2 "
+         "(--salvage keeps what was decoded; qdkit recover may rescue more)\n",
+         {}},
         {{"join", "-o", "two.fds", "two.DKA"},
          "qdkit: error: two.fds: output two.fds exists (--force replaces it)\n",
          {"two.fds"}},
@@ -246,6 +258,7 @@ TEST(QdkitConvert, Refusals) {
         WriteFile(dir / "two.fds", kTwoSides);
         WriteFile(dir / "side.fds", raw);  // a raw side, named as an image
         WriteFile(dir / "crc.DKA", damaged);
+        WriteFile(dir / "lost.DKA", lost);
         WriteFile(dir / "tape.QDK", QdRaw(QdStream(kTape)));
         WriteFile(dir / "big.mzt", MztFile({Entry("SMALL", 30000, 1), Entry("BIG", 50000, 2)}));
         ASSERT_EQ(0, RunProgram(dir.path(), "qdkit", {"convert", "two.fds"}).status);
