@@ -691,10 +691,11 @@ std::vector<Produced> PackFiles(const Json& manifest, const FileKind& to, const 
     const FileKind* kind = ManifestKind(manifest, report);
     if (kind == nullptr) return {};
     if (kind->medium() == Medium::kFds) {
-        // A raw side's files are packed as the image of that side.
-        const bool raw = kind == &FdsRawKind();
-        const FileKind& own = raw ? FdsKind() : *kind;
-        Bytes image = PackFds(manifest, own, raw, read, report);
+        // The files of a raw side or a device's image are packed as an FDS
+        // image, then written as that.
+        const bool packed = kind == &FdsKind() || kind == &FdsQdKind();
+        const FileKind& own = packed ? *kind : FdsKind();
+        Bytes image = PackFds(manifest, own, !packed, read, report);
         if (report.Failed()) return {};
         if (&to == &own) return OneOutput("", std::move(image));
         // What the image itself is like was the manifest's to say.

@@ -52,6 +52,7 @@ TEST(QdkitFiles, ExtractThenPackGivesEveryKindBack) {
         {"odd.fds", Patched(kTwoSides, 16 + 58, Hex("04")), {}, 5},
         {"two.qd", kTwoSides, {"--to", "fds-qd"}, 6},
         {"side.DKA", FdsRaw(FdsSide(3, 4)), {}, 4},
+        {"two.bin", kTwoSides, {"--to", "fds-bin"}, 6},
         {"tape.mzt", kTape, {}, 3},
         {"cut.mzt", Bytes(kTape.begin(), kTape.end() - 11), {}, 3},
         {"tail.mzt", Concat({kTape, Bytes(5, 0x1A)}), {}, 3},
