@@ -328,6 +328,8 @@ void ExtractFds(const FileKind& kind, const Bytes& input, Extraction& out, FileR
     if (&kind == &FdsKind()) {
         parts = FdsImagePartsOf(input);
     } else if (&kind == &FdsQdKind()) {
+        // Its CRCs are kept as the image holds them; one that fails is said.
+        kind.Read(input, true, report);
         parts = FdsQdImagePartsOf(input);
         trailer = kFdsCrcBytes;
     } else {

@@ -51,6 +51,7 @@ TEST(QdkitFiles, ExtractThenPackGivesEveryKindBack) {
         {"blank.fds", WithBlankSide(FdsImage({FdsSide(1, 3)})), {}, 2},
         {"odd.fds", Patched(kTwoSides, 16 + 58, Hex("04")), {}, 5},
         {"two.qd", kTwoSides, {"--to", "fds-qd"}, 6},
+        {"bad.qd", kTwoSides, {"--to", "fds-qd"}, 6},
         {"side.DKA", FdsRaw(FdsSide(3, 4)), {}, 4},
         {"two.bin", kTwoSides, {"--to", "fds-bin"}, 6},
         {"tape.mzt", kTape, {}, 3},
@@ -76,9 +77,18 @@ TEST(QdkitFiles, ExtractThenPackGivesEveryKindBack) {
         // A .qd side carrying 0000 where its disk info block's CRC belongs.
         if (c.input == "two.qd")
             WriteFile(dir / c.input, Patched(ReadFile(dir / c.input), 56, Hex("00 00")));
+        // One whose data block a flipped bit damaged: kept, and said.
+        if (c.input == "bad.qd") {
+            Bytes bad = ReadFile(dir / c.input);
+            bad[85] ^= 1;  // in the first file's data
+            WriteFile(dir / c.input, bad);
+        }
         const Bytes original = ReadFile(dir / c.input);
         RunResult run = RunProgram(dir.path(), "qdkit", {"extract", "-C", "out", c.input});
         ASSERT_EQ(0, run.status) << c.input << run.err;
+        EXPECT_EQ(c.input == "bad.qd",
+                  run.err.find("fails its CRC (kept as read)") != std::string::npos)
+            << c.input << run.err;
         const std::string base = c.input.substr(0, c.input.find('.'));
         std::size_t files = 0;
         for (const auto& entry : std::filesystem::directory_iterator(dir / ("out/" + base))) {
