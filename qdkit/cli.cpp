@@ -31,17 +31,28 @@ const CLI::App* CommandOf(const CLI::App& app, int argc, char** argv) {
     return nullptr;
 }
 
-// Every spelling of every option a command takes, and qdkit's own.
+// Every spelling of every option a command takes, or qdkit's own before
+// the command: a command rejects --version, so it is no near miss there.
 std::vector<std::string> OptionNames(const CLI::App& app, const CLI::App* command) {
     std::vector<std::string> names;
-    for (const CLI::App* level : {&app, command}) {
-        if (level == nullptr) continue;
-        for (const CLI::Option* option : level->get_options()) {
-            for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
-            for (const std::string& name : option->get_snames()) names.push_back("-" + name);
-        }
+    for (const CLI::Option* option : (command != nullptr ? command : &app)->get_options()) {
+        for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+        for (const std::string& name : option->get_snames()) names.push_back("-" + name);
     }
     return names;
+}
+
+// --version after the command's name: the parser knows it only before.
+bool VersionAfterCommand(const CLI::App* command, int argc, char** argv) {
+    if (command == nullptr) return false;
+    bool after = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "--") return false;
+        if (after && word == "--version") return true;
+        after = after || word == command->get_name();
+    }
+    return false;
 }
 
 std::string LowerFirst(std::string text) {
@@ -104,8 +115,10 @@ int ExplainParseError(const CLI::ParseError& error, const CLI::App& app, int arg
     const CLI::App* command = CommandOf(app, argc, argv);
     const std::string what = error.what();
     std::string text = LowerFirst(what);
-    if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr && command == nullptr &&
-        argc > 1 && argv[1][0] == '-') {
+    if (VersionAfterCommand(command, argc, argv)) {
+        text = "--version goes before the command: qdkit --version";
+    } else if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr && command == nullptr &&
+               argc > 1 && argv[1][0] == '-') {
         // An option of no command, where the command should be.
         text = Unexpected(argv[1], app, nullptr);
     } else if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr) {
