@@ -179,13 +179,13 @@ std::string OneOnStandardOutput(const std::vector<std::pair<bool, const char*>>&
 }
 
 // -C: a folder, or a name to make one under; false, having said why, else.
-bool FolderUsable(const std::string& folder, bool make, int& status) {
+bool FolderUsable(const std::string& folder, bool make, const char* command, int& status) {
     if (folder.empty()) return true;
     std::error_code error;
     const std::filesystem::path native = NativePath(folder);
     const auto state = std::filesystem::status(native, error);
     if (std::filesystem::exists(state) && !std::filesystem::is_directory(state)) {
-        status = UsageError("-C " + folder + ": not a folder");
+        status = UsageError("-C " + folder + ": not a folder", command);
         return false;
     }
     if (!make || std::filesystem::exists(state)) return true;
@@ -221,7 +221,7 @@ int RunConvertLine(CommandLine& line) {
             {{options.output == kStandardStream, "-o -"}, {options.batch.json, "--json"}});
     if (!error.empty()) return UsageError(error, "convert");
     int status = 0;
-    if (!FolderUsable(options.folder, false, status)) return status;
+    if (!FolderUsable(options.folder, false, "convert", status)) return status;
     if (options.output == kStandardStream) TakeStandardOutput();
     WatchInterrupts();
     return RunConvert(line.files, options);
@@ -253,7 +253,7 @@ int RunRecoverLine(CommandLine& line) {
                                      {options.json, "--json"}});
     if (!error.empty()) return UsageError(error, "recover");
     int status = 0;
-    if (!FolderUsable(options.folder, true, status)) return status;
+    if (!FolderUsable(options.folder, true, "recover", status)) return status;
     if (options.output == kStandardStream || options.map == kStandardStream) TakeStandardOutput();
     WatchInterrupts();
     return RunRecover(line.files, options);
@@ -293,7 +293,7 @@ int CheckAndRun(CLI::App& app, CommandLine& line) {
     if (parsed("pack")) return RunPackLine(line);
     if (parsed("blank")) return RunBlankLine(line);
     const std::string error = StandardInputOnce(line.files);
-    if (!error.empty()) return UsageError(error);
+    if (!error.empty()) return UsageError(error, app.get_subcommands().front()->get_name());
     if (parsed("info")) return RunInfo(line.files, line.batch, line.hashes);
     if (parsed("match")) return RunMatchLine(line);
     if (parsed("verify")) return RunVerify(line.files, line.batch);

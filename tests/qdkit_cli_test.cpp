@@ -380,7 +380,7 @@ TEST(QdkitCli, Messages) {
     const struct {
         std::vector<std::string> args;
         int status;
-        std::string err;  // the first line of the standard error stream
+        std::string err;  // the first lines of the standard error stream
         std::string out;  // found in the standard output
     } cases[] = {
         {{},
@@ -406,7 +406,15 @@ TEST(QdkitCli, Messages) {
          "qdkit: error: --to: 'fds_raw' is not one of fds-qd, fds, qdf, hxc-qd, mzq, fds-bin, "
          "fds-raw, qd-raw, mzt; did you mean 'fds-raw'?",
          ""},
-        {{"convert", "-C", "a.mzt", "a.mzt"}, 2, "qdkit: error: -C a.mzt: not a folder", ""},
+        {{"convert", "-C", "a.mzt", "a.mzt"},
+         2,
+         "qdkit: error: -C a.mzt: not a folder\nRun 'qdkit help convert' for more information.",
+         ""},
+        {{"info", "-", "-"},
+         2,
+         "qdkit: error: - (the standard input) is named more than once\nRun 'qdkit help info' for "
+         "more information.",
+         ""},
         {{"info", "--version", "a.mzt"},
          2,
          "qdkit: error: --version goes before the command: qdkit --version",
@@ -458,7 +466,10 @@ TEST(QdkitCli, Messages) {
         const RunResult run = RunProgram(dir.path(), "qdkit", c.args);
         EXPECT_EQ(c.status, run.status) << what;
         const std::vector<std::string> lines = Lines(run.err);
-        EXPECT_EQ(c.err, lines.empty() ? "" : lines.front()) << what;
+        std::string first;
+        for (std::size_t n = 0; n < Lines(c.err).size() && n < lines.size(); ++n)
+            first += (n == 0 ? "" : "\n") + lines[n];
+        EXPECT_EQ(c.err, first) << what;
         EXPECT_TRUE(Contains(run.out, c.out)) << what << run.out;
     }
     // The help holds no type tags of the parser.
