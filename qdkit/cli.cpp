@@ -279,6 +279,8 @@ int RunBlankLine(CommandLine& line) {
 
 int CheckAndRun(CLI::App& app, CommandLine& line) {
     SetQuiet(line.quiet);
+    OfferSalvage(!app.get_subcommands().empty() &&
+                 app.get_subcommands().front()->get_option_no_throw("--salvage") != nullptr);
     // Only the commands the call made are there to ask.
     const auto parsed = [&](const char* name) {
         const std::vector<CLI::App*> made = app.get_subcommands();

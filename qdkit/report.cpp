@@ -14,6 +14,7 @@ struct LineMode {
     bool quiet = false;
     bool tostderr = false;  // the standard output carries an output's bytes
     std::size_t shown = 0;  // characters of a progress line on the terminal
+    bool salvage = false;   // the command has --salvage
 };
 LineMode g_mode;
 
@@ -41,6 +42,14 @@ void SetQuiet(bool quiet) {
 
 void TakeStandardOutput() {
     g_mode.tostderr = true;
+}
+
+void OfferSalvage(bool offered) {
+    g_mode.salvage = offered;
+}
+
+std::string SalvageHint(const std::string& what) {
+    return g_mode.salvage ? " (--salvage " + what + ")" : "";
 }
 
 void PrintLine(const std::string& line) {
@@ -105,7 +114,10 @@ void Damage(const std::string& text, bool keep, FileReport& report) {
     if (keep) {
         report.Warn(text + " (kept as decoded)");
     } else {
-        report.Fail(text + " (--salvage keeps what was decoded; qdkit recover may rescue more)");
+        report.Fail(text +
+                    (g_mode.salvage
+                         ? " (--salvage keeps what was decoded; qdkit recover may rescue more)"
+                         : " (qdkit recover may rescue more)"));
     }
 }
 

@@ -34,6 +34,10 @@ struct FileReport {
 // the standard output sends every line to the standard error stream.
 void SetQuiet(bool quiet);
 void TakeStandardOutput();
+// Whether the command has --salvage: a hint names only options it has.
+void OfferSalvage(bool offered);
+// " (--salvage what)" when the command has --salvage, else empty.
+std::string SalvageHint(const std::string& what);
 
 // A line of the command's own output (a table, a verdict), on the
 // standard output.

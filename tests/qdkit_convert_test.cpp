@@ -235,6 +235,9 @@ TEST(QdkitConvert, Refusals) {
          "qdkit: error: crc.DKA: block 4 (ID 04) fails its CRC (--salvage keeps what was decoded; "
          "qdkit recover may rescue more)\n",
          {}},
+        {{"extract", "crc.DKA"},
+         "qdkit: error: crc.DKA: block 4 (ID 04) fails its CRC (qdkit recover may rescue more)\n",
+         {}},
         {{"join", "-o", "j.fds", "two.DKA", "crc.DKA"},
          "qdkit: error: crc.DKA: block 4 (ID 04) fails its CRC (--salvage keeps what was decoded; "
          "qdkit recover may rescue more)\n",

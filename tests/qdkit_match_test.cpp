@@ -261,6 +261,9 @@ TEST(Match, Table) {
     std::mt19937 rng(7);
     WriteFile(dir / "one.cap", TickCapture(ReadFile(dir / "one.DKA"), 0.0, 0, rng));
     WriteFile(dir / "bad.DKA", FlipDataBit(ReadFile(dir / "one.DKA"), 4550));
+    Bytes badqd = ReadFile(dir / "disk.qd");
+    badqd[300] ^= 1;  // in side A's last file: its CRC fails
+    WriteFile(dir / "bad.qd", badqd);
     Bytes near = Headerless(one);
     near.back() ^= 1;  // the same size, other hashes
     WriteFile(dir / "kit.xml",
@@ -301,6 +304,10 @@ TEST(Match, Table) {
          1,
          {"bad.DKA: no match", "missing.fds: FAILED: cannot open: no such file"},
          "qdkit: 2 files: 0 matched, 0 skipped, 2 failed"},
+        {match({"bad.qd"}),
+         1,
+         {"bad.qd: no match"},
+         "qdkit: error: bad.qd: side A: block 6 (ID 04) fails its CRC: E3B3 stored, 9F61 computed"},
         {{"match", "one.fds"}, 2, {}, "Run 'qdkit help match' for more information."},
         {{"match", "--dat", "none.dat", "one.fds"},
          1,

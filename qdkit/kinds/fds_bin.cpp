@@ -190,7 +190,7 @@ public:
                 if (keep) {
                     report.Warn(where + text + " (kept as read)");
                 } else {
-                    report.Fail(where + text + " (--salvage keeps what was read)");
+                    report.Fail(where + text + SalvageHint("keeps what was read"));
                 }
             }
             if (slot.side.blocks.empty()) {

@@ -16,7 +16,7 @@ namespace {
 // the disk info block, is a warning; any other wrong CRC an error, or with
 // keep a warning; a conversion's error adds hint.
 std::vector<FdsQdSideRead> ReadSides(const Bytes& file, bool keep, FileReport& report,
-                                     const char* hint = "") {
+                                     const std::string& hint = "") {
     std::vector<FdsQdSideRead> sides;
     const int count = FdsQdSideCount(file.size());
     const std::size_t last = file.size() % kFdsQdSideBytes;
@@ -101,7 +101,7 @@ public:
 
     Content Read(const Bytes& file, bool keep, FileReport& report) const override {
         Content content;
-        for (FdsQdSideRead& side : ReadSides(file, keep, report, " (--salvage keeps it)")) {
+        for (FdsQdSideRead& side : ReadSides(file, keep, report, SalvageHint("keeps it"))) {
             content.sides.push_back({static_cast<int>(content.sides.size()), std::move(side.area)});
         }
         return content;

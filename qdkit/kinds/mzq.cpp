@@ -39,7 +39,7 @@ struct MzqRead {
     Bytes raw;
 };
 
-MzqRead ReadMzq(const Bytes& file, bool keep, FileReport& report, const char* hint = "") {
+MzqRead ReadMzq(const Bytes& file, bool keep, FileReport& report, const std::string& hint = "") {
     MzqRead read{WalkMzq(file), {}};
     const MzqWalk& walk = read.walk;
     const std::string text = WalkText(walk);
@@ -112,7 +112,7 @@ public:
     }
 
     Content Read(const Bytes& file, bool keep, FileReport& report) const override {
-        return {{}, ReadMzq(file, keep, report, " (--salvage keeps the blocks before it)").raw};
+        return {{}, ReadMzq(file, keep, report, SalvageHint("keeps the blocks before it")).raw};
     }
 
     // The side's blocks as decoded, 0x00 to the length an emulator's image
