@@ -32,7 +32,15 @@ struct Placed {
 };
 
 // Why the folder may not take the files, or empty; kept for --no-clobber.
-std::string FolderRefusal(const std::string& folder, const ExtractOptions& options, bool& kept) {
+// Two inputs of one base name would share a folder: no option mends that.
+std::string FolderRefusal(const std::string& folder, const ExtractOptions& options,
+                          const OutputGuard& guard, bool& kept) {
+    const std::string earlier = guard.WroteInto(folder);
+    if (!earlier.empty()) {
+        return "folder " + folder + " was written from " + earlier +
+               ", of the same name, in this call (extract this file in a call of its own, with "
+               "-C DIR)";
+    }
     std::error_code error;
     const fs::path native = NativePath(folder);
     const auto status = fs::status(native, error);
@@ -51,7 +59,7 @@ Placed Place(const BatchFile& file, const Extraction& extraction, const ExtractO
              OutputGuard& guard, std::optional<InterruptsHeld>& held, FileReport& report) {
     Placed placed;
     placed.folder = FolderFor(file, options);
-    const std::string refusal = FolderRefusal(placed.folder, options, placed.kept);
+    const std::string refusal = FolderRefusal(placed.folder, options, guard, placed.kept);
     if (!refusal.empty()) {
         report.Fail(refusal);
         return {};

@@ -64,6 +64,14 @@ std::string OutputGuard::Refusal(const std::string& path, const std::string& inp
     return {};
 }
 
+std::string OutputGuard::WroteInto(const std::string& folder) const {
+    const std::string name = SystemName(folder);
+    for (const auto& [path, input] : m_written) {
+        if (KitName(NativePath(path).parent_path()) == name) return input;
+    }
+    return {};
+}
+
 std::string OutputGuard::Write(const std::vector<Output>& outputs, const std::string& input) {
     std::optional<InterruptsHeld> held;
     return Write(outputs, input, held);

@@ -30,6 +30,8 @@ public:
 
     // Why path may not be written for input, or empty when it may.
     std::string Refusal(const std::string& path, const std::string& input) const;
+    // The input whose outputs this call wrote into folder, or empty.
+    std::string WroteInto(const std::string& folder) const;
     // Writes all of input's outputs, or none of them; the error text when
     // that failed, with the system's reason, else empty. A lone output
     // named "-" goes to the standard output.

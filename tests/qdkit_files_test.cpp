@@ -230,6 +230,15 @@ TEST(QdkitFiles, FoldersAreWrittenSafely) {
     EXPECT_EQ(0, run.status);
     EXPECT_EQ("tape.mzt: tape exists, kept\n", run.out);
     EXPECT_EQ(0, RunProgram(dir.path(), "qdkit", {"extract", "--force", "tape.mzt"}).status);
+    // --force cannot help two inputs of one name: it is not offered.
+    WriteFile(dir / "tape.fds", kTwoSides);
+    run = RunProgram(dir.path(), "qdkit", {"extract", "--force", "tape.mzt", "tape.fds"});
+    EXPECT_EQ(1, run.status);
+    EXPECT_EQ(
+        "qdkit: error: tape.fds: folder tape was written from tape.mzt, of the same name, in this "
+        "call (extract this file in a call of its own, with -C DIR)\n"
+        "qdkit: 2 files: 1 extracted, 0 skipped, 1 failed\n",
+        run.err);
     run = RunProgram(dir.path(), "qdkit", {"pack", "-o", "tape.mzt", "tape"});
     EXPECT_EQ(1, run.status);
     EXPECT_EQ("qdkit: error: tape: output tape.mzt exists (--force replaces it)\n", run.err);
