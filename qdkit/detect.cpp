@@ -151,7 +151,7 @@ bool OpenInput(const std::string& path, OpenedInput& input, FileReport& report) 
         return false;
     }
     if (!std::filesystem::exists(status)) {
-        report.Fail("cannot open: no such file");
+        report.Fail(CannotOpen(std::make_error_code(std::errc::no_such_file_or_directory)));
         return false;
     }
     if (std::filesystem::is_directory(status)) {

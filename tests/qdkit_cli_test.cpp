@@ -445,6 +445,10 @@ TEST(QdkitCli, Messages) {
          1,
          "qdkit: error: a.mzt: output odir is a folder",
          ""},
+        {{"info", "missing.fds"},
+         1,
+         "qdkit: error: missing.fds: cannot open: no such file or directory",
+         ""},
 #ifdef _WIN32
         {{"convert", "-o", "a.mzt/x.QDK", "a.mzt"},
          1,

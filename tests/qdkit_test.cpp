@@ -222,7 +222,7 @@ TEST(Qdkit, InfoOnEveryKind) {
     const Json all = Json::parse(run.out);
     ASSERT_EQ(3u, all.size());
     EXPECT_EQ("fds", all[1]["kind"]);
-    EXPECT_EQ(Json({"cannot open: no such file"}), all[2]["errors"]);
+    EXPECT_EQ(Json({"cannot open: no such file or directory"}), all[2]["errors"]);
 }
 
 TEST(Qdkit, Verify) {
@@ -426,7 +426,7 @@ TEST(Qdkit, InputsThatAreNoFiles) {
     fs::create_directory(dir / "folder");
     WriteFile(dir / "empty", {});
     std::vector<std::pair<std::string, std::string>> inputs = {
-        {"missing", "cannot open: no such file"},
+        {"missing", "cannot open: no such file or directory"},
         {"folder", "a folder"},
         {"empty", "empty file"},
     };
