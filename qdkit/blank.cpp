@@ -6,7 +6,7 @@
 
 int RunBlank(const BlankOptions& options) {
     const Bytes image = FlashFloppyBlankQd();
-    FileReport report(options.output);
+    FileReport report({});  // the guard's texts name the output
     OutputGuard guard({}, options.force);
     std::string error = guard.Refusal(options.output, {});
     if (error.empty()) error = guard.Write({{options.output, &image}}, {});

@@ -73,7 +73,7 @@ int RunJoin(const std::vector<std::string>& sides, const JoinOptions& options) {
     if (error.empty())
         error = guard.Write({{options.output, &image.front().bytes}}, options.output);
     if (!error.empty()) {
-        PrintError(options.output, error);
+        PrintError({}, error);  // it names the output
         return 1;
     }
     PrintProgress(options.output + " <- " +

@@ -31,7 +31,8 @@ void Put(bool error, const std::string& text) {
 }
 
 void Print(const char* level, const std::string& file, const std::string& text) {
-    Put(true, std::string("qdkit: ") + level + ": " + file + ": " + text + "\n");
+    Put(true,
+        std::string("qdkit: ") + level + ": " + (file.empty() ? "" : file + ": ") + text + "\n");
 }
 
 }  // namespace

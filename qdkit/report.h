@@ -68,6 +68,7 @@ void Guarded(FileReport& report, Work&& work) {
 
 // Prints the warnings, then the errors, each once.
 void PrintMessages(const FileReport& report);
+// No file: the text names what it is about itself.
 void PrintError(const std::string& file, const std::string& text);
 // The report as one object: file, kind, the facts, warnings, errors.
 Json ReportJson(const FileReport& report);

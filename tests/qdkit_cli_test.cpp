@@ -445,6 +445,8 @@ TEST(QdkitCli, Messages) {
          1,
          "qdkit: error: a.mzt: output odir is a folder",
          ""},
+        {{"blank", "-o", "odir"}, 1, "qdkit: error: output odir is a folder", ""},
+        {{"join", "-o", "odir", "one.fds"}, 1, "qdkit: error: output odir is a folder", ""},
         {{"info", "missing.fds"},
          1,
          "qdkit: error: missing.fds: cannot open: no such file or directory",
@@ -464,6 +466,7 @@ TEST(QdkitCli, Messages) {
     TempDir dir;
     WriteFile(dir / "a.mzt", kTape);
     WriteFile(dir / "two.fds", kTwoSides);
+    WriteFile(dir / "one.fds", FdsImage({FdsSide(1, 3)}));
     fs::create_directory(fs::u8path(dir / "odir"));
     for (const auto& c : cases) {
         const std::string what = ::testing::PrintToString(c.args);

@@ -249,7 +249,7 @@ TEST(QdkitConvert, Refusals) {
          "(--salvage keeps what was decoded; qdkit recover may rescue more)\n",
          {}},
         {{"join", "-o", "two.fds", "two.DKA"},
-         "qdkit: error: two.fds: output two.fds exists (--force replaces it)\n",
+         "qdkit: error: output two.fds exists (--force replaces it)\n",
          {"two.fds"}},
         {{"convert", "--to", "qdf", "big.mzt"},
          "qdkit: error: big.mzt: record 2 (BIG) does not fit on the side: it needs 50620 bytes, "
