@@ -64,9 +64,24 @@ Batch::Batch(const std::vector<std::string>& names, const BatchOptions& options,
 
 Input Batch::Read(const BatchFile& file, FileReport& report) const {
     Input input = ReadKnownFile(file.path, report);
+    input.unknown = Unknown(file, report) || input.unknown;
+    return input;
+}
+
+bool Batch::LoadWhole(const BatchFile& file, Bytes& bytes, FileReport& report,
+                      bool& unknown) const {
+    const bool loaded = LoadWholeInput(file.path, bytes, report);
+    unknown = Unknown(file, report);
+    return loaded;
+}
+
+bool Batch::Unknown(const BatchFile& file, FileReport& report) const {
     if (!report.errors.empty() && report.errors.back() == "a folder" && !m_recursive)
         report.errors.back() += " (--recursive reads the files in it)";
-    return input;
+    // An empty file holds no kind's evidence: a walk skips it as such.
+    if (!file.walked || report.errors != std::vector<std::string>{kEmptyFile}) return false;
+    report.errors.clear();
+    return true;
 }
 
 bool Batch::SkipsUnknown(const BatchFile& file, const Input& input) {

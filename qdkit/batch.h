@@ -38,6 +38,9 @@ public:
     const std::vector<BatchFile>& files() const { return m_files; }
     // Reads a file as every command does; a folder not walked says how to.
     Input Read(const BatchFile& file, FileReport& report) const;
+    // As Read, for a command that tells the kind itself: the file whole,
+    // unknown set for one of no kind's evidence (an empty one in a walk).
+    bool LoadWhole(const BatchFile& file, Bytes& bytes, FileReport& report, bool& unknown) const;
     // A file a walk found that is of no known kind: skipped without a word.
     bool SkipsUnknown(const BatchFile& file, const Input& input);
     // One file finished, and how.
@@ -47,6 +50,9 @@ public:
     int End();
 
 private:
+    // The errors of a file that could not be read, told as a batch tells
+    // them; true for an empty file a walk found, which is no error.
+    bool Unknown(const BatchFile& file, FileReport& report) const;
     void Progress();
 
     std::vector<BatchFile> m_files;

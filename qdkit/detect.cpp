@@ -42,7 +42,7 @@ bool ReadStream(std::FILE* stream, Bytes& bytes, FileReport& report) {
         return false;
     }
     if (held == 0) {
-        report.Fail("empty file");
+        report.Fail(kEmptyFile);
         return false;
     }
     return true;
@@ -165,7 +165,7 @@ bool OpenInput(const std::string& path, OpenedInput& input, FileReport& report) 
     }
     input.size = std::filesystem::file_size(native, error);
     if (!error && input.size == 0) {
-        report.Fail("empty file");
+        report.Fail(kEmptyFile);
         return false;
     }
     if (error || !input.file.Open(path.c_str(), "rb")) {

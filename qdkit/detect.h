@@ -18,6 +18,8 @@ struct Input {
 // The name that stands for the standard input, and for the standard output
 // as an output's name.
 inline constexpr char kStandardStream[] = "-";
+// The error of a file that holds nothing.
+inline constexpr char kEmptyFile[] = "empty file";
 
 // An input opened as the commands open them: a regular file, measured and
 // read only as far as needed; or a stream (the standard input, a pipe or a

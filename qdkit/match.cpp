@@ -48,13 +48,11 @@ void Recognise(Bytes file, MatchInput& input, FileReport& report) {
     }
 }
 
-bool ReadWhole(const BatchFile& file, bool recursive, MatchInput& input, FileReport& report) {
+// False when the file cannot be read; empty for one a walk skips unread.
+bool ReadWhole(const Batch& batch, const BatchFile& file, MatchInput& input, bool& empty,
+               FileReport& report) {
     Bytes bytes;
-    if (!LoadWholeInput(file.path, bytes, report)) {
-        if (report.errors.back() == "a folder" && !recursive)
-            report.errors.back() += " (--recursive reads the files in it)";
-        return false;
-    }
+    if (!batch.LoadWhole(file, bytes, report, empty)) return false;
     Recognise(std::move(bytes), input, report);
     if (input.kind != nullptr) report.kind = input.kind->name();
     return true;
@@ -134,9 +132,10 @@ int RunMatch(const std::vector<std::string>& files, const MatchOptions& options)
         FileReport report(file.path);
         MatchInput input;
         bool read = false;
-        Guarded(report, [&] { read = ReadWhole(file, options.batch.recursive, input, report); });
+        bool empty = false;
+        Guarded(report, [&] { read = ReadWhole(batch, file, input, empty, report); });
         Input told;
-        told.unknown = read && input.kind == nullptr;
+        told.unknown = empty || (read && input.kind == nullptr);
         if (batch.SkipsUnknown(file, told)) continue;
         std::vector<DatMatch> matches;
         if (read) Guarded(report, [&] { matches = FindMatches(dats, Forms(input, report)); });

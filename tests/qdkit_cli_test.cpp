@@ -305,7 +305,7 @@ TEST(QdkitCli, Batches) {
          0,
          {"tree/one/a.mzt -> out/one/a.QDK", "tree/two.fds -> out/two.DKA",
           "tree/two.fds -> out/two.DKB"},
-         "qdkit: 3 files: 2 converted, 1 skipped, 0 failed",
+         "qdkit: 4 files: 2 converted, 2 skipped, 0 failed",
          {"one/a.QDK", "two.DKA", "two.DKB"}},
         {{"convert", "-C", "out", "tree"},
          1,
@@ -334,6 +334,7 @@ TEST(QdkitCli, Batches) {
         WriteFile(dir / "tree/one/a.mzt", kTape);
         WriteFile(dir / "tree/two.fds", kTwoSides);
         WriteFile(dir / "tree/notes.txt", Bytes(300, 'M'));
+        WriteFile(dir / "tree/empty", {});
         if (c.args[1] == "-n") {
             fs::create_directory(fs::u8path(dir / "out"));
             WriteFile(dir / "out/a.QDK", Bytes(3, 1));
