@@ -7,6 +7,7 @@
 #include "common/console.h"
 #include "common/platform.h"
 #include "qdkit/human.h"
+#include "qdkit/text.h"
 
 namespace {
 
@@ -17,20 +18,32 @@ namespace fs = std::filesystem;
 constexpr auto kProgressAfter = std::chrono::seconds(1);
 constexpr auto kProgressEvery = std::chrono::milliseconds(100);
 
-// The regular files under a folder, in the order of their names; links to
-// folders are not followed, so that a walk always ends.
+// The regular files in a folder and the folders under it. A folder that
+// cannot be read is one failed entry, never a silent gap in the batch.
+void WalkFolder(const fs::path& root, const fs::path& folder, std::vector<BatchFile>& found) {
+    std::error_code error;
+    fs::directory_iterator it(folder, error), end;
+    for (; !error && it != end; it.increment(error)) {
+        std::error_code ignored;
+        // Links to folders are not followed, so that a walk always ends.
+        if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
+            WalkFolder(root, it->path(), found);
+        } else if (it->is_regular_file(ignored)) {
+            const fs::path relative = it->path().lexically_relative(root);
+            found.push_back({KitName(it->path()), KitName(relative.parent_path()), true, {}});
+        }
+    }
+    if (error) {
+        const fs::path relative = folder.lexically_relative(root);
+        found.push_back({KitName(folder), KitName(relative.parent_path()), true,
+                         "cannot read the folder: " + SystemReason(error.value())});
+    }
+}
+
+// Every file under a folder, in the order of their names.
 void Walk(const std::string& folder, std::vector<BatchFile>& files) {
     std::vector<BatchFile> found;
-    std::error_code error;
-    const fs::path root = NativePath(folder);
-    for (fs::recursive_directory_iterator
-             it(root, fs::directory_options::skip_permission_denied, error),
-         end;
-         !error && it != end; it.increment(error)) {
-        if (!it->is_regular_file(error)) continue;
-        const fs::path relative = it->path().lexically_relative(root);
-        found.push_back({KitName(it->path()), KitName(relative.parent_path()), true});
-    }
+    WalkFolder(NativePath(folder), NativePath(folder), found);
     std::sort(found.begin(), found.end(),
               [](const BatchFile& a, const BatchFile& b) { return a.path < b.path; });
     files.insert(files.end(), found.begin(), found.end());
@@ -57,19 +70,28 @@ Batch::Batch(const std::vector<std::string>& names, const BatchOptions& options,
         if (m_recursive && IsFolder(name)) {
             Walk(name, m_files);
         } else {
-            m_files.push_back({name, "", false});
+            m_files.push_back({name, "", false, {}});
         }
     }
 }
 
 Input Batch::Read(const BatchFile& file, FileReport& report) const {
-    Input input = ReadKnownFile(file.path, report);
+    Input input;
+    if (!file.unread.empty()) {
+        report.Fail(file.unread);
+        return input;
+    }
+    input = ReadKnownFile(file.path, report);
     input.unknown = Unknown(file, report) || input.unknown;
     return input;
 }
 
 bool Batch::LoadWhole(const BatchFile& file, Bytes& bytes, FileReport& report,
                       bool& unknown) const {
+    if (!file.unread.empty()) {
+        report.Fail(file.unread);
+        return false;
+    }
     const bool loaded = LoadWholeInput(file.path, bytes, report);
     unknown = Unknown(file, report);
     return loaded;

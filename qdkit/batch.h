@@ -26,6 +26,7 @@ struct BatchFile {
     std::string path;
     std::string subfolder;  // found in a walk: its folder under the walked one
     bool walked = false;
+    std::string unread;  // a folder the walk could not read: why
 };
 
 enum class Outcome { kDone, kSkipped, kFailed };

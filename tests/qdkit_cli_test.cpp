@@ -307,6 +307,16 @@ TEST(QdkitCli, Batches) {
           "tree/two.fds -> out/two.DKB"},
          "qdkit: 4 files: 2 converted, 2 skipped, 0 failed",
          {"one/a.QDK", "two.DKA", "two.DKB"}},
+        {{"convert", "-r", "-C", "out", "shut"},
+         1,
+         {"shut/a.mzt -> out/a.QDK"},
+         "qdkit: 2 files: 1 converted, 0 skipped, 1 failed",
+         {"a.QDK"}},
+        {{"info", "-r", "-q", "shut"},
+         1,
+         {},
+         "qdkit: error: shut/locked: cannot read the folder: permission denied",
+         {}},
         {{"convert", "-C", "out", "tree"},
          1,
          {},
@@ -325,6 +335,13 @@ TEST(QdkitCli, Batches) {
          {"a.QDK", "two.DKA"}},
     };
     for (const auto& c : cases) {
+        // A folder of no permissions: root reads it all the same.
+        const bool shut = c.args.back() == "shut";
+#ifdef _WIN32
+        if (shut) continue;
+#else
+        if (shut && geteuid() == 0) continue;
+#endif
         TempDir dir;
         fs::create_directories(fs::u8path(dir / "tree/one"));
         WriteFile(dir / "a.mzt", kTape);
@@ -335,6 +352,9 @@ TEST(QdkitCli, Batches) {
         WriteFile(dir / "tree/two.fds", kTwoSides);
         WriteFile(dir / "tree/notes.txt", Bytes(300, 'M'));
         WriteFile(dir / "tree/empty", {});
+        fs::create_directories(fs::u8path(dir / "shut/locked"));
+        WriteFile(dir / "shut/a.mzt", kTape);
+        if (shut) fs::permissions(fs::u8path(dir / "shut/locked"), fs::perms::none);
         if (c.args[1] == "-n") {
             fs::create_directory(fs::u8path(dir / "out"));
             WriteFile(dir / "out/a.QDK", Bytes(3, 1));
@@ -353,6 +373,7 @@ TEST(QdkitCli, Batches) {
         EXPECT_EQ(c.tree, FileExists(dir / "out") ? Tree(dir / "out") : std::vector<std::string>{})
             << what;
         if (c.args[1] == "-n") EXPECT_EQ(Bytes(3, 1), ReadFile(dir / "out/a.QDK"));
+        fs::permissions(fs::u8path(dir / "shut/locked"), fs::perms::owner_all);
     }
 }
 
