@@ -1,7 +1,8 @@
-// The README's and qdkit's man page's sessions run as written: every block
-// of "$ command" lines and what they print (the standard output and error
-// stream as a terminal shows them; "..." stands for any lines), and every
-// JSON example, on inputs the kit makes itself.
+// The README's and qdkit's man page's sessions run as written, one after
+// the other in one folder: every block of "$ command" lines and what they
+// print (the standard output and error stream as a terminal shows them;
+// "..." stands for any lines), and every JSON example, on inputs the kit
+// makes itself.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -174,12 +175,13 @@ void MakeInputs(const std::string& folder) {
     WriteFile(folder + "/kit.dat", Bytes(dat.begin(), dat.end()));
 }
 
+// In one folder, in order, as a reader who follows along runs them.
 void RunSessions(const std::string& source, const std::vector<std::string>& lines) {
     const std::vector<Session> sessions = Sessions(lines);
     ASSERT_GE(sessions.size(), 3u) << source;
+    TempDir dir;
+    MakeInputs(dir.path());
     for (const Session& session : sessions) {
-        TempDir dir;
-        MakeInputs(dir.path());
         for (const Step& step : session.steps) {
             const std::vector<std::string> said = Lines(Shell(dir.path(), step.command));
             EXPECT_TRUE(Matches(step.expected, 0, said, 0))
