@@ -165,6 +165,7 @@ std::vector<FormBytes> FormsOf(const FileKind& kind, const Bytes& loaded, FileRe
         AppendSides(loaded, kFdsQdSideBytes, qd);
     } else if (!scratch.Failed() && !content.sides.empty()) {
         for (const FdsImageSide& side : content.sides) {
+            if (IsBlankFdsArea(side.area)) continue;  // as convert leaves it out
             if (AppendFdsQdSide(side.area, qd.bytes).status != FdsQdSideStatus::kOk) return forms;
             qd.sides.push_back(kFdsQdSideBytes);
         }

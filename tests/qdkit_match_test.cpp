@@ -155,6 +155,7 @@ TEST(Hashes, InfoForEveryKind) {
     WriteFile(dir / "disk.fds", disk);
     WriteFile(dir / "bare.fds", Headerless(disk));
     WriteFile(dir / "one.fds", one);
+    WriteFile(dir / "blank.fds", WithBlankSide(one));
     WriteFile(dir / "tape.mzt", tape);
     for (const auto& args :
          std::vector<std::vector<std::string>>{{"--to", "fds-qd", "disk.fds"},
@@ -181,6 +182,8 @@ TEST(Hashes, InfoForEveryKind) {
         {"bare.fds", "fds", Headerless(disk), qd},
         {"disk.qd", "fds-qd", Headerless(disk), qd},
         {"one.DKA", "fds-raw", Headerless(one), onequd},
+        // A blank side is left out of the .qd form, as convert leaves it out.
+        {"blank.fds", "fds", Headerless(WithBlankSide(one)), onequd},
         {"bad.DKA", "fds-raw", {}, {}},
         {"tape.mzt", "mzt", tape, {}},
         {"tape.QDK", "qd-raw", tape, {}},
