@@ -922,6 +922,14 @@ std::size_t Differ(const std::vector<std::uint8_t>& a, const std::vector<std::ui
     return differ;
 }
 
+// Whether byte i of a copy and the bytes beside it keep the clock rule:
+// dropped flux, noise and most slips break it.
+bool ReadsCleanly(const Copy& copy, std::size_t i) {
+    const BlockPlace& place = copy.found->place;
+    const std::size_t from = i > 0 ? i - 1 : 0;
+    return copy.planes->ClockErrors(place.phase, place.bit + 8 * from, 3) == 0;
+}
+
 // Byte i of bytes as a read `cells` cells out of step gives it: each data
 // bit read from the cell that many cells after (or before) it.
 std::uint8_t OutOfStep(const std::vector<std::uint8_t>& bytes, std::size_t i, long long cells) {
@@ -957,17 +965,12 @@ bool Contradicted(const std::vector<std::uint8_t>& good, const std::vector<Block
             if (step != 0 && byte == OutOfStep(bytes, i, step)) return true;
         return false;
     };
-    const auto clean = [&](const Copy& copy, std::size_t i) {
-        const BlockPlace& place = copy.found->place;
-        const std::size_t from = i > 0 ? i - 1 : 0;  // with the bytes beside it
-        return copy.planes->ClockErrors(place.phase, place.bit + 8 * from, 3) == 0;
-    };
     // Each failed copy's bytes that read cleanly and are not the good copy's.
     std::vector<std::vector<std::size_t>> unlike(failed.size());
     for (std::size_t f = 0; f < failed.size(); ++f) {
         const std::vector<std::uint8_t>& bytes = failed[f].bytes;
         for (std::size_t i = 0; i < good.size() && i < bytes.size(); ++i)
-            if (bytes[i] != good[i] && clean(broken[f], i) && !stepped(bytes[i], good, i))
+            if (bytes[i] != good[i] && ReadsCleanly(broken[f], i) && !stepped(bytes[i], good, i))
                 unlike[f].push_back(i);
     }
     for (std::size_t f = 0; f < failed.size(); ++f) {
@@ -1021,15 +1024,28 @@ Verdict Settle(std::vector<Variant>& variants, const std::vector<BlockCopy>& fai
     // good copy's, more of them than copies of the best: another block, as
     // a read of another side holds it where this side has one alike in its
     // place. (Copies read out of step agree with one another from where they
-    // slipped on, seldom in the first bytes.)
+    // slipped on, seldom in the first bytes.) Only bytes that read cleanly
+    // count: dropouts read alike, as zeros.
+    std::vector<std::vector<bool>> clean(failed.size());
+    for (std::size_t f = 0; f < failed.size(); ++f)
+        for (std::size_t i = 0; i < kComparedBytes && i < failed[f].bytes.size(); ++i)
+            clean[f].push_back(ReadsCleanly(broken[f], i));
+    const auto differ = [&](std::size_t f, const std::vector<std::uint8_t>& other,
+                            const std::vector<bool>* otherclean) {
+        std::size_t n = 0;
+        for (std::size_t i = 0; i < clean[f].size() && i < other.size(); ++i)
+            n += clean[f][i] &&
+                 (otherclean == nullptr || (i < otherclean->size() && (*otherclean)[i])) &&
+                 failed[f].bytes[i] != other[i];
+        return n;
+    };
     std::size_t apart = 0;
     for (std::size_t f = 0; f < failed.size(); ++f) {
         std::size_t good = SIZE_MAX, other = SIZE_MAX;
         for (const Variant& variant : variants)
-            good = std::min(good, Differ(failed[f].bytes, variant.copy.bytes, kComparedBytes));
+            good = std::min(good, differ(f, variant.copy.bytes, nullptr));
         for (std::size_t g = 0; g < failed.size(); ++g)
-            if (g != f)
-                other = std::min(other, Differ(failed[f].bytes, failed[g].bytes, kComparedBytes));
+            if (g != f) other = std::min(other, differ(f, failed[g].bytes, &clean[g]));
         apart += other < good ? 1 : 0;
     }
     tie = tie || (apart >= 2 && apart > variants[best].support) ||
