@@ -126,6 +126,15 @@ int TypeAt(const DataPlanes& planes, const BlockPlace& place) {
     return planes.Byte(place.phase, place.bit + 8);
 }
 
+// An information block has one size: one of another is data that passes
+// for a block, as a stored side's bytes may.
+bool OfItsSize(const DataPlanes& planes, const BlockPlace& place) {
+    const int type = TypeAt(planes, place);
+    return type > kQdMaxBlockType ||
+           QdBlockRole(static_cast<std::uint8_t>(type), false) != BlockRole::kHeader ||
+           OwnLength(planes, place) == kInfoLength;
+}
+
 // The blocks a block-count block there counts, itself among them.
 std::size_t CountedAt(const DataPlanes& planes, const BlockPlace& place) {
     return 1u + planes.Byte(place.phase, place.bit + 8 * kQdBlockCountOffset);
@@ -159,6 +168,7 @@ std::vector<Start> FindStarts(const DataPlanes& planes, bool judged = true) {
             if (!Written(planes, place, std::min(syncs, kStrongSyncBytes))) continue;
             const bool count = IsBlockCount(planes, place);
             const bool good = judged && TypeAt(planes, place) <= kQdMaxBlockType &&
+                              OfItsSize(planes, place) &&
                               PassesCrc(planes, place, OwnLength(planes, place), kQdCheckerCrc);
             starts.push_back({place, syncs, count, good});
         }
@@ -312,7 +322,8 @@ private:
                 const int type = TypeAt(m_planes, place);
                 const std::size_t length = OwnLength(m_planes, place);
                 const std::size_t blockend = place.Cell() + (length + kQdCrcBytes) * kCellsPerByte;
-                if (type > kQdMaxBlockType || blockend > to) continue;
+                if (type > kQdMaxBlockType || blockend > to || !OfItsSize(m_planes, place))
+                    continue;
                 // Without its sync run, a block is one only with the run behind it.
                 if (!SyncBehind(m_planes, place, length) ||
                     !PassesCrc(m_planes, place, length, kQdCheckerCrc))

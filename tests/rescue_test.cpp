@@ -365,6 +365,31 @@ TEST(Rescue, AGoodCrcInsideAFilesDataIsNoBlock) {
     EXPECT_FALSE(rescue.complete);
 }
 
+// A tape's data may hold a stored block whose CRC holds, of the
+// information block's type but not its size. Where the data block's own
+// mark is damaged, it is no information block.
+TEST(Rescue, AStoredBlockOfAnotherSizeIsNoInformationBlock) {
+    const Bytes body = Pattern(40, 5);
+    Bytes block = {kQdIdMark, 0x00, static_cast<std::uint8_t>(body.size()), 0x00};
+    Crc16 crc(kQdWriterCrc);
+    crc.Update(block.data(), block.size(), true);
+    const std::uint16_t sum = crc.Update(body.data(), body.size(), false);
+    block.insert(block.end(), body.begin(), body.end());
+    block.push_back(static_cast<std::uint8_t>(sum));
+    block.push_back(static_cast<std::uint8_t>(sum >> 8));
+    MztEntry entry = Entry("STORED", 3000, 2);
+    const Bytes syncs(10, kQdSyncByte);
+    std::copy(syncs.begin(), syncs.end(), entry.body.begin() + 1500);
+    std::copy(block.begin(), block.end(), entry.body.begin() + 1510);
+    const Bytes raw = QdRaw(QdStream(MztFile({entry})));
+    const SideRescue clean = RescueQdSide({&raw});
+    ASSERT_EQ("GGG", Statuses(clean));
+    std::mt19937 rng(4);
+    const auto cell = static_cast<std::size_t>(*clean.blocks[2].cell) + 3;
+    const Bytes read = Damage(raw, {{Fault::kFlip, cell}}, rng).raw;
+    EXPECT_EQ("", WronglySure(RescueQdSide({&read}), BlockBytes(clean)));
+}
+
 // A cell lost inside a block leaves the rest read out of step, which over
 // mostly zero bits breaks the clock rule only here and there. These bytes
 // were searched for: so read, their CRC holds, with three breaks.
