@@ -104,7 +104,7 @@ std::vector<ReadPass> SplitPasses(const ReadScan& scan, int read) {
     passes.push_back({read, 0, {0, scan.cells}, {}});
     // A good block seen again in a pass is the next pass, or a stretch the
     // capture repeated, unless the side's order has room for it: a file's
-    // data may be another's, behind its own header; a tape may hold one file
+    // data may be another's, behind its own good header; a tape may hold one file
     // twice where its opening counts exactly the blocks that follow, all good.
     const std::vector<FoundBlock>& blocks = scan.blocks;
     std::vector<std::size_t> run(blocks.size() + 1, 0), good(blocks.size() + 1, 0);
@@ -115,7 +115,9 @@ std::vector<ReadPass> SplitPasses(const ReadScan& scan, int read) {
     }
     std::size_t at = 0;  // the pass's first block in the read's
     const auto room = [&](const ReadPass& pass, const FoundBlock& block) {
-        if (block.role == BlockRole::kData) return pass.blocks.back().role == BlockRole::kHeader;
+        if (block.role == BlockRole::kData)
+            return pass.blocks.back().role == BlockRole::kHeader &&
+                   pass.blocks.back().status == BlockStatus::kGood;
         const std::size_t counted = pass.blocks.front().counted;
         return block.role == BlockRole::kHeader && counted > pass.blocks.size() &&
                run[at] == counted && good[at] == counted;
@@ -927,6 +929,8 @@ std::size_t Differ(const std::vector<std::uint8_t>& a, const std::vector<std::ui
 bool ReadsCleanly(const Copy& copy, std::size_t i) {
     const BlockPlace& place = copy.found->place;
     const std::size_t from = i > 0 ? i - 1 : 0;
+    // A copy may run on past the end of its read, where nothing was read.
+    if (place.bit + 8 * (from + 3) > copy.planes->bits(place.phase)) return false;
     return copy.planes->ClockErrors(place.phase, place.bit + 8 * from, 3) == 0;
 }
 

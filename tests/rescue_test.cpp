@@ -155,6 +155,16 @@ TEST(Rescue, DamagedReads) {
          {Cells(Fault::kDropout, 4, 16 * 11, 96), Cells(Fault::kDropout, 4, 16 * 12, 80),
           Whole(Fault::kNoiseBefore, 0)},
          "GGGGGGGGGG"},
+        {"QD: two reads cut short in one block, beside a clean read",
+         false,
+         {[](const Side& side) {
+              return std::vector<Fault>{{Fault::kCutShort, 0, side.cells[6] + 4000}};
+          },
+          [](const Side& side) {
+              return std::vector<Fault>{{Fault::kCutShort, 0, side.cells[6] + 9000}};
+          },
+          Whole(Fault::kNoiseBefore, 0)},
+         "GGGGGGG"},
         {"two reads, one block damaged in each, in the same place",
          true,
          {Cells(Fault::kDropout, 5, 801, 300), Cells(Fault::kBurst, 5, 900, 64)},
