@@ -969,22 +969,17 @@ bool Contradicted(const std::vector<std::uint8_t>& good, const std::vector<Block
             if (step != 0 && byte == OutOfStep(bytes, i, step)) return true;
         return false;
     };
-    // Each failed copy's bytes that read cleanly and are not the good copy's.
-    std::vector<std::vector<std::size_t>> unlike(failed.size());
-    for (std::size_t f = 0; f < failed.size(); ++f) {
-        const std::vector<std::uint8_t>& bytes = failed[f].bytes;
-        for (std::size_t i = 0; i < good.size() && i < bytes.size(); ++i)
-            if (bytes[i] != good[i] && ReadsCleanly(broken[f], i) && !stepped(bytes[i], good, i))
-                unlike[f].push_back(i);
-    }
     for (std::size_t f = 0; f < failed.size(); ++f) {
         for (std::size_t g = f + 1; g < failed.size(); ++g) {
             if (broken[f].read == broken[g].read || (broken[f].retimed && broken[g].retimed))
                 continue;
+            const std::vector<std::uint8_t>& a = failed[f].bytes;
+            const std::vector<std::uint8_t>& b = failed[g].bytes;
             int agreeing = 0;
-            for (std::size_t i : unlike[f])
-                if (std::binary_search(unlike[g].begin(), unlike[g].end(), i) &&
-                    failed[f].bytes[i] == failed[g].bytes[i] && ++agreeing >= kAgreeing)
+            for (std::size_t i = 0; i < good.size() && i < a.size() && i < b.size(); ++i)
+                if (a[i] == b[i] && a[i] != good[i] && ReadsCleanly(broken[f], i) &&
+                    ReadsCleanly(broken[g], i) && !stepped(a[i], good, i) &&
+                    ++agreeing >= kAgreeing)
                     return true;
         }
     }
