@@ -953,12 +953,18 @@ std::uint8_t OutOfStep(const std::vector<std::uint8_t>& bytes, std::size_t i, lo
     return static_cast<std::uint8_t>(byte);
 }
 
+// A gap's bytes, as a stretch of gap a capture put in a block reads in
+// either phase.
+bool Fill(std::uint8_t byte) {
+    return byte == 0x00 || byte == 0xFF;
+}
+
 // Whether two copies that failed, of two reads, agree on bytes that each
 // reads cleanly where a good copy has others, and not as a read out of step
-// gives them: the block written over since that copy was read, its new
-// bytes damaged in every read taken since. (One read alone may: a flux lost
-// in a run of ones reads cleanly; so may two reads put back on the side's
-// cells.)
+// or a stretch of gap gives them: the block written over since that copy
+// was read, its new bytes damaged in every read taken since. (One read
+// alone may: a flux lost in a run of ones reads cleanly; so may two reads
+// put back on the side's cells.)
 bool Contradicted(const std::vector<std::uint8_t>& good, const std::vector<BlockCopy>& failed,
                   const std::vector<Copy>& broken) {
     constexpr int kAgreeing = 2;          // bytes; damage seldom reads alike in two reads even once
@@ -977,7 +983,7 @@ bool Contradicted(const std::vector<std::uint8_t>& good, const std::vector<Block
             const std::vector<std::uint8_t>& b = failed[g].bytes;
             int agreeing = 0;
             for (std::size_t i = 0; i < good.size() && i < a.size() && i < b.size(); ++i)
-                if (a[i] == b[i] && a[i] != good[i] && ReadsCleanly(broken[f], i) &&
+                if (a[i] == b[i] && a[i] != good[i] && !Fill(a[i]) && ReadsCleanly(broken[f], i) &&
                     ReadsCleanly(broken[g], i) && !stepped(a[i], good, i) &&
                     ++agreeing >= kAgreeing)
                     return true;
