@@ -104,8 +104,9 @@ std::vector<ReadPass> SplitPasses(const ReadScan& scan, int read) {
     passes.push_back({read, 0, {0, scan.cells}, {}});
     // A good block seen again in a pass is the next pass, or a stretch the
     // capture repeated, unless the side's order has room for it: a file's
-    // data may be another's, behind its own good header; a tape may hold one file
-    // twice where its opening counts exactly the blocks that follow, all good.
+    // data may be another's, behind its own good header; a tape may hold
+    // one file twice where its opening counts exactly the blocks that
+    // follow, all good.
     const std::vector<FoundBlock>& blocks = scan.blocks;
     std::vector<std::size_t> run(blocks.size() + 1, 0), good(blocks.size() + 1, 0);
     for (std::size_t n = blocks.size(); n-- > 0;) {

@@ -135,9 +135,13 @@ bool OfItsSize(const DataPlanes& planes, const BlockPlace& place) {
            OwnLength(planes, place) == kInfoLength;
 }
 
-// The blocks a block-count block there counts, itself among them.
+// The blocks a side's block count stands for: those after it, and itself.
+std::size_t SideBlocks(std::uint8_t count) {
+    return 1u + count;
+}
+
 std::size_t CountedAt(const DataPlanes& planes, const BlockPlace& place) {
-    return 1u + planes.Byte(place.phase, place.bit + 8 * kQdBlockCountOffset);
+    return SideBlocks(planes.Byte(place.phase, place.bit + 8 * kQdBlockCountOffset));
 }
 
 // Whether the sync bytes before a mark and the block's first bytes keep the
@@ -405,7 +409,7 @@ RescuedBlock JudgeQd(const MatchedBlock& matched, const std::vector<Copy>& copie
 std::optional<std::size_t> QdAnnounced(const std::vector<RescuedBlock>& blocks) {
     if (blocks.empty() || blocks[0].role != BlockRole::kOpening || !IsSure(blocks[0].status))
         return std::nullopt;
-    return 1 + static_cast<std::size_t>(blocks[0].bytes[kQdBlockCountOffset]);
+    return SideBlocks(blocks[0].bytes[kQdBlockCountOffset]);
 }
 
 // Nothing numbers a QD side's files.
