@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "common/retime.h"
 
@@ -976,6 +977,16 @@ bool Contradicted(const std::vector<std::uint8_t>& good, const std::vector<Block
             if (step != 0 && byte == OutOfStep(bytes, i, step)) return true;
         return false;
     };
+    // A capture that lost or repeated a stretch reads the block's own bytes
+    // from elsewhere in it: nothing new.
+    constexpr std::size_t kWindow = 8;
+    std::unordered_set<std::uint64_t> windows;
+    const auto moved = [&](const std::vector<std::uint8_t>& bytes, std::size_t i) {
+        if (bytes.size() < kWindow) return false;
+        if (windows.empty())
+            for (std::size_t j = 0; j + kWindow <= good.size(); ++j) windows.insert(Le64(&good[j]));
+        return windows.count(Le64(&bytes[std::min(i, bytes.size() - kWindow)])) != 0;
+    };
     for (std::size_t f = 0; f < failed.size(); ++f) {
         for (std::size_t g = f + 1; g < failed.size(); ++g) {
             if (broken[f].read == broken[g].read || (broken[f].retimed && broken[g].retimed))
@@ -985,7 +996,7 @@ bool Contradicted(const std::vector<std::uint8_t>& good, const std::vector<Block
             int agreeing = 0;
             for (std::size_t i = 0; i < good.size() && i < a.size() && i < b.size(); ++i)
                 if (a[i] == b[i] && a[i] != good[i] && !Fill(a[i]) && ReadsCleanly(broken[f], i) &&
-                    ReadsCleanly(broken[g], i) && !stepped(a[i], good, i) &&
+                    ReadsCleanly(broken[g], i) && !stepped(a[i], good, i) && !moved(a, i) &&
                     ++agreeing >= kAgreeing)
                     return true;
         }
