@@ -116,11 +116,24 @@ std::vector<ReadPass> SplitPasses(const ReadScan& scan, int read) {
         good[n] = (blocks[n].status == BlockStatus::kGood) + (opens ? 0 : good[n + 1]);
     }
     std::size_t at = 0;  // the pass's first block in the read's
+    // Where the opening counts the side's blocks, a pass that holds them all
+    // has no room for more: a good block behind them that begins as one of
+    // them, damaged there, is the next pass's.
+    const auto full = [](const ReadPass& pass) {
+        return !pass.blocks.empty() && pass.blocks.front().counted != 0 &&
+               pass.blocks.size() >= pass.blocks.front().counted;
+    };
+    const auto begun = [](const ReadPass& pass, const FoundBlock& block) {
+        return block.head != 0 &&
+               std::any_of(pass.blocks.begin(), pass.blocks.end(),
+                           [&](const FoundBlock& other) { return other.head == block.head; });
+    };
     const auto room = [&](const ReadPass& pass, const FoundBlock& block) {
+        if (full(pass)) return false;
+        const std::size_t counted = pass.blocks.front().counted;
         if (block.role == BlockRole::kData)
             return pass.blocks.back().role == BlockRole::kHeader &&
                    pass.blocks.back().status == BlockStatus::kGood;
-        const std::size_t counted = pass.blocks.front().counted;
         return block.role == BlockRole::kHeader && counted > pass.blocks.size() &&
                run[at] == counted && good[at] == counted;
     };
@@ -129,14 +142,24 @@ std::vector<ReadPass> SplitPasses(const ReadScan& scan, int read) {
         const FoundBlock& block = blocks[n];
         ReadPass& pass = passes.back();
         const bool again = block.status == BlockStatus::kGood &&
-                           std::find(seen.begin(), seen.end(), block.print) != seen.end() &&
+                           ((full(pass) && begun(pass, block)) ||
+                            std::find(seen.begin(), seen.end(), block.print) != seen.end()) &&
                            !room(pass, block);
-        if (!pass.blocks.empty() && (block.role == BlockRole::kOpening || again)) {
+        // A side counts its files once, before them.
+        const bool recount = block.role == BlockRole::kFileCount &&
+                             block.status == BlockStatus::kGood && !pass.blocks.empty() &&
+                             pass.blocks.back().role > BlockRole::kFileCount;
+        if (!pass.blocks.empty() && (block.role == BlockRole::kOpening || again || recount)) {
             // The damaged first blocks of the next pass go with it.
             std::size_t keep = pass.blocks.size();
-            while (again && keep > 0 && pass.blocks[keep - 1].status != BlockStatus::kGood &&
+            while ((again || recount) && keep > 0 &&
+                   pass.blocks[keep - 1].status != BlockStatus::kGood &&
                    pass.blocks[keep - 1].role <= BlockRole::kFileCount)
                 --keep;
+            // So do those past all that the opening counts: the next pass's,
+            // its opening damaged.
+            const std::size_t counted = pass.blocks.front().counted;
+            if (again && counted != 0) keep = std::min(keep, counted);
             ReadPass next{read, pass.number + 1, {0, scan.cells}, {}};
             next.blocks.assign(pass.blocks.begin() + static_cast<std::ptrdiff_t>(keep),
                                pass.blocks.end());

@@ -107,6 +107,15 @@ MakeRead Flips(std::vector<std::pair<std::size_t, long>> at) {
     });
 }
 
+// Worn-off coating: no flux from `offset` cells before a block's first byte
+// on, over `cells`.
+MakeRead Dropout(std::size_t block, long offset, std::size_t cells) {
+    return Damaged([=](const Side& side) {
+        const auto at = static_cast<std::size_t>(static_cast<long>(side.cells[block]) + offset);
+        return std::vector<Fault>{{Fault::kDropout, at, cells}};
+    });
+}
+
 // A capture glitch: random bytes in the gap before a block.
 MakeRead Glitch(std::size_t block, std::size_t bytes) {
     return [=](const Side& side, std::mt19937& rng) {
@@ -119,9 +128,12 @@ MakeRead Glitch(std::size_t block, std::size_t bytes) {
     };
 }
 
-// A read that runs on into the next pass, read as `next` reads it.
-MakeRead Twice(MakeRead next = Clean()) {
-    return [=](const Side& side, std::mt19937& rng) { return Concat({side.raw, next(side, rng)}); };
+// A read that runs on into the next pass, each pass read as `first` and
+// `next` read it.
+MakeRead Twice(MakeRead next = Clean(), MakeRead first = Clean()) {
+    return [=](const Side& side, std::mt19937& rng) {
+        return Concat({first(side, rng), next(side, rng)});
+    };
 }
 
 // A read that stops early, or starts late, `offset` cells from a block's start.
@@ -315,6 +327,15 @@ TEST(Recover, ReadsAsDrivesMakeThem) {
         {"QD: the same, run on into a pass whose opening is damaged",
          kQdTwice,
          {Twice(Flips({{0, 20}}))},
+         0},
+        // What tells the passes apart is lost with the next opening.
+        {"a run on into a pass whose opening is worn off, the first pass's file count too",
+         kFds,
+         {Twice(Dropout(0, -200, 1200), Dropout(1, -100, 200))},
+         0},
+        {"QD: the same, the first pass's first record damaged",
+         kQd,
+         {Twice(Dropout(0, -200, 400), Flips({{1, 201}}))},
          0},
         {"a disk read saved as bytes, damaged", kFds, {DiskRead(5)}, 1},
         {"the same beside a whole one", kFds, {DiskRead(5), DiskRead()}, 0, {}, 0},
