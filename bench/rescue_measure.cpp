@@ -409,6 +409,15 @@ std::vector<Fault> Specks(const Side& side, std::mt19937& rng) {
     return faults;
 }
 
+// Noise where the coating is damaged, as a drive's data separator passes
+// it on: flux at intervals MFM allows, which reads as bytes, in two places.
+std::vector<Fault> SeparatorNoise(const Side& side, std::mt19937& rng) {
+    std::vector<Fault> faults;
+    for (int i = 0; i < 2; ++i)
+        faults.push_back({Fault::kNoise, Anywhere(side, rng), 20 + rng() % 1481});
+    return faults;
+}
+
 // A moment of another motor speed, as a slipping belt gives it: for a
 // stretch the drive's clock lags or leads the cells, one lost or gained
 // every few dozen.
@@ -629,6 +638,10 @@ std::vector<Case> Cases() {
          false, Each(1, OffRateWorn)},
         {"a read at another bit rate with a moment of another motor speed", false,
          Each(1, OffRateHiccup)},
+        {"a read with noise in two places as a data separator passes it on: 20-1500 cells of "
+         "flux at intervals MFM allows",
+         false, Each(1, SeparatorNoise)},
+        {"three such reads", false, Each(3, SeparatorNoise)},
     };
 }
 

@@ -111,6 +111,12 @@ bool DamageAt(const Fault& fault, std::vector<std::uint8_t>& cells, std::mt19937
             touched.push_back({at, at + 1});
             return true;
         }
+        case Fault::kNoise:
+            std::fill(here, there, 0);
+            for (std::size_t cell = at + 1 + rng() % 4; cell < end; cell += 2 + rng() % 3)
+                cells[cell] = 1;
+            touched.push_back({at, end});
+            return true;
         case Fault::kDropout:
             std::fill(here, there, 0);
             touched.push_back({at, end});

@@ -44,6 +44,10 @@ struct Fault {
         // A transfer delivered twice: the `length` cells from `at` on come
         // again right behind themselves.
         kRepeated,
+        // Noise as a drive's data separator passes it on: the `length` cells
+        // from `at` on hold flux at random intervals of two to four cells,
+        // as MFM allows, so that they read as bytes, wrong ones.
+        kNoise,
     };
     Kind kind;
     std::size_t at = 0;

@@ -73,6 +73,27 @@ TEST(Damage, EachFaultDoesWhatItSays) {
              EXPECT_LT(differ, kLength * 3 / 10);
              EXPECT_EQ(Part(side, kAt + kLength, n), Part(read, kAt + kLength, n));
          }},
+        {"noise through a data separator keeps MFM's run lengths and nothing of the side",
+         {Fault::kNoise, kAt, kLength},
+         [&](const CellVector& read) {
+             ASSERT_EQ(n, read.size());
+             std::size_t run = 0, longest = 0, shortest = kLength;
+             for (std::size_t i = kAt; i < kAt + kLength; ++i) {
+                 if (read[i] == 0) {
+                     ++run;
+                     continue;
+                 }
+                 if (i > kAt + run) {  // between two fluxes
+                     longest = std::max(longest, run);
+                     shortest = std::min(shortest, run);
+                 }
+                 run = 0;
+             }
+             EXPECT_EQ(1u, shortest);
+             EXPECT_EQ(3u, longest);
+             EXPECT_NE(Part(side, kAt, kAt + kLength), Part(read, kAt, kAt + kLength));
+             EXPECT_EQ(Part(side, kAt + kLength, n), Part(read, kAt + kLength, n));
+         }},
         {"a read that runs on holds the side's start after the noise behind its end",
          {Fault::kRunOn, 0, 30000, 0, 504},
          [&](const CellVector& read) {
