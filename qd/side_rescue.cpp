@@ -1,6 +1,7 @@
 #include "qd/side_rescue.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <iterator>
 #include <utility>
 
@@ -27,6 +28,12 @@ constexpr std::size_t kInfoLength = kQdBlockHeaderBytes + kQdInfoRecordBytes;
 // side: the sync runs and the gap between them.
 constexpr long long kInfoToDataCells =
     (kQdSyncAfterBytes + kQdGapBytes + kQdSyncBeforeBytes) * kCellsPerByte;
+
+// From a block-count block's mark to the first information block's, as
+// the kit writes a side.
+constexpr long long kCountToFirstInfoCells =
+    (kQdBlockCountBlockBytes + kQdSyncAfterBytes + kQdFirstInfoGapBytes + kQdSyncBeforeBytes) *
+    kCellsPerByte;
 
 constexpr std::uint8_t kMarks[] = {kQdIdMark, kQdAltIdMark};
 
@@ -251,7 +258,17 @@ private:
         if (!strong || !LooksWritten(m_planes, place, OwnLength(m_planes, place))) return;
         // The side's first block is its block-count block, here damaged; a
         // read that began later begins with a block that has its body behind.
-        if (m_scan.blocks.empty() && SyncFollows(m_planes, place)) {
+        // Where that too is damaged, the first record's place tells (give or
+        // take a drive's speed), for a count (two blocks a record) that reads
+        // as no kind of block.
+        const auto firstrecord = [&] {
+            const long long apart =
+                static_cast<long long>(nextcell) - static_cast<long long>(place.Cell());
+            const auto count = static_cast<std::uint8_t>(TypeAt(m_planes, place));
+            return nextcell != SIZE_MAX && count != kQdInfoBlockType && !IsQdDataBlock(count) &&
+                   std::llabs(apart - kCountToFirstInfoCells) <= kCountToFirstInfoCells / 16;
+        };
+        if (m_scan.blocks.empty() && (SyncFollows(m_planes, place) || firstrecord())) {
             Add({place, BlockRole::kOpening, 0, kCountLength, BlockStatus::kBad});
             return;
         }

@@ -193,6 +193,7 @@ TEST(Rescue, DamagedReads) {
          {Rate(-1500)},
          "GGGGGGG"},
         {"QD: a read at another bit rate, a cell lost every 700", false, {Rate(700)}, "GGBGGGB"},
+        {"QD: noise over a block count's CRC", false, {Cells(Fault::kNoise, 0, 32, 300)}, "BGGGGGG"},
         {"QD: slip in a sync run", false, {Cells(Fault::kSlip, 2, -40)}, "GGGGGGG"},
         {"QD: burst over the last sync byte", false, {Cells(Fault::kBurst, 3, -16, 16)}, "GGGGGGG"},
         {"QD: slip in a block", false, {Cells(Fault::kSlip, 2, 3000)}, "GGBGGGG"},
