@@ -117,8 +117,8 @@ std::vector<ReadPass> SplitPasses(const ReadScan& scan, int read) {
     }
     std::size_t at = 0;  // the pass's first block in the read's
     // Where the opening counts the side's blocks, a pass that holds them all
-    // has no room for more: a good block behind them that begins as one of
-    // them, damaged there, is the next pass's.
+    // has no room for more: a good file header behind them, or a good block
+    // that begins as one of them, damaged there, is the next pass's.
     const auto full = [](const ReadPass& pass) {
         return !pass.blocks.empty() && pass.blocks.front().counted != 0 &&
                pass.blocks.size() >= pass.blocks.front().counted;
@@ -141,10 +141,11 @@ std::vector<ReadPass> SplitPasses(const ReadScan& scan, int read) {
     for (std::size_t n = 0; n < blocks.size(); ++n) {
         const FoundBlock& block = blocks[n];
         ReadPass& pass = passes.back();
-        const bool again = block.status == BlockStatus::kGood &&
-                           ((full(pass) && begun(pass, block)) ||
-                            std::find(seen.begin(), seen.end(), block.print) != seen.end()) &&
-                           !room(pass, block);
+        const bool again =
+            block.status == BlockStatus::kGood &&
+            ((full(pass) && (block.role == BlockRole::kHeader || begun(pass, block))) ||
+             std::find(seen.begin(), seen.end(), block.print) != seen.end()) &&
+            !room(pass, block);
         // A side counts its files once, before them.
         const bool recount = block.role == BlockRole::kFileCount &&
                              block.status == BlockStatus::kGood && !pass.blocks.empty() &&

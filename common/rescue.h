@@ -118,8 +118,8 @@ struct ReadPass {
 // A read's blocks cut into passes: at each side opening after its first
 // block, at a good file count behind files, and before a good file header
 // that the pass already holds (on a medium whose opening counts its blocks,
-// once the pass holds them all; then also before a good block that begins
-// as one it holds).
+// once the pass holds them all; then also before a good file header, and
+// a good block that begins as one it holds).
 std::vector<ReadPass> SplitPasses(const ReadScan& scan, int read);
 
 // n bytes of a block and its CRC from its place in a read, and whether the

@@ -79,10 +79,22 @@ const Side& Sample(int which) {
         FdsSideOf(FdsImage({FdsSideContent{{Pattern(300, 1), Pattern(200, 2)}, 1}})),
         FdsSideOf(FdsImage({FdsSideContent{{Pattern(300, 1), Pattern(900, 2), Pattern(900, 2)}}})),
         QdSideOf(MztFile({Entry("TWICE", 900, 7), Entry("TWICE", 900, 7), Entry("ONCE", 90, 9)})),
+        QdSideOf(MztFile({Entry("ONCE", 900, 7)})),
     };
     return sides[static_cast<std::size_t>(which)];
 }
-enum { kFds, kQd, kFdsSideB, kQdOther, kFdsTrap, kFdsZeroCrc, kFdsHidden, kFdsSameData, kQdTwice };
+enum {
+    kFds,
+    kQd,
+    kFdsSideB,
+    kQdOther,
+    kFdsTrap,
+    kFdsZeroCrc,
+    kFdsHidden,
+    kFdsSameData,
+    kQdTwice,
+    kQdOne
+};
 
 using MakeRead = std::function<Bytes(const Side&, std::mt19937&)>;
 
@@ -335,7 +347,15 @@ TEST(Recover, ReadsAsDrivesMakeThem) {
          0},
         {"QD: the same, the first pass's first record damaged",
          kQd,
-         {Twice(Dropout(0, -200, 400), Flips({{1, 201}}))},
+         {Twice(Dropout(0, -200, 400), Flips({{1, 16 * 5 + 3}}))},
+         0},
+        {"QD: a tape of one record, the same, the second pass's data damaged too",
+         kQdOne,
+         {Twice(Damaged([](const Side& side) {
+                    return std::vector<Fault>{{Fault::kDropout, side.cells[0] - 200, 400},
+                                              {Fault::kFlip, side.cells[2] + 801}};
+                }),
+                Flips({{1, 16 * 5 + 3}}))},
          0},
         {"a disk read saved as bytes, damaged", kFds, {DiskRead(5)}, 1},
         {"the same beside a whole one", kFds, {DiskRead(5), DiskRead()}, 0, {}, 0},
