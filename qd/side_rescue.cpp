@@ -283,6 +283,9 @@ private:
         const std::size_t room =
             nextcell == SIZE_MAX ? SIZE_MAX : (nextcell - place.Cell()) / kCellsPerByte;
         const std::size_t most = room > kQdCrcBytes ? room - kQdCrcBytes : 0;
+        // An information block has one size: one that a good block begins
+        // inside is a stretch a capture repeated, or no block.
+        if (role == BlockRole::kHeader && most < kInfoLength) return;
         Add({place, role, static_cast<std::uint8_t>(type), std::min(BadLength(place, role), most),
              BlockStatus::kBad});
     }
