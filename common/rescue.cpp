@@ -159,8 +159,7 @@ std::vector<ReadPass> SplitPasses(const ReadScan& scan, int read) {
                 --keep;
             // So do those past all that the opening counts: the next pass's,
             // its opening damaged.
-            const std::size_t counted = pass.blocks.front().counted;
-            if (again && counted != 0) keep = std::min(keep, counted);
+            if (again && full(pass)) keep = std::min(keep, pass.blocks.front().counted);
             ReadPass next{read, pass.number + 1, {0, scan.cells}, {}};
             next.blocks.assign(pass.blocks.begin() + static_cast<std::ptrdiff_t>(keep),
                                pass.blocks.end());
