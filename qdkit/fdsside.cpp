@@ -247,6 +247,30 @@ Json FdsSideFacts(const Bytes& area, int side, FileReport& report) {
     return facts;
 }
 
+namespace {
+
+std::string SkippedText(const FdsSkippedFiles& skipped) {
+    const int count = skipped.next - skipped.first;
+    return (count == 1 ? "file " + std::to_string(skipped.first) + " is"
+                       : "files " + std::to_string(skipped.first) + " to " +
+                             std::to_string(skipped.next - 1) + " are") +
+           " missing: " +
+           (skipped.first == 0 ? std::string("the first file")
+                               : "the file after file " + std::to_string(skipped.first - 1)) +
+           " is file " + std::to_string(skipped.next);
+}
+
+}  // namespace
+
+void CheckFdsFileNumbers(const Json& side, FileReport& report) {
+    std::vector<int> numbers;
+    for (const Json& file : side["files"]) numbers.push_back(file["number"].get<int>());
+    const int announced =
+        side["announced_files"].is_null() ? -1 : side["announced_files"].get<int>();
+    for (const FdsSkippedFiles& skipped : SkippedFdsFiles(numbers, announced))
+        report.Fail("side " + side["label"].get<std::string>() + ": " + SkippedText(skipped));
+}
+
 std::vector<std::string> FdsReadDamage(const FdsSideRead& read, const Bytes& raw) {
     std::vector<std::string> damage;
     // Every side begins with its disk info block; a read that lacks it
@@ -262,23 +286,19 @@ std::vector<std::string> FdsReadDamage(const FdsSideRead& read, const Bytes& raw
                              ") fails its CRC");
         }
     }
-    // Files are numbered from 0 in the order they lie: a number skipped is
-    // a file the read lost whole, gap and all.
-    int next = 0;
+    std::vector<int> numbers;
+    int announced = -1;
     for (const BlockSeen& block : read.blocks) {
-        const std::size_t at = block.offset + kFdsFileNumberOffset;
-        if (block.role != BlockRole::kHeader || block.check != 0 || at >= read.image.size())
-            continue;
-        const int number = read.image[at];
-        if (number > next) {
-            damage.push_back((number - next == 1 ? "file " + std::to_string(next) + " is"
-                                                 : "files " + std::to_string(next) + " to " +
-                                                       std::to_string(number - 1) + " are") +
-                             " missing: the file after file " + std::to_string(next - 1) +
-                             " is file " + std::to_string(number));
-        }
-        next = std::max(next, number + 1);
+        const std::size_t count = block.offset + kFdsFileCountOffset;
+        if (block.role == BlockRole::kFileCount && block.check == 0 && count < read.image.size())
+            announced = read.image[count];
+        if (block.role != BlockRole::kHeader) continue;
+        const bool known =
+            block.check == 0 && block.offset + kFdsFileNumberOffset < read.image.size();
+        numbers.push_back(known ? read.image[block.offset + kFdsFileNumberOffset] : -1);
     }
+    for (const FdsSkippedFiles& skipped : SkippedFdsFiles(numbers, announced))
+        damage.push_back(SkippedText(skipped));
     for (const FdsProblemSeen& problem : read.problems) {
         std::string text = FdsProblemText(problem);
         if (problem.problem == FdsDecodeProblem::kSyncLost) text = EarlyEnd(problem, read, raw);

@@ -225,8 +225,21 @@ TEST(Qdkit, InfoOnEveryKind) {
     EXPECT_EQ(Json({"cannot open: no such file or directory"}), all[2]["errors"]);
 }
 
+// A two-file image announcing three whose second file is numbered as given.
+Bytes SecondFileNumbered(int number) {
+    Bytes image = FdsImage({FdsSide(2, 1, 3)});
+    image[kFdsHeaderBytes + kFdsDiskInfoBlockBytes + kFdsFileAmountBlockBytes +
+          kFdsFileHeaderBlockBytes + 1 + 100 + kFdsFileNumberOffset] =
+        static_cast<std::uint8_t>(number);
+    return image;
+}
+
 TEST(Qdkit, Verify) {
     const Bytes mzt = MztFile({Entry("MONITOR", 4096, 1), Entry("HELLO", 31, 2)});
+    // Numbered around a gap that the missing file fills: lost; around a
+    // wider one: numbered freely, and so on its raw side too.
+    const Bytes lost = SecondFileNumbered(2);
+    const Bytes free = SecondFileNumbered(32);
     FdsSideContent tiny;
     tiny.files.assign(600, Bytes(1, 0x55));
     const struct {
@@ -239,6 +252,12 @@ TEST(Qdkit, Verify) {
          "OK"},
         {"trick.fds", FdsImage({FdsSide(2, 1, 3)}), "OK"},
         {"blank.fds", WithBlankSide(FdsImage({FdsSide(2, 1)})), "OK"},
+        {"lost.fds", lost, "FAILED: side A: file 1 is missing: the file after file 0 is file 2"},
+        {"lost.DKA", QdRaw(FdsStream(lost, kFdsHeaderBytes)),
+         "FAILED: file 1 is missing: the file after file 0 is file 2 (qdkit recover may rescue "
+         "more)"},
+        {"free.fds", free, "OK"},
+        {"free.DKA", QdRaw(FdsStream(free, kFdsHeaderBytes)), "OK"},
         {"tiny.fds", FdsImage({FdsSide(1, 1), tiny}),
          "FAILED: side B: the blocks do not fit on a side"},
         {"tape.mzt", mzt, "OK"},

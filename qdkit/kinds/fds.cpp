@@ -35,7 +35,9 @@ public:
         CheckFdsLayout(layout, report);
         Json sides = Json::array();
         for (int side = 0; side < layout.sides; ++side) {
-            sides.push_back(FdsSideFacts(FdsSideArea(file, layout, side), side, report));
+            Json facts = FdsSideFacts(FdsSideArea(file, layout, side), side, report);
+            CheckFdsFileNumbers(facts, report);
+            sides.push_back(std::move(facts));
         }
         report.facts["sides"] = sides;
     }
@@ -64,7 +66,7 @@ public:
                 continue;
             }
             const std::size_t errors = report.errors.size();
-            FdsSideFacts(area, side, report);
+            CheckFdsFileNumbers(FdsSideFacts(area, side, report), report);
             if (report.errors.size() != errors) continue;
             const std::optional<Bytes> raw = CanonicalFdsRaw(area);
             if (!raw) {

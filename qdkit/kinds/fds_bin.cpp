@@ -128,6 +128,7 @@ public:
             for (const std::string& text : Damage(slot.side))
                 report.Fail(Where(number, bin.flash) + text);
             Json facts = FdsSideFacts(slot.side.area, number, report);
+            CheckFdsFileNumbers(facts, report);
             FitsSideArea(number, slot.side.area, report);
             Json blocks = Json::array();
             for (const FdsBinBlock& block : slot.side.blocks) {

@@ -71,6 +71,7 @@ public:
         int number = 0;
         for (const FdsQdSideRead& side : ReadSides(file, false, report)) {
             Json facts = FdsSideFacts(side.area, number++, report);
+            CheckFdsFileNumbers(facts, report);
             Json blocks = Json::array();
             for (const FdsQdBlock& block : side.blocks) {
                 blocks.push_back({{"id", block.block.id},
