@@ -28,11 +28,14 @@ for target in $targets; do
   corpus="$build/corpus/$target"
   mkdir -p "$corpus"
   echo "== fuzz_$target for ${seconds}s"
+  # A finding must not end the script before it is named.
+  set +e
   # shellcheck disable=SC2046
   "$build/bin/fuzz_$target" "$corpus" $(seeds "$target") \
     -max_total_time="$seconds" -max_len=200000 -len_control=0 -timeout=20 -rss_limit_mb=2048 \
     -artifact_prefix="$build/findings/$target-" -print_final_stats=1 2>&1 | tail -n 20
   status=${PIPESTATUS[0]}
+  set -e
   if [ "$status" -ne 0 ]; then
     echo "fuzz_$target found a fault (status $status); see $build/findings/"
     exit 1
