@@ -17,6 +17,19 @@ enum class BlockRole : std::uint8_t {
     kData,       // a file's data
 };
 
+// A run of file numbers a side skips, where a medium numbers its files
+// from 0 in the order they lie: on a side that holds fewer files than it
+// announces, a number skipped is a file lost whole. A side that skips more
+// numbers than it lacks files is only numbered freely: none then.
+struct SkippedFiles {
+    int first;       // the first number missing
+    int next;        // the number of the file found after it
+    std::size_t at;  // that file's place in numbers
+};
+// numbers: the file headers' numbers in the order they lie, -1 where one
+// is not known; announced: the files the side announces, -1 when not known.
+std::vector<SkippedFiles> SkippedFileNumbers(const std::vector<int>& numbers, int announced);
+
 // A block as a side's decoder read it, once its CRC is known.
 struct BlockSeen {
     BlockRole role;

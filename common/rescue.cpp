@@ -1632,26 +1632,48 @@ bool EndSeen(const RescueMedium& medium, const SideRescue& rescue, const Matched
 }
 
 // A header and its data missing for each file number that the sure
-// headers skip, where it lay: a file no read holds a trace of, past the
-// announced ones too.
+// headers skip, where it lay: a file no read holds a trace of. Among the
+// announced files a skip is one only where the side lacks as many, as they
+// may be numbered freely; past them, or with no count known, any skip is.
 void AddSkippedFiles(const RescueMedium& medium, std::vector<RescuedBlock>& blocks,
                      std::vector<const MatchedBlock*>& matched) {
-    int next = 0;  // the number the next header should have
+    std::vector<std::size_t> headers;  // where each lies in blocks
+    std::vector<int> numbers;          // -1 where not sure
     for (std::size_t n = 0; n < blocks.size(); ++n) {
         if (blocks[n].role != BlockRole::kHeader) continue;
-        if (!IsSure(blocks[n].status)) {
+        headers.push_back(n);
+        numbers.push_back(IsSure(blocks[n].status) ? medium.number(blocks[n]) : -1);
+    }
+    std::vector<int> missing(headers.size(), 0);  // files lost in front of each
+    std::size_t judged = 0;                       // headers the count rule judged
+    int next = 0;                                 // the number the next header should have
+    if (const std::optional<std::size_t> announced = medium.announced(blocks)) {
+        while (judged < headers.size() && headers[judged] < *announced) ++judged;
+        const std::size_t lacking = (*announced - std::min(*announced, blocks.size()) + 1) / 2;
+        const std::vector<int> within(numbers.begin(),
+                                      numbers.begin() + static_cast<std::ptrdiff_t>(judged));
+        for (const SkippedFiles& skipped :
+             SkippedFileNumbers(within, static_cast<int>(judged + lacking)))
+            missing[skipped.at] = skipped.next - skipped.first;
+        for (const int number : within) next = number < 0 ? next + 1 : std::max(next, number + 1);
+    }
+    for (std::size_t h = judged; h < headers.size(); ++h) {
+        if (numbers[h] < 0) {
             ++next;
             continue;
         }
-        const int number = medium.number(blocks[n]);
-        for (; next < number; ++next, n += 2) {
-            const auto at = blocks.begin() + static_cast<std::ptrdiff_t>(n);
+        if (numbers[h] > next) missing[h] = numbers[h] - next;
+        next = std::max(next, numbers[h] + 1);
+    }
+    for (std::size_t h = headers.size(); h-- > 0;) {
+        const auto at = static_cast<std::ptrdiff_t>(headers[h]);
+        for (int file = 0; file < missing[h]; ++file) {
             blocks.insert(
-                at, {RescuedBlock::Missing(BlockRole::kHeader, medium.CodeOf(BlockRole::kHeader)),
-                     RescuedBlock::Missing(BlockRole::kData, medium.CodeOf(BlockRole::kData))});
-            matched.insert(matched.begin() + static_cast<std::ptrdiff_t>(n), 2, nullptr);
+                blocks.begin() + at,
+                {RescuedBlock::Missing(BlockRole::kHeader, medium.CodeOf(BlockRole::kHeader)),
+                 RescuedBlock::Missing(BlockRole::kData, medium.CodeOf(BlockRole::kData))});
+            matched.insert(matched.begin() + at, 2, nullptr);
         }
-        next = std::max(next, number + 1);
     }
 }
 

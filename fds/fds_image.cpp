@@ -17,26 +17,6 @@ bool StartsWithDiskInfo(const std::uint8_t* bytes, std::size_t size) {
                       [](char c, std::uint8_t b) { return static_cast<std::uint8_t>(c) == b; });
 }
 
-std::vector<FdsSkippedFiles> SkippedFdsFiles(const std::vector<int>& numbers, int announced) {
-    std::vector<FdsSkippedFiles> skipped;
-    // Files behind the announced ones are hidden ones, numbered as they may be.
-    const std::size_t held =
-        std::min(numbers.size(), static_cast<std::size_t>(std::max(announced, 0)));
-    std::size_t lacking = static_cast<std::size_t>(std::max(announced, 0)) - held;
-    int next = 0;
-    for (std::size_t n = 0; n < held; ++n) {
-        if (numbers[n] < 0) continue;
-        if (numbers[n] > next) {
-            const std::size_t count = static_cast<std::size_t>(numbers[n] - next);
-            if (count > lacking) return {};
-            lacking -= count;
-            skipped.push_back({next, numbers[n]});
-        }
-        next = std::max(next, numbers[n] + 1);
-    }
-    return skipped;
-}
-
 FdsWalkResult WalkFdsBlocks(const std::vector<std::uint8_t>& image, std::size_t offset,
                             std::size_t end, const std::function<void(const FdsBlockRef&)>& visit,
                             std::size_t trailer) {

@@ -44,18 +44,6 @@ FdsWalkResult WalkFdsBlocks(const std::vector<std::uint8_t>& image, std::size_t 
                             std::size_t end, const std::function<void(const FdsBlockRef&)>& visit,
                             std::size_t trailer = 0);
 
-// A run of file numbers a side skips. Files are numbered from 0 in the
-// order they lie, so on a side that holds fewer files than it announces, a
-// number skipped is a file lost whole. A side that skips more numbers than
-// it lacks files is only numbered freely: none then.
-struct FdsSkippedFiles {
-    int first;  // the first number missing
-    int next;   // the number of the file found after it
-};
-// numbers: the file headers' numbers in the order they lie, -1 where one
-// is not known; announced: the file amount block's count, -1 when not known.
-std::vector<FdsSkippedFiles> SkippedFdsFiles(const std::vector<int>& numbers, int announced);
-
 // Where the side areas of an FDS image lie: behind the 16-byte header, or
 // from the start of an image that has none. The last area may be cut short.
 struct FdsImageLayout {

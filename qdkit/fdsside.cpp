@@ -249,7 +249,7 @@ Json FdsSideFacts(const Bytes& area, int side, FileReport& report) {
 
 namespace {
 
-std::string SkippedText(const FdsSkippedFiles& skipped) {
+std::string SkippedText(const SkippedFiles& skipped) {
     const int count = skipped.next - skipped.first;
     return (count == 1 ? "file " + std::to_string(skipped.first) + " is"
                        : "files " + std::to_string(skipped.first) + " to " +
@@ -267,7 +267,7 @@ void CheckFdsFileNumbers(const Json& side, FileReport& report) {
     for (const Json& file : side["files"]) numbers.push_back(file["number"].get<int>());
     const int announced =
         side["announced_files"].is_null() ? -1 : side["announced_files"].get<int>();
-    for (const FdsSkippedFiles& skipped : SkippedFdsFiles(numbers, announced))
+    for (const SkippedFiles& skipped : SkippedFileNumbers(numbers, announced))
         report.Fail("side " + side["label"].get<std::string>() + ": " + SkippedText(skipped));
 }
 
@@ -297,7 +297,7 @@ std::vector<std::string> FdsReadDamage(const FdsSideRead& read, const Bytes& raw
             block.check == 0 && block.offset + kFdsFileNumberOffset < read.image.size();
         numbers.push_back(known ? read.image[block.offset + kFdsFileNumberOffset] : -1);
     }
-    for (const FdsSkippedFiles& skipped : SkippedFdsFiles(numbers, announced))
+    for (const SkippedFiles& skipped : SkippedFileNumbers(numbers, announced))
         damage.push_back(SkippedText(skipped));
     for (const FdsProblemSeen& problem : read.problems) {
         std::string text = FdsProblemText(problem);

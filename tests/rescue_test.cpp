@@ -350,6 +350,19 @@ TEST(Rescue, AHiddenFileCutShortLeavesTheSideIncomplete) {
     EXPECT_FALSE(skipped.complete);
 }
 
+// Files may be numbered freely: a skip is a file missing only where the
+// side lacks as many of the files it announces.
+TEST(Rescue, AFreelyNumberedSideIsWhole) {
+    for (const int announced : {2, 3}) {
+        Bytes image = FdsImage({FdsSideContent{{Pattern(1024, 1), Pattern(300, 3)}, announced}});
+        image[kFdsHeaderBytes + kFdsDiskInfoBlockBytes + kFdsFileAmountBlockBytes +
+              kFdsFileHeaderBlockBytes + 1 + 1024 + kFdsFileNumberOffset] = 40;
+        const Bytes raw = QdRaw(FdsStream(image, kFdsHeaderBytes));
+        const SideRescue rescue = RescueFdsSide({&raw});
+        EXPECT_EQ(announced == 2 ? "GGGGGG" : "GGGGGGMM", Statuses(rescue)) << announced;
+    }
+}
+
 // Noise and files that are no raw side hold no block of either medium, not
 // even one whose CRC holds by chance.
 TEST(Rescue, NoBlocksInNoise) {
