@@ -1633,8 +1633,9 @@ bool EndSeen(const RescueMedium& medium, const SideRescue& rescue, const Matched
 
 // A header and its data missing for each file number that the sure
 // headers skip, where it lay: a file no read holds a trace of. Among the
-// announced files a skip is one only where the side lacks as many, as they
-// may be numbered freely; past them, or with no count known, any skip is.
+// announced files a skip is one only where the side lacks at least as many,
+// as they may be numbered freely; past them, or with no count known, any
+// skip is.
 void AddSkippedFiles(const RescueMedium& medium, std::vector<RescuedBlock>& blocks,
                      std::vector<const MatchedBlock*>& matched) {
     std::vector<std::size_t> headers;  // where each lies in blocks

@@ -31,9 +31,9 @@ void CheckFdsLayout(const FdsImageLayout& layout, FileReport& report);
 // info, announced count and files; what is unusual goes to the report with
 // the side's label in front.
 Json FdsSideFacts(const Bytes& area, int side, FileReport& report);
-// An image's side that numbers its files around a gap and lacks as many
-// as it announces lost them whole, as a raw read would show. side: the
-// side's facts.
+// An image's side that numbers its files around a gap and lacks at least
+// as many of those it announces lost them whole, as a raw read would show.
+// side: the side's facts.
 void CheckFdsFileNumbers(const Json& side, FileReport& report);
 
 // What went wrong decoding raw: blocks that fail their CRC, an early end. A
