@@ -306,6 +306,13 @@ private:
     long m_reading = 0;
 };
 
+// Whether a moment touches the cells [first, end).
+bool Within(const std::vector<CaptureMoment>& moments, std::size_t first, std::size_t end) {
+    for (const CaptureMoment& moment : moments)
+        if (moment.at < end && first < moment.at + moment.length) return true;
+    return false;
+}
+
 }  // namespace
 
 ByteVector TickCapture(const ByteVector& raw, const CaptureFaults& faults, std::mt19937& rng) {
@@ -318,14 +325,47 @@ ByteVector TickCapture(const ByteVector& raw, const CaptureFaults& faults, std::
     double cosine = std::cos(start), sine = std::sin(start);
     Readings readings(faults, rng, raw.size() * 4);
     double time = 0;
+    // A rising gain's transitions: the next one's time, -1 outside it.
+    double noise = -1;
+    std::uniform_real_distribution<double> apart(kFdsCaptureTicksPerCell / 3.0,
+                                                 5.0 * kFdsCaptureTicksPerCell);
     for (std::size_t byte = 0; byte < raw.size(); ++byte) {
         const double turned = sine * stepcos + cosine * stepsin;
         cosine = cosine * stepcos - sine * stepsin;
         sine = turned;
         const double cell = kFdsCaptureTicksPerCell / (1 + faults.speed + faults.wobble * sine);
+        if (!Within(faults.moments, byte * 8, byte * 8 + 8)) {
+            noise = -1;
+            for (int bit = 0; bit < 8; ++bit) {
+                time += cell;
+                if ((raw[byte] >> bit) & 1u) readings.Transition(byte * 8 + bit, time);
+            }
+            continue;
+        }
         for (int bit = 0; bit < 8; ++bit) {
-            time += cell;
-            if ((raw[byte] >> bit) & 1u) readings.Transition(byte * 8 + bit, time);
+            const std::size_t at = byte * 8 + bit;
+            bool flux = (raw[byte] >> bit) & 1u, gain = false;
+            double slower = 0;
+            for (const CaptureMoment& moment : faults.moments) {
+                if (at < moment.at || at - moment.at >= moment.length) continue;
+                if (moment.kind == CaptureMoment::kSlow) {
+                    const double ease = std::max(1.0, moment.length / 10.0);
+                    const double into = static_cast<double>(at - moment.at) + 1;
+                    const double left = static_cast<double>(moment.length - (at - moment.at));
+                    slower += moment.slower * std::min({1.0, into / ease, left / ease});
+                } else {
+                    flux = false;
+                    gain = gain || moment.kind == CaptureMoment::kGainNoise;
+                }
+            }
+            time += cell / (1 - slower);
+            if (!gain) {
+                noise = -1;
+            } else {
+                if (noise < 0) noise = time - cell + apart(rng);
+                for (; noise <= time; noise += apart(rng)) readings.Transition(at, noise);
+            }
+            if (flux) readings.Transition(at, time);
         }
     }
     return readings.Take();

@@ -76,6 +76,23 @@ DamagedRead Damage(const ByteVector& raw, std::vector<Fault> faults, std::mt1993
 // by up to `wander` (0.03 for 3%) over the side and each interval jitters
 // by up to `jitter` ticks.
 ByteVector TickCapture(const ByteVector& raw, double wander, int jitter, std::mt19937& rng);
+// A stretch of a capture that the side's cells do not make, placed in them.
+struct CaptureMoment {
+    enum Kind {
+        kSilent,  // coating worn off: no transition at all
+        // Coating worn off under a drive whose gain rises to find a signal:
+        // transitions at random, as close as a third of a cell.
+        kGainNoise,
+        // The motor slowed by `slower` (0.08 for 8%), easing in and out
+        // over a tenth of the stretch each, as a slipping belt does.
+        kSlow,
+    };
+    Kind kind;
+    std::size_t at;
+    std::size_t length;
+    double slower = 0;
+};
+
 // How a drive, its disk and the dumper bend a capture's intervals.
 struct CaptureFaults {
     double speed = 0;    // the drive's own error, 0.04 for 4% fast: every interval shorter
@@ -88,6 +105,7 @@ struct CaptureFaults {
     // Which transitions a worn disk shifts, and by how much, is the disk's:
     // captures with the same non-zero seed shift the same ones; 0 draws anew.
     std::uint32_t wear = 0;
+    std::vector<CaptureMoment> moments = {};
 };
 
 // A capture of the side by a drive and a disk with those faults, in the
