@@ -10,9 +10,10 @@
 
 namespace {
 
-// How far the tracked cell length may stray from nominal: well beyond a
-// drive's error and wobble, short of taking one class for the next.
-constexpr double kMostDrift = 0.15;
+// How far the tracked cell length may stray from nominal: beyond a drive's
+// error and wobble with a worn belt slipping on top, short of taking one
+// class for the next.
+constexpr double kMostDrift = 0.2;
 // The capture's first intervals, whose best fitting cell length the loop
 // starts from, and the steps in ticks in which it is sought.
 constexpr std::size_t kAcquireIntervals = 512;
@@ -24,10 +25,10 @@ constexpr double kNoMfmMisfit = 1.0;
 constexpr double kSureCells = 0.3;
 // The share of a transition's distance from its cell that moves the grid,
 // and the share (per cell) that moves the cell length: a loop quick enough
-// for a drive's wobble, and slow enough that one shifted transition barely
-// moves it.
+// for a drive's wobble and a slipping belt, and slow enough that one
+// shifted transition barely moves it.
 constexpr double kPhaseGain = 0.1;
-constexpr double kFrequencyGain = 0.01;
+constexpr double kFrequencyGain = 0.015;
 // The share by which each transition's misfit moves the average of its view.
 constexpr double kMisfitWeight = 1.0 / 64;
 // A transition less than a cell after the last is a glitch: no shift brings

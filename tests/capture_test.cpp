@@ -79,6 +79,8 @@ TEST(FdsCapture, WornCapturesReadBackWhole) {
         {"5% slow, 3% wobble, jitter 4, 30% shifted 2-6", {-0.05, 0.03, 40, 4, 0.3, 2, 6}},
         {"8% fast, 3% wobble, jitter 3, 20% shifted 2-6", {0.08, 0.03, 40, 3, 0.2, 2, 6}},
         {"3% slow, 3% wobble, jitter 2, 10% shifted 4-8", {-0.03, 0.03, 40, 2, 0.1, 4, 8}},
+        {"3% slow, 3% wobble, jitter 3, 20% shifted 2-6, a belt slipping 10% over 20000 cells",
+         {-0.03, 0.03, 40, 3, 0.2, 2, 6, 0, {{CaptureMoment::kSlow, 80000, 20000, 0.10}}}},
     };
     std::mt19937 rng(3);
     for (const auto& c : cases) {
