@@ -306,13 +306,17 @@ CaptureFaults WornDrive(std::mt19937& rng) {
     return drive;
 }
 
+// Stretches of a capture its cells do not make, drawn anew for each.
+using Moments = std::function<std::vector<CaptureMoment>(const Side&, std::mt19937&)>;
+
 // n captures of the side by one worn drive, read as qdkit reads them: a
 // file the kit does not take for a capture gives the rescue nothing.
-MakeSet Captures(int n) {
+MakeSet Captures(int n, Moments moments = nullptr) {
     return [=](const Side& side, const Side&, std::mt19937& rng) {
-        const CaptureFaults drive = WornDrive(rng);
+        CaptureFaults drive = WornDrive(rng);
         ReadSet set;
         for (int r = 0; r < n; ++r) {
+            if (moments) drive.moments = moments(side, rng);
             const std::optional<FdsCapture> capture =
                 ReadFdsCapture(TickCapture(side.raw, drive, rng));
             set.reads.push_back(
@@ -322,27 +326,15 @@ MakeSet Captures(int n) {
     };
 }
 
-// n captures of the side by one worn drive, each through a dropout of its
-// own (silent, or noise where the drive's gain rises) and a moment of a
-// slipping motor.
-MakeSet CapturesWithMoments(int n) {
-    return [=](const Side& side, const Side&, std::mt19937& rng) {
-        CaptureFaults drive = WornDrive(rng);
-        ReadSet set;
-        for (int r = 0; r < n; ++r) {
-            const auto dropout = rng() % 2 ? CaptureMoment::kSilent : CaptureMoment::kGainNoise;
-            const std::size_t dropped = 50 + rng() % 1951;
-            const std::size_t slow = 2000 + rng() % 18001;
-            drive.moments = {{dropout, Anywhere(side, rng), dropped},
-                             {CaptureMoment::kSlow, Anywhere(side, rng), slow,
-                              0.05 + 0.05 * std::uniform_real_distribution<double>(0, 1)(rng)}};
-            const std::optional<FdsCapture> capture =
-                ReadFdsCapture(TickCapture(side.raw, drive, rng));
-            set.reads.push_back(
-                {capture ? capture->raw : ByteVector{}, {{0, side.raw.size() * 8}}});
-        }
-        return set;
-    };
+// A dropout (silent, or noise where the drive's gain rises) and a moment
+// of a slipping motor.
+std::vector<CaptureMoment> DropoutAndSlip(const Side& side, std::mt19937& rng) {
+    const auto dropout = rng() % 2 ? CaptureMoment::kSilent : CaptureMoment::kGainNoise;
+    const std::size_t dropped = 50 + rng() % 1951;
+    const std::size_t slow = 2000 + rng() % 18001;
+    return {{dropout, Anywhere(side, rng), dropped},
+            {CaptureMoment::kSlow, Anywhere(side, rng), slow,
+             0.05 + 0.05 * std::uniform_real_distribution<double>(0, 1)(rng)}};
 }
 
 // Five worn reads with one weak stretch of the disk, misread in each.
@@ -667,9 +659,9 @@ std::vector<Case> Cases() {
         {"three such reads", false, Each(3, SeparatorNoise)},
         {"one capture of a worn disk in that drive, through a dropout (50-2000 cells, silent or "
          "noise as the gain rises) and a moment of a slipping motor (2000-20000 cells, 5-10% slow)",
-         true, CapturesWithMoments(1)},
+         true, Captures(1, DropoutAndSlip)},
         {"two such captures, each through a dropout and a slip of its own", true,
-         CapturesWithMoments(2)},
+         Captures(2, DropoutAndSlip)},
     };
 }
 

@@ -306,13 +306,6 @@ private:
     long m_reading = 0;
 };
 
-// Whether a moment touches the cells [first, end).
-bool Within(const std::vector<CaptureMoment>& moments, std::size_t first, std::size_t end) {
-    for (const CaptureMoment& moment : moments)
-        if (moment.at < end && first < moment.at + moment.length) return true;
-    return false;
-}
-
 }  // namespace
 
 ByteVector TickCapture(const ByteVector& raw, const CaptureFaults& faults, std::mt19937& rng) {
@@ -334,14 +327,6 @@ ByteVector TickCapture(const ByteVector& raw, const CaptureFaults& faults, std::
         cosine = cosine * stepcos - sine * stepsin;
         sine = turned;
         const double cell = kFdsCaptureTicksPerCell / (1 + faults.speed + faults.wobble * sine);
-        if (!Within(faults.moments, byte * 8, byte * 8 + 8)) {
-            noise = -1;
-            for (int bit = 0; bit < 8; ++bit) {
-                time += cell;
-                if ((raw[byte] >> bit) & 1u) readings.Transition(byte * 8 + bit, time);
-            }
-            continue;
-        }
         for (int bit = 0; bit < 8; ++bit) {
             const std::size_t at = byte * 8 + bit;
             bool flux = (raw[byte] >> bit) & 1u, gain = false;
