@@ -84,7 +84,10 @@ std::string NearestName(const std::string& word, const std::vector<std::string>&
     std::string prefix;
     for (const std::string& name : names) {
         const std::size_t edits = EditDistance(word, name);
-        if (edits < best && edits < name.size()) {
+        // Some letter must stay: any one-letter option is an edit from -h.
+        const std::size_t letters =
+            name.size() - std::min(name.find_first_not_of('-'), name.size());
+        if (edits < best && edits < letters) {
             best = edits;
             nearest = name;
         }
