@@ -312,6 +312,18 @@ bool LoadReads(const std::vector<std::string>& paths, std::vector<Read>& reads,
                              ? "a blank QD image: no blocks"
                              : "no block of an FDS or a QD side found in it") +
                         "; it is left out");
+        } else if (const auto same = std::find_if(
+                       reads.begin(), reads.end(),
+                       [&](const Read& r) { return r.medium && r.cells == read->cells; });
+                   same != reads.end()) {
+            // One read twice is no second witness: it would outvote a read
+            // that disagrees with it.
+            report.Warn(path +
+                        (same->path == path ? " is named more than once"
+                                            : ": the same bytes as " + same->path) +
+                        "; it counts once");
+            read->medium = nullptr;
+            read->scan = {};
         } else if (medium != nullptr && read->medium != medium) {
             report.Fail(path + ": a read of another medium than " + first);
         } else if (medium == nullptr) {

@@ -400,4 +400,29 @@ TEST(Recover, ReadsAsDrivesMakeThem) {
     }
 }
 
+// One read given twice is one witness: it never outvotes a read of the
+// disk before one of its files was written over.
+TEST(Recover, ReadGivenTwiceCountsOnce) {
+    const auto side = [](std::uint32_t last) {
+        return FdsSideOf(
+            FdsImage({FdsSideContent{{Pattern(400, 4), Pattern(300, 5), Pattern(700, last)}}}));
+    };
+    const Bytes before = side(6).raw, after = side(7).raw;
+    TempDir dir;
+    WriteFile(dir / "before", before);
+    WriteFile(dir / "after", after);
+    WriteFile(dir / "copy", after);
+    for (const char* again : {"after", "copy"}) {
+        SCOPED_TRACE(again);
+        const RunResult run = RunProgram(
+            dir.path(), "qdkit", {"recover", "--json", "-o", "out", "before", "after", again});
+        EXPECT_EQ(1, run.status);
+        const Json object = Json::parse(run.out);
+        EXPECT_EQ("conflict", object["blocks"][7]["status"]);
+        EXPECT_EQ(std::string(again) == "copy" ? "copy: the same bytes as after; it counts once"
+                                               : "after is named more than once; it counts once",
+                  object["warnings"].at(0));
+    }
+}
+
 }  // namespace
