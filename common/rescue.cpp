@@ -1090,12 +1090,21 @@ Verdict Settle(std::vector<Variant>& variants, const std::vector<BlockCopy>& fai
     }
     tie = tie || (apart >= 2 && apart > variants[best].support) ||
           Contradicted(variants[best].copy.bytes, failed, broken);
-    Verdict verdict{tie ? BlockStatus::kConflict : BlockStatus::kGood, variants[best].reads,
-                    std::move(variants[best].copy.bytes), variants[best].copy.crc};
-    if (tie)
-        for (const Variant& variant : variants)
-            for (int read : variant.reads) AddRead(verdict.goodin, read);
+    Verdict verdict{tie ? BlockStatus::kConflict : BlockStatus::kGood,
+                    variants[best].reads,
+                    std::move(variants[best].copy.bytes),
+                    variants[best].copy.crc,
+                    {}};
+    // The reads of the other copies that pass: good in, where none wins;
+    // else outvoted, and told so.
+    std::vector<int>& others = tie ? verdict.goodin : verdict.outvoted;
+    for (const Variant& variant : variants)
+        for (int read : variant.reads)
+            if (std::find(verdict.goodin.begin(), verdict.goodin.end(), read) ==
+                verdict.goodin.end())
+                AddRead(others, read);
     std::sort(verdict.goodin.begin(), verdict.goodin.end());
+    std::sort(verdict.outvoted.begin(), verdict.outvoted.end());
     return verdict;
 }
 
@@ -1134,7 +1143,7 @@ std::optional<Verdict> Mended(const std::vector<Copy>& copies, std::size_t lengt
         if (crc.Update(candidate.data(), candidate.size(), true) != 0) return std::nullopt;
         const std::array<std::uint8_t, 2> stored{candidate[length], candidate[length + 1]};
         candidate.resize(length);
-        return Verdict{BlockStatus::kVoted, {}, std::move(candidate), stored};
+        return Verdict{BlockStatus::kVoted, {}, std::move(candidate), stored, {}};
     };
     constexpr std::size_t kVoters = 3;
     if (copies.size() >= kVoters) {
@@ -1162,7 +1171,7 @@ Verdict JudgeCopies(const std::vector<Copy>& all, std::size_t length, const CrcV
     for (const Copy& copy : all)
         if (copy.found->status != BlockStatus::kGood || copy.found->length == length)
             copies.push_back(copy);
-    Verdict verdict{BlockStatus::kMissing, {}, {}, {}};
+    Verdict verdict{BlockStatus::kMissing, {}, {}, {}, {}};
     std::vector<Variant> variants;  // the different copies that pass their CRC
     std::vector<BlockCopy> failed;
     std::vector<Copy> broken;          // the copies that failed
@@ -1230,7 +1239,7 @@ Verdict JudgeCopies(const std::vector<Copy>& all, std::size_t length, const CrcV
     if (std::optional<Verdict> mended = Mended(copies, length, checker)) return std::move(*mended);
     if (failed.empty()) return verdict;
     const std::size_t best = Nearest(failed);
-    return {BlockStatus::kBad, {}, std::move(failed[best].bytes), failed[best].crc};
+    return {BlockStatus::kBad, {}, std::move(failed[best].bytes), failed[best].crc, {}};
 }
 
 namespace {

@@ -206,6 +206,7 @@ struct Verdict {
     std::vector<int> goodin;          // reads whose copy passes its CRC
     std::vector<std::uint8_t> bytes;  // the copy kept, without the CRC
     std::array<std::uint8_t, 2> crc;  // the kept copy's, as read
+    std::vector<int> outvoted;        // reads whose copy passes its CRC with other bytes
 };
 // A copy that its own pass found good with this length is not checked again;
 // one it found good with another length is left out.
@@ -218,11 +219,19 @@ struct RescuedBlock {
     BlockStatus status = BlockStatus::kMissing;
     std::optional<std::size_t> length;  // bytes before the CRC; none when unknown
     std::vector<int> goodin;            // reads whose copy passes its CRC
+    std::vector<int> outvoted;          // reads whose copy passes it with bytes not kept
     std::optional<long long> cell;      // where its first byte begins in the first read
     std::vector<std::uint8_t> bytes;    // the copy kept, without the CRC; none when missing
     std::array<std::uint8_t, 2> crc{};  // the kept copy's CRC bytes, as read
     long long leadcell = -1;            // where it lies in the lead pass's cells (-1: nowhere)
 
+    void Keep(Verdict verdict) {
+        status = verdict.status;
+        goodin = std::move(verdict.goodin);
+        outvoted = std::move(verdict.outvoted);
+        bytes = std::move(verdict.bytes);
+        crc = verdict.crc;
+    }
     static RescuedBlock Missing(BlockRole role, std::uint8_t code) {
         RescuedBlock block;
         block.role = role;

@@ -328,11 +328,7 @@ RescuedBlock JudgeFds(const MatchedBlock& matched, const std::vector<Copy>& copi
     }
     if (!length) return InferData(copies, header);
     RescuedBlock block = RescuedBlock::Missing(matched.role, matched.code);
-    Verdict verdict = JudgeCopies(copies, *length, kFdsCheckerCrc);
-    block.status = verdict.status;
-    block.goodin = std::move(verdict.goodin);
-    block.bytes = std::move(verdict.bytes);
-    block.crc = verdict.crc;
+    block.Keep(JudgeCopies(copies, *length, kFdsCheckerCrc));
     block.length = length;
     return block;
 }

@@ -413,10 +413,7 @@ RescuedBlock JudgeQd(const MatchedBlock& matched, const std::vector<Copy>& copie
     if (verdict.status == BlockStatus::kVoted && matched.role != BlockRole::kOpening &&
         QdBlockLength(verdict.bytes.data()) != length)
         verdict.status = BlockStatus::kBad;
-    block.status = verdict.status;
-    block.goodin = std::move(verdict.goodin);
-    block.bytes = std::move(verdict.bytes);
-    block.crc = verdict.crc;
+    block.Keep(std::move(verdict));
     block.length = length;
     // A block's type is what its kept copy says, where it says one of its role.
     if (block.role != BlockRole::kOpening && block.bytes.size() > kQdBlockTypeOffset) {

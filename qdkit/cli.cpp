@@ -86,12 +86,6 @@ std::string Unexpected(const std::string& what, const CLI::App& app, const CLI::
 
 }  // namespace
 
-std::string Listed(const std::vector<std::string>& names) {
-    std::string text;
-    for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
-    return text;
-}
-
 std::string DidYouMean(const std::string& word, const std::vector<std::string>& names) {
     const std::string near = NearestName(word, names);
     return near.empty() ? std::string() : "; did you mean '" + near + "'?";

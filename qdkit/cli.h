@@ -30,8 +30,6 @@ struct CommandLine {
     std::vector<std::string> helpon;  // help COMMAND
 };
 
-// "a, b, c"
-std::string Listed(const std::vector<std::string>& names);
 // "; did you mean 'info'?" for a near miss of one of names, else empty.
 std::string DidYouMean(const std::string& word, const std::vector<std::string>& names);
 

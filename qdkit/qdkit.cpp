@@ -7,6 +7,7 @@
 #include "common/platform.h"
 #include "common/version.h"
 #include "qdkit/cli.h"
+#include "qdkit/text.h"
 
 namespace {
 

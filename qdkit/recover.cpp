@@ -131,6 +131,7 @@ Json BlocksJson(const SideRescue& rescue, const RescueMedium& medium) {
         object["size"] = size ? Json(*size) : Json();
         object["status"] = BlockStatusName(block.status);
         object["good_in"] = block.goodin;  // read indices from 0, as scripts count
+        object["outvoted"] = block.outvoted;
         object["cell"] = block.cell ? Json(*block.cell) : Json();
         blocks.push_back(object);
     }
@@ -266,6 +267,15 @@ void TellRescue(const SideRescue& rescue, const std::vector<std::string>& paths,
                 report.Warn(subject + "holds another side than the one rescued; it is left out");
                 break;
         }
+    }
+    for (std::size_t n = 0; n < rescue.blocks.size(); ++n) {
+        std::vector<std::string> names;
+        for (int read : rescue.blocks[n].outvoted)
+            names.push_back(paths[static_cast<std::size_t>(read)]);
+        if (!names.empty())
+            report.Warn("block " + std::to_string(n + 1) +
+                        ": other bytes that pass the CRC too, in " + Listed(names) +
+                        ", are outvoted");
     }
     for (std::size_t n : rescue.misplaced)
         report.Fail("block " + std::to_string(n + 1) +

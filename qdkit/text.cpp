@@ -75,6 +75,12 @@ std::size_t EditDistance(const std::string& a, const std::string& b) {
 
 }  // namespace
 
+std::string Listed(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
+
 std::string NearestName(const std::string& word, const std::vector<std::string>& names) {
     // A typo of a short word is a letter or two; more would suggest anything.
     constexpr std::size_t kMostEdits = 2;

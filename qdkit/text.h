@@ -22,6 +22,8 @@ std::string SystemReason(int error);
 std::string WithArticle(const std::string& name);
 // A name in capitals, as a table's heading: "ID".
 std::string Heading(const std::string& name);
+// "a, b, c"
+std::string Listed(const std::vector<std::string>& names);
 // The name a mistyped word most likely meant: one a few letters away, or
 // the only one it begins; empty when none is near.
 std::string NearestName(const std::string& word, const std::vector<std::string>& names);
