@@ -1031,9 +1031,9 @@ bool Contradicted(const std::vector<std::uint8_t>& good, const std::vector<Block
 // chance, or a block written over. The copies that failed side with the one
 // they nearly equal; one held by more copies than any other is the block,
 // else it is a conflict and the first is kept; so is one that the failed
-// copies contradict.
+// copies contradict, or that together give another block (overruled).
 Verdict Settle(std::vector<Variant>& variants, const std::vector<BlockCopy>& failed,
-               const std::vector<Copy>& broken) {
+               const std::vector<Copy>& broken, bool overruled = false) {
     constexpr std::size_t kNear = 4;  // differing in at most a quarter of the bytes
     if (variants.size() > 1) {
         for (const BlockCopy& copy : failed) {
@@ -1088,7 +1088,7 @@ Verdict Settle(std::vector<Variant>& variants, const std::vector<BlockCopy>& fai
             if (g != f) other = std::min(other, differ(f, failed[g].bytes, &clean[g]));
         apart += other < good ? 1 : 0;
     }
-    tie = tie || (apart >= 2 && apart > variants[best].support) ||
+    tie = tie || overruled || (apart >= 2 && apart > variants[best].support) ||
           Contradicted(variants[best].copy.bytes, failed, broken);
     Verdict verdict{tie ? BlockStatus::kConflict : BlockStatus::kGood,
                     variants[best].reads,
@@ -1229,9 +1229,7 @@ Verdict JudgeCopies(const std::vector<Copy>& all, std::size_t length, const CrcV
             if (std::none_of(variants.begin(), variants.end(),
                              [&](const Variant& v) { return v.copy.bytes == mended->bytes; })) {
                 if (named) return std::move(*mended);
-                Verdict conflict = Settle(variants, failed, broken);
-                conflict.status = BlockStatus::kConflict;
-                return conflict;
+                return Settle(variants, failed, broken, true);
             }
         }
     }
