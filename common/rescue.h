@@ -219,7 +219,7 @@ struct RescuedBlock {
     BlockStatus status = BlockStatus::kMissing;
     std::optional<std::size_t> length;  // bytes before the CRC; none when unknown
     std::vector<int> goodin;            // reads whose copy passes its CRC
-    std::vector<int> outvoted;          // reads whose copy passes it with bytes not kept
+    std::vector<int> outvoted;          // reads whose copy passes its CRC with bytes not kept
     std::optional<long long> cell;      // where its first byte begins in the first read
     std::vector<std::uint8_t> bytes;    // the copy kept, without the CRC; none when missing
     std::array<std::uint8_t, 2> crc{};  // the kept copy's CRC bytes, as read
