@@ -275,6 +275,8 @@ std::string ResultTip(const RescuedBlock& block, std::size_t n, const RescueMedi
     if (block.cell) tip += ", cell " + std::to_string(*block.cell) + " of read 1";
     for (std::size_t i = 0; i < block.goodin.size(); ++i)
         tip += (i == 0 ? ", good in read " : ", ") + std::to_string(block.goodin[i] + 1);
+    for (std::size_t i = 0; i < block.outvoted.size(); ++i)
+        tip += (i == 0 ? ", outvoted in read " : ", ") + std::to_string(block.outvoted[i] + 1);
     return tip;
 }
 
