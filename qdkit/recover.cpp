@@ -30,6 +30,7 @@ struct Read {
     std::optional<DataPlanes> planes;
     ReadScan scan;
     const RescueMedium* medium = nullptr;  // none when it holds no block
+    std::optional<std::size_t> copyof;     // the read before it with the same bytes
 };
 
 std::size_t GoodIn(const ReadScan& scan) {
@@ -87,7 +88,7 @@ void Retime(Read& read, FileReport& report) {
 
 std::optional<Read> LoadRead(const std::string& path, const RescueMedium* medium,
                              FileReport& report) {
-    Read read{path, {}, std::nullopt, {}, nullptr};
+    Read read{path, {}, std::nullopt, {}, nullptr, std::nullopt};
     if (!LoadWholeInput(path, read.cells, report)) return std::nullopt;
     Scan(read, medium);
     // Not the kit's raw image: perhaps a dumper's capture of a side.
@@ -334,6 +335,7 @@ bool LoadReads(const std::vector<std::string>& paths, std::vector<Read>& reads,
                         "; it counts once");
             read->medium = nullptr;
             read->scan = {};
+            read->copyof = static_cast<std::size_t>(same - reads.begin());
         } else if (medium != nullptr && read->medium != medium) {
             report.Fail(path + ": a read of another medium than " + first);
         } else if (medium == nullptr) {
@@ -498,6 +500,8 @@ int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& opti
         std::nullopt};
     if (!report.Failed()) CheckTarget(kind, call.to, report);
     if (!report.Failed()) call.sideof = SideOfRead(paths, options.sideof, report);
+    if (call.sideof && reads[static_cast<std::size_t>(*call.sideof)].copyof)
+        call.sideof = static_cast<int>(*reads[static_cast<std::size_t>(*call.sideof)].copyof);
     Recovered out;
     if (!report.Failed()) Guarded(report, [&] { RescueAndWrite(call, reads, out, report); });
     if (options.json) {

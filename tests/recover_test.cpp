@@ -434,6 +434,15 @@ TEST(Recover, ReadGivenTwiceCountsOnce) {
         EXPECT_EQ(c.block, object["blocks"][7]["status"]);
         EXPECT_EQ(c.says, object["warnings"].at(0));
     }
+    // Named by its copy, a read is still the one whose side to follow.
+    const Side& sideb = Sample(kFdsSideB);
+    WriteFile(dir / "b", sideb.raw);
+    WriteFile(dir / "b2", sideb.raw);
+    const RunResult run =
+        RunProgram(dir.path(), "qdkit",
+                   {"recover", "--force", "-o", "out", "--side-of", "b2", "before", "b", "b2"});
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_TRUE(SameBytes(sideb.file, ReadFile(dir / "out")));
 }
 
 }  // namespace
