@@ -22,7 +22,7 @@ enum class BlockStatus {
     kInferred,  // its end found by its CRC and the gap behind it, its length not sure
     kBad,       // no copy passes its CRC; the best one is kept
     kMissing,   // the side announces it or its order shows it, no read holds it
-    kConflict,  // copies that pass their CRCs differ; the first is kept
+    kConflict,  // copies that pass their CRCs differ and none wins
 };
 
 const char* BlockStatusName(BlockStatus status);
