@@ -370,15 +370,17 @@ void CheckTarget(const RescueMedium& kind, const std::string& to, FileReport& re
 }
 
 // The read --side-of names, by its place among the reads; none when unnamed.
-std::optional<int> SideOfRead(const std::vector<std::string>& paths, const std::string& named,
+std::optional<int> SideOfRead(const std::vector<Read>& reads, const std::string& named,
                               FileReport& report) {
     if (named.empty()) return std::nullopt;
-    const auto at = std::find(paths.begin(), paths.end(), named);
-    if (at == paths.end()) {
+    const auto at =
+        std::find_if(reads.begin(), reads.end(), [&](const Read& r) { return r.path == named; });
+    if (at == reads.end()) {
         report.Fail("--side-of " + named + " is not one of the reads");
         return std::nullopt;
     }
-    return static_cast<int>(at - paths.begin());
+    // A copy left out stands for the read it copies.
+    return static_cast<int>(at->copyof.value_or(static_cast<std::size_t>(at - reads.begin())));
 }
 
 // What one call rescues from its reads, and what it is to make.
@@ -499,9 +501,7 @@ int RunRecover(const std::vector<std::string>& paths, const RecoverOptions& opti
         paths,       options, dats, kind, !options.to.empty() ? options.to : kind.outputs.front(),
         std::nullopt};
     if (!report.Failed()) CheckTarget(kind, call.to, report);
-    if (!report.Failed()) call.sideof = SideOfRead(paths, options.sideof, report);
-    if (call.sideof && reads[static_cast<std::size_t>(*call.sideof)].copyof)
-        call.sideof = static_cast<int>(*reads[static_cast<std::size_t>(*call.sideof)].copyof);
+    if (!report.Failed()) call.sideof = SideOfRead(reads, options.sideof, report);
     Recovered out;
     if (!report.Failed()) Guarded(report, [&] { RescueAndWrite(call, reads, out, report); });
     if (options.json) {
